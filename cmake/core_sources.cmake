@@ -1,0 +1,33 @@
+# Windows-free sources (no platform headers), built into the products and natively for the
+# sanitizer tests and fuzzers. Paths are relative to the source root.
+set(TERN_CORE_SOURCES
+  tern/model/sid_codec.cpp
+)
+set(TERN_CORE_INCLUDES tern/model)
+
+set(WICK_CORE_SOURCES
+)
+set(WICK_CORE_INCLUDES wick/core)
+
+set(CORVANE_CORE_SOURCES
+)
+set(CORVANE_CORE_INCLUDES corvane/core)
+
+# corv_core_library(<name> <sources var> <includes var>)
+function(corv_core_library name srcs incs)
+  set(files)
+  foreach(f ${${srcs}})
+    list(APPEND files ${CMAKE_SOURCE_DIR}/${f})
+  endforeach()
+  set(dirs)
+  foreach(d ${${incs}})
+    list(APPEND dirs ${CMAKE_SOURCE_DIR}/${d})
+  endforeach()
+  if(files)
+    add_library(${name} STATIC ${files})
+    target_include_directories(${name} PUBLIC ${dirs})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${dirs})
+  endif()
+endfunction()

@@ -1,0 +1,21 @@
+// tern.dll's class table: one row per class, in registration order.
+#include "server.h"
+#include "tern_h.h"
+#include "model/zr_sid.h"
+
+namespace {
+
+corv::ClassEntry g_classes[] = {
+    {&CLSID_zrSid, 101, &tern::ZrSid::create, nullptr},
+};
+
+}  // namespace
+
+namespace corv {
+
+const LibraryInfo& library_info() {
+  static const LibraryInfo info = {g_classes, sizeof g_classes / sizeof g_classes[0], &LIBID_zrTERNLib, nullptr};
+  return info;
+}
+
+}  // namespace corv
