@@ -16,6 +16,12 @@ set(CORV_ENV ${CMAKE_BINARY_DIR}/corv-env)
 file(WRITE ${CORV_ENV} "#!/bin/sh\nexport CORV_BUILD_ROOT='${CORV_BUILD_ROOT}'\nexport WINEPREFIX='${CORV_BUILD_ROOT}/wineprefix'\nexec \"$@\"\n")
 file(CHMOD ${CORV_ENV} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CORV_ENV} ${CMAKE_SOURCE_DIR}/scripts/wine-run)
+# The same with the lab stand-ins switched on: Wine then takes netapi32, mpr and netui2 from
+# the folder of the module that imports them (the staging folder) instead of its own.
+set(CORV_LAB_OVERRIDES "mscoree,mshtml=;netapi32,mpr,netui2=n,b")
+set(CORV_ENV_LAB ${CMAKE_BINARY_DIR}/corv-env-lab)
+file(WRITE ${CORV_ENV_LAB} "#!/bin/sh\nexport CORV_BUILD_ROOT='${CORV_BUILD_ROOT}'\nexport WINEPREFIX='${CORV_BUILD_ROOT}/wineprefix'\nexport WINEDLLOVERRIDES='${CORV_LAB_OVERRIDES}'\nexec \"$@\"\n")
+file(CHMOD ${CORV_ENV_LAB} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   set(CORV_RUNS_HERE TRUE)
@@ -81,12 +87,16 @@ function(corv_stage target)
     COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${target}> ${CORV_STAGE}/)
 endfunction()
 
-# corv_add_wine_test(<name> SOURCES ... [LIBS ...] [LABELS ...])
+# corv_add_wine_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [LAB] [PROPERTIES ...])
 # A GoogleTest program, built into the staging folder and run under Wine by ctest,
 # one ctest test per test case. Needs the libraries registered (fixture "registered").
+# LAB: run with the lab stand-ins switched on (WINEDLLOVERRIDES).
 function(corv_add_wine_test name)
-  cmake_parse_arguments(A "" "" "SOURCES;LIBS;LABELS;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(A "LAB" "" "SOURCES;LIBS;LABELS;PROPERTIES" ${ARGN})
   add_executable(${name} ${A_SOURCES})
+  if(A_LAB)
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${CORV_ENV_LAB};${CMAKE_SOURCE_DIR}/scripts/wine-run")
+  endif()
   target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main ${A_LIBS}
                         ole32 oleaut32 uuid advapi32)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CORV_STAGE})
@@ -99,12 +109,18 @@ function(corv_add_wine_test name)
   endif()
 endfunction()
 
-# corv_add_vbs_test(<name> <file.vbs>): a VBScript run by Wine's cscript from the staging folder.
-# The script prints one line per failure, then "N passed, N failed", and quits with the failure count.
+# corv_add_vbs_test(<name> <file.vbs> [LAB]): a VBScript run by Wine's cscript from the staging
+# folder. The script prints one line per failure, then "N passed, N failed", and quits with the
+# failure count.
 function(corv_add_vbs_test name vbs)
+  cmake_parse_arguments(A "LAB" "" "" ${ARGN})
+  set(env ${CORV_ENV})
+  if(A_LAB)
+    set(env ${CORV_ENV_LAB})
+  endif()
   if(CORV_RUNS_HERE)
     add_test(NAME script.${name}
-      COMMAND ${CORV_ENV} ${CORV_SCRIPTS}/run-vbs ${CMAKE_CURRENT_SOURCE_DIR}/${vbs}
+      COMMAND ${env} ${CORV_SCRIPTS}/run-vbs ${CMAKE_CURRENT_SOURCE_DIR}/${vbs}
       WORKING_DIRECTORY ${CORV_STAGE})
     set_tests_properties(script.${name} PROPERTIES FIXTURES_REQUIRED registered TIMEOUT 120
       LABELS "wine;script")
