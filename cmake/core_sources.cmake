@@ -6,6 +6,10 @@ set(TERN_CORE_SOURCES
 set(TERN_CORE_INCLUDES tern/model)
 
 set(WICK_CORE_SOURCES
+  wick/core/cstream.cpp
+  wick/core/directory_forms.cpp
+  wick/core/text_codecs.cpp
+  wick/core/log_line.cpp
 )
 set(WICK_CORE_INCLUDES wick/core)
 
