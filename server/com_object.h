@@ -6,6 +6,7 @@
 #include <ole2.h>
 #include <objsafe.h>
 #include <new>
+#include "dispatch.h"
 #include "server.h"
 
 namespace corv {
@@ -51,7 +52,7 @@ public:
     ITypeInfo* ti = nullptr;
     HRESULT hr = server().type_info(__uuidof(Itf), &ti);
     if (FAILED(hr)) return hr;
-    hr = ti->Invoke(static_cast<Itf*>(this), id, flags, params, result, excep, arg_err);
+    hr = invoke_through(ti, static_cast<Itf*>(this), id, flags, params, result, excep, arg_err);
     ti->Release();
     return hr;
   }

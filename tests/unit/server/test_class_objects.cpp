@@ -180,3 +180,36 @@ TEST(LateBinding, ScriptStyleCallsReachTheVtable) {
   EXPECT_EQ(S_OK, d->GetTypeInfoCount(&n));
   EXPECT_EQ(1u, n);
 }
+
+// Members that take a string by reference, called as scripts call them: by value, by
+// reference to a string, and by reference to a variant holding the string.
+TEST(LateBinding, ByReferenceStringParametersAcceptWhatScriptsPass) {
+  auto sid = corvtest::create<IzrSid>(CLSID_zrSid);
+  ComPtr<IDispatch> d;
+  ASSERT_EQ(S_OK, sid->QueryInterface(IID_IDispatch, d.out_void()));
+  const auto bytes = corvtest::hex("01 01 00 00 00 00 00 01 00 00 00 00");  // S-1-1-0
+  auto check = [&](VARIANT arg, const char* how) {
+    corv::Bstr t(L"S-1-5-18");
+    sid->put_Sid(t.get());
+    EXPECT_EQ(S_OK, corvtest::invoke(d.get(), L"Data", DISPATCH_PROPERTYPUT, {arg}, nullptr)) << how;
+    corv::Bstr out;
+    EXPECT_EQ(S_OK, sid->get_Sid(out.out())) << how;
+    EXPECT_EQ(L"S-1-1-0", corvtest::str(out.get())) << how;
+  };
+  corv::Bstr b = corvtest::bytes(bytes);
+  VARIANT by_value;
+  V_VT(&by_value) = VT_BSTR;
+  V_BSTR(&by_value) = b.get();
+  check(by_value, "by value");
+  BSTR raw = b.get();
+  VARIANT by_ref;
+  V_VT(&by_ref) = VT_BSTR | VT_BYREF;
+  V_BSTRREF(&by_ref) = &raw;
+  check(by_ref, "by reference");
+  VARIANT inner = by_value;
+  VARIANT by_variant_ref;
+  V_VT(&by_variant_ref) = VT_VARIANT | VT_BYREF;
+  V_VARIANTREF(&by_variant_ref) = &inner;
+  check(by_variant_ref, "by reference to a variant");
+  EXPECT_EQ(b.get(), V_BSTR(&inner));  // the caller's string is neither freed nor replaced
+}
