@@ -2,8 +2,10 @@
 # sanitizer tests and fuzzers. Paths are relative to the source root.
 set(TERN_CORE_SOURCES
   tern/model/sid_codec.cpp
+  tern/storage/sd_layout.cpp
+  tern/storage/object_path.cpp
 )
-set(TERN_CORE_INCLUDES tern/model)
+set(TERN_CORE_INCLUDES tern/model tern/storage)
 
 set(WICK_CORE_SOURCES
   wick/core/cstream.cpp

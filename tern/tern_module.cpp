@@ -2,11 +2,14 @@
 #include "server.h"
 #include "tern_h.h"
 #include "model/zr_sid.h"
+#include "storage/privileges.h"
+#include "storage/zr_security_info.h"
 
 namespace {
 
 corv::ClassEntry g_classes[] = {
     {&CLSID_zrSid, 101, &tern::ZrSid::create, nullptr},
+    {&CLSID_zrSecurityInfo, 108, &tern::ZrSecurityInfo::create, nullptr},
 };
 
 }  // namespace
@@ -14,7 +17,8 @@ corv::ClassEntry g_classes[] = {
 namespace corv {
 
 const LibraryInfo& library_info() {
-  static const LibraryInfo info = {g_classes, sizeof g_classes / sizeof g_classes[0], &LIBID_zrTERNLib, nullptr};
+  static const LibraryInfo info = {g_classes, sizeof g_classes / sizeof g_classes[0], &LIBID_zrTERNLib,
+                                     &tern::enable_load_privileges};
   return info;
 }
 

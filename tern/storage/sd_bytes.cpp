@@ -1,0 +1,23 @@
+#include "sd_bytes.h"
+#include <algorithm>
+#include "sd_layout.h"
+
+namespace tern {
+
+size_t valid_descriptor_length(const uint8_t* data, size_t size) {
+  size_t extent = sd_extent(data, size);
+  if (!extent) return 0;
+  auto* sd = const_cast<uint8_t*>(data);
+  if (!::IsValidSecurityDescriptor(sd)) return 0;
+  size_t length = GetSecurityDescriptorLength(sd);
+  if (length > size) return 0;
+  return std::max(length, extent);
+}
+
+size_t system_descriptor_length(const void* sd, size_t buffer_size) {
+  if (!sd) return 0;
+  size_t length = GetSecurityDescriptorLength(const_cast<void*>(sd));
+  return std::min(length, buffer_size);
+}
+
+}  // namespace tern
