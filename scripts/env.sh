@@ -9,5 +9,6 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 export WINE64=/usr/lib/wine/wine64
 export WINESERVER=/usr/lib/wine/wineserver64
 [ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver
-# No installer dialogs for Mono or Gecko.
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# No installer dialogs for Mono or Gecko. The lab's stand-ins in a staging folder are taken only
+# when a run asks for them (netapi32,mpr,netui2=n,b); otherwise Wine's own DLLs answer.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;netapi32,mpr,netui2=b}"

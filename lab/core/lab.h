@@ -1,0 +1,209 @@
+// The simulated Windows network behind the lab's netapi32.dll, mpr.dll and netui2.dll and
+// labctl.exe: its description (an INI file read with the profile functions), its state
+// (shares, drive mappings, the last account-picker request) and its journal, kept in one lab
+// folder and shared by every process that uses the lab. Test and demo equipment only.
+#pragma once
+#include <windows.h>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace lab {
+
+// ---- text ----
+std::wstring widen(const std::string& utf8);
+std::string narrow(const std::wstring& text);        // UTF-8
+std::wstring from_acp(const char* text);              // null stays empty
+std::string to_acp(const std::wstring& text);
+bool iequals(const std::wstring& a, const std::wstring& b);
+std::wstring upper(std::wstring s);
+std::wstring trim(const std::wstring& s);
+std::vector<std::wstring> split_list(const std::wstring& s, wchar_t sep = L',');
+std::wstring to_hex(const std::vector<uint8_t>& bytes);
+bool from_hex(const std::wstring& text, std::vector<uint8_t>& bytes);
+std::wstring escape_value(const std::wstring& v);    // keeps a value on one INI line
+std::wstring unescape_value(const std::wstring& v);
+std::wstring strip_server(const wchar_t* name);       // "\\FS01" -> "FS01"; null -> ""
+std::wstring quoted(const wchar_t* s);                // journal form: "text" or null
+
+// ---- files ----
+bool read_text_file(const std::wstring& path, std::wstring& text);   // UTF-16 BOM, UTF-8 BOM or ANSI
+bool write_file_replace(const std::wstring& path, const std::string& bytes);
+bool write_utf16_file(const std::wstring& path, const std::wstring& text);  // BOM, atomic replace
+bool file_exists(const std::wstring& path);
+std::wstring module_folder(HMODULE module);  // without trailing backslash
+
+// ---- INI documents (the state file) ----
+struct IniSection {
+  std::wstring name;
+  std::vector<std::pair<std::wstring, std::wstring>> keys;  // values unescaped
+  const std::wstring* find(const std::wstring& key) const;
+  std::wstring get(const std::wstring& key, const std::wstring& def = L"") const;
+  void set(const std::wstring& key, const std::wstring& value);
+};
+struct IniDoc {
+  std::vector<IniSection> sections;
+  static IniDoc parse(const std::wstring& text);
+  std::wstring text() const;
+  IniSection* find(const std::wstring& name);
+  const IniSection* find(const std::wstring& name) const;
+  IniSection& section(const std::wstring& name);  // found or appended
+  void remove(const std::wstring& name);
+};
+
+// ---- security descriptors ----
+const wchar_t* const kDefaultShareSddl = L"D:(A;;0x1200a9;;;WD)";  // Everyone, read
+bool sd_from_sddl(const std::wstring& sddl, std::vector<uint8_t>& sd);
+std::wstring sd_to_sddl(const std::vector<uint8_t>& sd);
+// Copies a caller's descriptor (self-relative or absolute) as a self-relative block.
+bool sd_capture(PSECURITY_DESCRIPTOR in, std::vector<uint8_t>& sd);
+
+// ---- the network description ----
+struct Drive {
+  wchar_t letter = L'C';
+  std::wstring label, filesystem = L"NTFS";
+  DWORD serial = 0;
+  uint64_t size_mb = 0, free_mb = 0;
+  bool admin_share = true;
+  DWORD connect = 0;  // status a connection to a share on this drive answers
+};
+struct Server {
+  std::wstring name, domain, comment, account_domain, sid;
+  DWORD type = 0x9003;  // workstation, server, NT, server NT
+  DWORD version_major = 6, version_minor = 1;
+  bool reachable = true;
+  DWORD share_status = 0;  // non-zero: share changes on this server answer it
+  std::vector<Drive> drives;
+  const Drive* drive(wchar_t letter) const;
+};
+struct Domain {
+  std::wstring name, comment;
+  std::vector<std::wstring> servers;
+};
+struct Pick {
+  std::wstring domain, account, description;
+};
+struct ShareSeed {
+  std::wstring server, name, path, remark, sddl;
+  DWORD max_uses = 0xFFFFFFFF, type = 0;
+};
+struct Faults {
+  std::vector<std::wstring> more_data;  // domains ("*": the domain list) answering 234
+  std::vector<std::wstring> slow;       // servers that answer after slow_ms
+  DWORD slow_ms = 1500;
+  std::vector<std::wstring> refuse_1501;  // servers ("*": all) refusing level 1501
+};
+struct Network {
+  std::vector<Domain> domains;
+  std::wstring workstation, workstation_domain, workstation_sid;
+  std::vector<Server> servers;
+  std::vector<ShareSeed> shares;
+  std::vector<Pick> picks;
+  Faults faults;
+  std::vector<std::wstring> warnings;  // problems found while reading
+
+  // Reads the description with GetPrivateProfile*W; false when the file is missing.
+  bool load(const std::wstring& path);
+  const Server* server(const std::wstring& name) const;
+  const Domain* domain(const std::wstring& name) const;
+  bool is_slow(const std::wstring& server) const;
+  bool refuses_1501(const std::wstring& server) const;
+  bool more_data(const std::wstring& domain) const;
+};
+
+// How a server name given to an API resolves.
+struct Target {
+  DWORD status = 0;              // 0 or ERROR_BAD_NETPATH (53)
+  std::wstring name;             // canonical name
+  const Server* server = nullptr;  // null for a local computer that the description does not detail
+  bool local = false;
+};
+Target resolve(const Network& net, const wchar_t* server_name);
+
+// ---- the state ----
+struct Share {
+  std::wstring server, name, path, remark, passwd;
+  DWORD type = 0, permissions = 0, max_uses = 0xFFFFFFFF;
+  bool has_sd = false;
+  std::vector<uint8_t> sd;
+};
+struct Connection {
+  std::wstring local, remote, volume;  // "F:", "\\FS01\C$", the folder behind it
+};
+struct State {
+  std::vector<Share> shares;
+  std::vector<Connection> connections;
+  IniDoc other;  // sections this model does not own (the last picker request)
+
+  static State initial(const Network& net);
+  static State from_ini(const IniDoc& doc);
+  IniDoc to_ini() const;
+  Share* share(const std::wstring& server, const std::wstring& name);
+  std::vector<Share*> shares_of(const std::wstring& server);
+  Connection* connection(const std::wstring& local);
+};
+
+// ---- the lab folder ----
+// The folder comes from CORV_LAB_DIR, or else is "lab" beside the module that holds this code.
+std::wstring lab_folder();
+std::wstring description_path(const std::wstring& folder);
+std::wstring state_path(const std::wstring& folder);
+std::wstring journal_path(const std::wstring& folder);
+
+// Exclusive lock on the lab folder (a byte-range lock on its lock file), bounded wait.
+class FolderLock {
+public:
+  explicit FolderLock(const std::wstring& folder);
+  ~FolderLock();
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  bool held() const { return handle_ != INVALID_HANDLE_VALUE; }
+private:
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+// One API call against the lab: the folder locked, the description and the state loaded; the
+// state is written back on destruction when changed.
+class Session {
+public:
+  explicit Session(const wchar_t* function);
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+  // Locks and loads; a call that targets a slow server waits (unlocked) first.
+  bool open(const wchar_t* target_server = nullptr);
+  void journal(const std::wstring& args, DWORD status);
+  Network net;
+  State state;
+  bool dirty = false;
+  std::wstring folder;
+private:
+  bool lock_and_load();
+  std::wstring function_;
+  FolderLock* lock_ = nullptr;
+};
+
+// Creates or resets a lab: description copied in (unless null), state rebuilt from it, journal
+// emptied. Lab drive mappings recorded in the old state are removed first.
+bool create_lab(const std::wstring& folder, const std::wstring* description_source, std::wstring& error);
+void append_journal(const std::wstring& folder, const std::wstring& function,
+                    const std::wstring& args, DWORD status);
+
+// ---- drive mappings (mpr) ----
+// Maps a local letter to a folder; under Wine through the mount manager, so that the volume
+// functions answer from the folder; elsewhere with DefineDosDevice.
+DWORD map_letter(wchar_t letter, const std::wstring& folder);
+DWORD unmap_letter(wchar_t letter, const std::wstring& folder);
+// Prepares the folder that stands for a drive of a server (label and serial files).
+std::wstring prepare_volume(const std::wstring& lab, const std::wstring& server, const Drive& d);
+// Serialises letter changes of all labs of this Wine session.
+class LetterMutex {
+public:
+  LetterMutex();
+  ~LetterMutex();
+private:
+  HANDLE mutex_ = nullptr;
+};
+
+}  // namespace lab

@@ -1,0 +1,309 @@
+// Reading the network description (plain INI, through the profile functions) and resolving
+// server names against it.
+#include "lab.h"
+
+#include <sddl.h>
+
+namespace lab {
+namespace {
+
+// Sentinel default that no description value can hold.
+const wchar_t kMissing[] = L"\x01";
+
+bool profile(const std::wstring& path, const std::wstring& section, const wchar_t* key, std::wstring& out) {
+  std::wstring buf(4096, L'\0');
+  for (;;) {
+    DWORD n = GetPrivateProfileStringW(section.c_str(), key, kMissing, &buf[0], static_cast<DWORD>(buf.size()),
+                                       path.c_str());
+    if (n + 2 < buf.size() || buf.size() >= 1u << 20) { buf.resize(n); break; }
+    buf.resize(buf.size() * 4);
+  }
+  if (buf == kMissing) return false;
+  out = buf;
+  return true;
+}
+
+std::wstring text(const std::wstring& path, const std::wstring& section, const wchar_t* key,
+                  const std::wstring& def = L"") {
+  std::wstring v;
+  return profile(path, section, key, v) ? trim(v) : def;
+}
+
+// Decimal, 0x hexadecimal, or negative (-1 for "unlimited").
+bool parse_number(const std::wstring& s, DWORD& out) {
+  if (s.empty()) return false;
+  wchar_t* end = nullptr;
+  if (s[0] == L'-') {
+    long v = wcstol(s.c_str(), &end, 10);
+    if (*end) return false;
+    out = static_cast<DWORD>(v);
+  } else {
+    unsigned long long v = wcstoull(s.c_str(), &end, 0);
+    if (*end) return false;
+    out = static_cast<DWORD>(v);
+  }
+  return true;
+}
+
+DWORD number(const std::wstring& path, const std::wstring& section, const wchar_t* key, DWORD def,
+             std::vector<std::wstring>& warnings) {
+  std::wstring v = text(path, section, key);
+  if (v.empty()) return def;
+  DWORD out = def;
+  if (!parse_number(v, out)) warnings.push_back(L"[" + section + L"] " + key + L"=" + v + L" is not a number");
+  return out;
+}
+
+bool flag(const std::wstring& path, const std::wstring& section, const wchar_t* key, bool def) {
+  std::wstring v = text(path, section, key);
+  if (v.empty()) return def;
+  return iequals(v, L"1") || iequals(v, L"yes") || iequals(v, L"true") || iequals(v, L"on");
+}
+
+// "1A2B-3C4D" as the directory listing shows it, or 0x1A2B3C4D, or decimal.
+DWORD parse_serial(std::wstring s) {
+  if (s.size() == 9 && s[4] == L'-') s.erase(4, 1);
+  if (s.size() == 8 && s.find_first_not_of(L"0123456789abcdefABCDEF") == std::wstring::npos)
+    return static_cast<DWORD>(wcstoul(s.c_str(), nullptr, 16));
+  DWORD v = 0;
+  parse_number(s, v);
+  return v;
+}
+
+std::vector<std::wstring> section_names(const std::wstring& path) {
+  std::vector<wchar_t> buf(8192);
+  for (;;) {
+    DWORD n = GetPrivateProfileSectionNamesW(buf.data(), static_cast<DWORD>(buf.size()), path.c_str());
+    if (n + 2 < buf.size() || buf.size() >= 1u << 22) break;
+    buf.resize(buf.size() * 4);
+  }
+  std::vector<std::wstring> out;
+  for (const wchar_t* p = buf.data(); *p; p += wcslen(p) + 1) out.push_back(p);
+  return out;
+}
+
+std::vector<std::wstring> key_names(const std::wstring& path, const std::wstring& section) {
+  std::wstring all;
+  profile(path, section, nullptr, all);
+  std::vector<std::wstring> out;
+  for (size_t pos = 0; pos < all.size();) {
+    size_t end = all.find(L'\0', pos);
+    if (end == std::wstring::npos) end = all.size();
+    if (end > pos) out.push_back(all.substr(pos, end - pos));
+    pos = end + 1;
+  }
+  return out;
+}
+
+// A stable made-up machine identifier for a server the description gives none.
+std::wstring derived_sid(const std::wstring& name) {
+  uint32_t parts[3];
+  std::wstring key = upper(name);
+  for (uint32_t i = 0; i < 3; ++i) {
+    uint32_t h = 2166136261u ^ (i * 0x9E3779B9u);
+    for (wchar_t c : key) { h ^= static_cast<uint32_t>(c); h *= 16777619u; }
+    parts[i] = h;
+  }
+  wchar_t buf[80];
+  swprintf(buf, 80, L"S-1-5-21-%u-%u-%u", parts[0], parts[1], parts[2]);
+  return buf;
+}
+
+std::wstring computer_name() {
+  wchar_t buf[MAX_COMPUTERNAME_LENGTH + 1];
+  DWORD n = MAX_COMPUTERNAME_LENGTH + 1;
+  return GetComputerNameW(buf, &n) ? std::wstring(buf, n) : L"LOCALHOST";
+}
+
+// The account-domain identifier of this computer as the account functions see it.
+std::wstring local_machine_sid(const std::wstring& name) {
+  BYTE sid[SECURITY_MAX_SID_SIZE];
+  DWORD sid_len = sizeof sid;
+  wchar_t domain[256];
+  DWORD domain_len = 256;
+  SID_NAME_USE use;
+  if (LookupAccountNameW(nullptr, name.c_str(), sid, &sid_len, domain, &domain_len, &use) && use == SidTypeDomain) {
+    LPWSTR s = nullptr;
+    if (ConvertSidToStringSidW(sid, &s)) {
+      std::wstring out(s);
+      LocalFree(s);
+      return out;
+    }
+  }
+  return derived_sid(name);
+}
+
+bool in_list(const std::vector<std::wstring>& list, const std::wstring& name) {
+  for (const auto& n : list)
+    if (n == L"*" || iequals(n, name)) return true;
+  return false;
+}
+
+}  // namespace
+
+const Drive* Server::drive(wchar_t letter) const {
+  for (const auto& d : drives)
+    if (towupper(d.letter) == towupper(letter)) return &d;
+  return nullptr;
+}
+
+const Server* Network::server(const std::wstring& name) const {
+  for (const auto& s : servers)
+    if (iequals(s.name, name)) return &s;
+  return nullptr;
+}
+
+const Domain* Network::domain(const std::wstring& name) const {
+  for (const auto& d : domains)
+    if (iequals(d.name, name)) return &d;
+  return nullptr;
+}
+
+bool Network::is_slow(const std::wstring& name) const { return in_list(faults.slow, name); }
+bool Network::refuses_1501(const std::wstring& name) const { return in_list(faults.refuse_1501, name); }
+bool Network::more_data(const std::wstring& name) const {
+  for (const auto& n : faults.more_data)
+    if (iequals(n, name)) return true;
+  return false;
+}
+
+bool Network::load(const std::wstring& path) {
+  *this = Network();
+  if (!file_exists(path)) return false;
+  const std::wstring real_name = computer_name();
+
+  workstation = text(path, L"network", L"workstation");
+  if (workstation.empty()) workstation = real_name;
+  workstation_domain = text(path, L"network", L"workstation_domain", L"WORKGROUP");
+  workstation_sid = text(path, L"network", L"workstation_sid");
+  if (workstation_sid.empty())
+    workstation_sid = iequals(workstation, real_name) ? local_machine_sid(real_name) : derived_sid(workstation);
+
+  auto add_server = [&](const std::wstring& name, const std::wstring& domain_name) {
+    if (server(name)) return;
+    Server s;
+    s.name = name;
+    s.domain = domain_name;
+    servers.push_back(s);
+  };
+  for (const auto& name : split_list(text(path, L"network", L"domains"))) {
+    Domain d;
+    d.name = name;
+    std::wstring sec = L"domain " + name;
+    d.comment = text(path, sec, L"comment");
+    d.servers = split_list(text(path, sec, L"servers"));
+    for (const auto& s : d.servers) add_server(s, name);
+    domains.push_back(d);
+  }
+
+  const std::vector<std::wstring> sections = section_names(path);
+  for (const auto& sec : sections)
+    if (sec.compare(0, 7, L"server ") == 0) add_server(trim(sec.substr(7)), workstation_domain);
+
+  for (auto& s : servers) {
+    std::wstring sec = L"server " + s.name;
+    bool described = false;
+    for (const auto& n : sections) described = described || iequals(n, sec);
+    if (!described) warnings.push_back(L"server " + s.name + L" has no [" + sec + L"] section");
+    s.comment = text(path, sec, L"comment");
+    s.type = number(path, sec, L"type", s.type, warnings);
+    std::wstring version = text(path, sec, L"version", L"6.1");
+    swscanf(version.c_str(), L"%lu.%lu", &s.version_major, &s.version_minor);
+    s.account_domain = text(path, sec, L"account_domain", s.name);
+    s.sid = text(path, sec, L"sid");
+    if (s.sid.empty()) s.sid = iequals(s.name, workstation) ? workstation_sid : derived_sid(s.name);
+    s.reachable = !flag(path, sec, L"unreachable", false);
+    s.share_status = number(path, sec, L"share_status", 0, warnings);
+    for (const auto& letter : split_list(text(path, sec, L"drives"))) {
+      Drive d;
+      d.letter = static_cast<wchar_t>(towupper(letter[0]));
+      if (letter.size() > 2 || (letter.size() == 2 && letter[1] != L':') || d.letter < L'A' || d.letter > L'Z') {
+        warnings.push_back(L"server " + s.name + L": drive \"" + letter + L"\" is not a letter");
+        continue;
+      }
+      std::wstring dsec = L"drive " + s.name + L" " + std::wstring(1, d.letter);
+      d.label = text(path, dsec, L"label");
+      d.filesystem = text(path, dsec, L"filesystem", L"NTFS");
+      d.serial = parse_serial(text(path, dsec, L"serial"));
+      d.size_mb = number(path, dsec, L"size_mb", 0, warnings);
+      d.free_mb = number(path, dsec, L"free_mb", 0, warnings);
+      d.admin_share = flag(path, dsec, L"admin_share", true);
+      d.connect = number(path, dsec, L"connect", 0, warnings);
+      s.drives.push_back(d);
+    }
+  }
+
+  for (const auto& sec : sections) {
+    if (sec.compare(0, 6, L"share ") != 0) continue;
+    std::wstring rest = trim(sec.substr(6));
+    size_t space = rest.find(L' ');
+    if (space == std::wstring::npos) {
+      warnings.push_back(L"[" + sec + L"] should be [share <server> <name>]");
+      continue;
+    }
+    ShareSeed sh;
+    sh.server = rest.substr(0, space);
+    sh.name = trim(rest.substr(space + 1));
+    sh.path = text(path, sec, L"path");
+    sh.remark = text(path, sec, L"remark");
+    sh.sddl = text(path, sec, L"sddl");
+    sh.max_uses = number(path, sec, L"max_uses", 0xFFFFFFFF, warnings);
+    sh.type = number(path, sec, L"type", 0, warnings);
+    const Server* owner = server(sh.server);
+    if (!owner) warnings.push_back(L"share " + sh.name + L": unknown server " + sh.server);
+    else if (sh.path.size() < 2 || sh.path[1] != L':' || !owner->drive(sh.path[0]))
+      warnings.push_back(L"share " + sh.server + L"\\" + sh.name + L": path " + sh.path + L" is on no drive of the server");
+    std::vector<uint8_t> sd;
+    if (!sh.sddl.empty() && !sd_from_sddl(sh.sddl, sd))
+      warnings.push_back(L"share " + sh.server + L"\\" + sh.name + L": descriptor \"" + sh.sddl + L"\" is not valid");
+    shares.push_back(sh);
+  }
+
+  for (const auto& key : key_names(path, L"picker")) {
+    std::wstring v = text(path, L"picker", key.c_str());
+    wchar_t expanded[1024];
+    if (ExpandEnvironmentStringsW(v.c_str(), expanded, 1024)) v = expanded;
+    Pick p;
+    size_t bar = v.find(L'|');
+    std::wstring who = trim(v.substr(0, bar));
+    if (bar != std::wstring::npos) p.description = trim(v.substr(bar + 1));
+    size_t slash = who.find(L'\\');
+    if (slash == std::wstring::npos) {
+      p.account = who;
+    } else {
+      p.domain = who.substr(0, slash);
+      p.account = who.substr(slash + 1);
+    }
+    if (!p.account.empty()) picks.push_back(p);
+  }
+
+  faults.more_data = split_list(text(path, L"faults", L"more_data"));
+  faults.slow = split_list(text(path, L"faults", L"slow"));
+  faults.slow_ms = number(path, L"faults", L"slow_ms", faults.slow_ms, warnings);
+  faults.refuse_1501 = split_list(text(path, L"faults", L"refuse_1501"));
+  for (const auto& d : faults.more_data)
+    if (d != L"*" && !domain(d)) warnings.push_back(L"faults: more_data names unknown domain " + d);
+  return true;
+}
+
+Target resolve(const Network& net, const wchar_t* server_name) {
+  Target t;
+  std::wstring name = strip_server(server_name);
+  if (name.empty() || iequals(name, net.workstation) || iequals(name, computer_name())) {
+    t.local = true;
+    t.name = net.workstation;
+    t.server = net.server(net.workstation);
+    return t;
+  }
+  const Server* s = net.server(name);
+  if (!s || !s->reachable) {
+    t.status = ERROR_BAD_NETPATH;
+    t.name = name;
+    return t;
+  }
+  t.server = s;
+  t.name = s->name;
+  return t;
+}
+
+}  // namespace lab

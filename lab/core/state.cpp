@@ -1,0 +1,285 @@
+// The lab folder: where it is, its lock, its state file and its journal.
+#include "lab.h"
+
+#include <lm.h>
+
+namespace lab {
+namespace {
+
+const DWORD kLockWaitMs = 20000;
+
+std::wstring num(DWORD v) { return std::to_wstring(v); }
+std::wstring signed_num(DWORD v) { return std::to_wstring(static_cast<long>(static_cast<int32_t>(v))); }
+std::wstring hex_num(DWORD v) {
+  wchar_t b[16];
+  swprintf(b, 16, L"0x%08lX", v);
+  return b;
+}
+DWORD parse(const std::wstring& s, DWORD def) {
+  if (s.empty()) return def;
+  wchar_t* end = nullptr;
+  if (s[0] == L'-') return static_cast<DWORD>(wcstol(s.c_str(), &end, 10));
+  return static_cast<DWORD>(wcstoull(s.c_str(), &end, 0));
+}
+
+HMODULE this_module() {
+  HMODULE m = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCWSTR>(&this_module), &m);
+  return m;
+}
+
+bool build_state(const std::wstring& folder, std::wstring& error) {
+  Network net;
+  if (!net.load(description_path(folder))) {
+    error = L"no network description in " + folder;
+    return false;
+  }
+  if (!write_utf16_file(state_path(folder), State::initial(net).to_ini().text())) {
+    error = L"cannot write " + state_path(folder);
+    return false;
+  }
+  return true;
+}
+
+// Copies the default description (shipped beside the lab modules) into a lab folder that has none.
+bool ensure_created(const std::wstring& folder) {
+  if (!file_exists(description_path(folder))) {
+    std::wstring source = module_folder(this_module()) + L"\\networks\\default.ini";
+    if (!CopyFileW(source.c_str(), description_path(folder).c_str(), FALSE)) return false;
+  }
+  std::wstring error;
+  return file_exists(state_path(folder)) || build_state(folder, error);
+}
+
+}  // namespace
+
+State State::initial(const Network& net) {
+  State st;
+  for (const auto& s : net.servers) {
+    for (const auto& d : s.drives) {
+      if (!d.admin_share) continue;
+      Share sh;
+      sh.server = s.name;
+      sh.name = std::wstring(1, d.letter) + L"$";
+      sh.path = std::wstring(1, d.letter) + L":\\";
+      sh.remark = L"Default share";
+      sh.type = STYPE_DISKTREE | STYPE_SPECIAL;
+      st.shares.push_back(sh);
+    }
+  }
+  for (const auto& seed : net.shares) {
+    Share sh;
+    sh.server = net.server(seed.server) ? net.server(seed.server)->name : seed.server;
+    sh.name = seed.name;
+    sh.path = seed.path;
+    sh.remark = seed.remark;
+    sh.type = seed.type;
+    sh.max_uses = seed.max_uses;
+    sh.has_sd = !seed.sddl.empty() && sd_from_sddl(seed.sddl, sh.sd);
+    if (Share* existing = st.share(sh.server, sh.name)) *existing = sh;
+    else st.shares.push_back(sh);
+  }
+  return st;
+}
+
+State State::from_ini(const IniDoc& doc) {
+  State st;
+  for (const auto& sec : doc.sections) {
+    if (sec.name.compare(0, 6, L"share ") == 0) {
+      std::wstring rest = sec.name.substr(6);
+      size_t space = rest.find(L' ');
+      if (space == std::wstring::npos) continue;
+      Share sh;
+      sh.server = rest.substr(0, space);
+      sh.name = rest.substr(space + 1);
+      sh.path = sec.get(L"path");
+      sh.remark = sec.get(L"remark");
+      sh.passwd = sec.get(L"passwd");
+      sh.type = parse(sec.get(L"type"), 0);
+      sh.permissions = parse(sec.get(L"permissions"), 0);
+      sh.max_uses = parse(sec.get(L"max_uses"), 0xFFFFFFFF);
+      if (const std::wstring* sd = sec.find(L"sd")) sh.has_sd = from_hex(*sd, sh.sd) && !sh.sd.empty();
+      st.shares.push_back(sh);
+    } else if (sec.name.compare(0, 11, L"connection ") == 0) {
+      st.connections.push_back({sec.name.substr(11), sec.get(L"remote"), sec.get(L"volume")});
+    } else {
+      st.other.sections.push_back(sec);
+    }
+  }
+  return st;
+}
+
+IniDoc State::to_ini() const {
+  IniDoc doc;
+  for (const auto& sh : shares) {
+    IniSection sec{L"share " + sh.server + L" " + sh.name, {}};
+    sec.set(L"path", sh.path);
+    sec.set(L"remark", sh.remark);
+    sec.set(L"type", hex_num(sh.type));
+    sec.set(L"permissions", num(sh.permissions));
+    sec.set(L"max_uses", signed_num(sh.max_uses));
+    if (!sh.passwd.empty()) sec.set(L"passwd", sh.passwd);
+    if (sh.has_sd) {
+      sec.set(L"sd", to_hex(sh.sd));
+      sec.set(L"sddl", sd_to_sddl(sh.sd));  // for people; "sd" is what counts
+    }
+    doc.sections.push_back(sec);
+  }
+  for (const auto& c : connections) {
+    IniSection sec{L"connection " + c.local, {}};
+    sec.set(L"remote", c.remote);
+    sec.set(L"volume", c.volume);
+    doc.sections.push_back(sec);
+  }
+  for (const auto& sec : other.sections) doc.sections.push_back(sec);
+  return doc;
+}
+
+Share* State::share(const std::wstring& server, const std::wstring& name) {
+  for (auto& sh : shares)
+    if (iequals(sh.server, server) && iequals(sh.name, name)) return &sh;
+  return nullptr;
+}
+
+std::vector<Share*> State::shares_of(const std::wstring& server) {
+  std::vector<Share*> out;
+  for (auto& sh : shares)
+    if (iequals(sh.server, server)) out.push_back(&sh);
+  return out;
+}
+
+Connection* State::connection(const std::wstring& local) {
+  for (auto& c : connections)
+    if (iequals(c.local, local)) return &c;
+  return nullptr;
+}
+
+std::wstring lab_folder() {
+  wchar_t buf[MAX_PATH];
+  DWORD n = GetEnvironmentVariableW(L"CORV_LAB_DIR", buf, MAX_PATH);
+  std::wstring folder = (n > 0 && n < MAX_PATH) ? std::wstring(buf, n) : module_folder(this_module()) + L"\\lab";
+  wchar_t full[MAX_PATH];
+  if (GetFullPathNameW(folder.c_str(), MAX_PATH, full, nullptr)) folder = full;
+  while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+  return folder;
+}
+
+std::wstring description_path(const std::wstring& folder) { return folder + L"\\network.ini"; }
+std::wstring state_path(const std::wstring& folder) { return folder + L"\\state.ini"; }
+std::wstring journal_path(const std::wstring& folder) { return folder + L"\\journal.log"; }
+
+FolderLock::FolderLock(const std::wstring& folder) {
+  std::wstring path = folder + L"\\lab.lock";
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return;
+  DWORD start = GetTickCount();
+  for (;;) {
+    OVERLAPPED ov = {};
+    if (LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &ov)) {
+      handle_ = h;
+      return;
+    }
+    if (GetTickCount() - start > kLockWaitMs) break;
+    Sleep(2);
+  }
+  CloseHandle(h);
+}
+
+FolderLock::~FolderLock() {
+  if (handle_ == INVALID_HANDLE_VALUE) return;
+  OVERLAPPED ov = {};
+  UnlockFileEx(handle_, 0, 1, 0, &ov);
+  CloseHandle(handle_);
+}
+
+Session::Session(const wchar_t* function) : function_(function) {}
+
+Session::~Session() {
+  if (lock_ && dirty) write_utf16_file(state_path(folder), state.to_ini().text());
+  delete lock_;
+}
+
+bool Session::lock_and_load() {
+  delete lock_;
+  lock_ = new FolderLock(folder);
+  return lock_->held() && ensure_created(folder) && net.load(description_path(folder));
+}
+
+bool Session::open(const wchar_t* target_server) {
+  folder = lab_folder();
+  CreateDirectoryW(folder.c_str(), nullptr);
+  if (!lock_and_load()) return false;
+  Target t = resolve(net, target_server);
+  if (target_server && !t.status && net.is_slow(t.name)) {
+    // The wait of a slow server holds no lock, so other callers go on meanwhile.
+    delete lock_;
+    lock_ = nullptr;
+    Sleep(net.faults.slow_ms);
+    if (!lock_and_load()) return false;
+  }
+  std::wstring text;
+  if (!read_text_file(state_path(folder), text)) return false;
+  state = State::from_ini(IniDoc::parse(text));
+  return true;
+}
+
+void Session::journal(const std::wstring& args, DWORD status) {
+  if (lock_ && lock_->held()) append_journal(folder, function_, args, status);
+}
+
+void append_journal(const std::wstring& folder, const std::wstring& function, const std::wstring& args,
+                    DWORD status) {
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  wchar_t head[64];
+  swprintf(head, 64, L"%02u:%02u:%02u.%03u\t%lu\t", t.wHour, t.wMinute, t.wSecond, t.wMilliseconds,
+           GetCurrentProcessId());
+  std::string line = narrow(head + function + L"\t" + args + L"\t" + std::to_wstring(status)) + "\r\n";
+  HANDLE h = CreateFileW(journal_path(folder).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  CloseHandle(h);
+}
+
+bool create_lab(const std::wstring& folder, const std::wstring* description_source, std::wstring& error) {
+  if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    error = L"cannot create " + folder;
+    return false;
+  }
+  FolderLock lock(folder);
+  if (!lock.held()) {
+    error = L"the lab is locked by another process";
+    return false;
+  }
+  // Drive mappings made by this lab are undone before its state is thrown away.
+  std::wstring text;
+  if (read_text_file(state_path(folder), text)) {
+    LetterMutex letters;
+    for (const auto& c : State::from_ini(IniDoc::parse(text)).connections)
+      if (!c.local.empty()) unmap_letter(c.local[0], c.volume);
+  }
+  if (description_source) {
+    std::wstring desc;
+    if (!read_text_file(*description_source, desc)) {
+      error = L"cannot read " + *description_source;
+      return false;
+    }
+    // Stored as UTF-16 with a byte-order mark so that the profile functions read any name.
+    if (!write_utf16_file(description_path(folder), desc)) {
+      error = L"cannot write " + description_path(folder);
+      return false;
+    }
+  }
+  if (!build_state(folder, error)) return false;
+  if (!write_file_replace(journal_path(folder), std::string())) {
+    error = L"cannot empty " + journal_path(folder);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace lab

@@ -1,0 +1,218 @@
+// mpr.dll of the lab: connections to the simulated network's shares. A connection with a local
+// letter maps the letter to a folder standing for the share's drive, so the volume functions
+// answer through the file system. Every call is journalled.
+#include <windows.h>
+#include <winnetwk.h>
+
+#include "lab.h"
+
+using lab::Session;
+
+namespace {
+
+std::wstring args(const wchar_t* remote, const wchar_t* local) {
+  return L"remote=" + lab::quoted(remote) + L" local=" + lab::quoted(local);
+}
+
+// "X:" with a letter, in upper case; empty when the name is not a drive device.
+std::wstring drive_device(const wchar_t* local) {
+  if (!local || wcslen(local) != 2 || local[1] != L':' || !iswalpha(local[0])) return {};
+  return std::wstring(1, static_cast<wchar_t>(towupper(local[0]))) + L":";
+}
+
+bool letter_in_use(const std::wstring& device) {
+  std::wstring root = device + L"\\";
+  return GetDriveTypeW(root.c_str()) != DRIVE_NO_ROOT_DIR;
+}
+
+// "\\server\share[\...]" split; false when the name has no server or no share.
+bool split_remote(const wchar_t* remote, std::wstring& server, std::wstring& share) {
+  if (!remote || remote[0] != L'\\' || remote[1] != L'\\') return false;
+  std::wstring rest(remote + 2);
+  size_t slash = rest.find(L'\\');
+  if (slash == 0 || slash == std::wstring::npos) return false;
+  server = rest.substr(0, slash);
+  share = rest.substr(slash + 1);
+  share = share.substr(0, share.find(L'\\'));
+  return !share.empty();
+}
+
+DWORD add_connection(const wchar_t* fn, const wchar_t* remote, const wchar_t* local) {
+  Session s(fn);
+  std::wstring a = args(remote, local);
+  std::wstring server, share;
+  bool well_formed = split_remote(remote, server, share);
+  if (!s.open(well_formed ? (L"\\\\" + server).c_str() : nullptr)) return ERROR_NO_NETWORK;
+  auto done = [&](DWORD status) {
+    s.journal(a, status);
+    return status;
+  };
+  if (!remote) return done(ERROR_INVALID_PARAMETER);
+  std::wstring device = drive_device(local);
+  bool deviceless = !local || !*local;
+  if (!deviceless && device.empty()) return done(ERROR_BAD_DEVICE);
+  if (!well_formed) return done(ERROR_BAD_NET_NAME);
+
+  lab::LetterMutex letters;
+  if (!deviceless && (s.state.connection(device) || letter_in_use(device))) {
+    // A recorded connection whose letter has vanished is stale and gives way.
+    lab::Connection* c = s.state.connection(device);
+    if (!c || letter_in_use(device)) return done(ERROR_ALREADY_ASSIGNED);
+    s.state.connections.erase(s.state.connections.begin() + (c - s.state.connections.data()));
+    s.dirty = true;
+  }
+  lab::Target t = lab::resolve(s.net, (L"\\\\" + server).c_str());
+  if (t.status) return done(t.status);
+  lab::Share* sh = s.state.share(t.name, share);
+  if (!sh) return done(ERROR_BAD_NET_NAME);
+  const lab::Drive* drive = t.server && sh->path.size() >= 2 ? t.server->drive(sh->path[0]) : nullptr;
+  if (drive && drive->connect) return done(drive->connect);
+  if (deviceless) return done(NO_ERROR);
+  if (!drive) return done(ERROR_BAD_NET_NAME);
+
+  std::wstring volume = lab::prepare_volume(s.folder, t.name, *drive);
+  if (DWORD err = lab::map_letter(device[0], volume)) return done(err);
+  s.state.connections.push_back({device, L"\\\\" + t.name + L"\\" + sh->name, volume});
+  s.dirty = true;
+  return done(NO_ERROR);
+}
+
+DWORD cancel_connection(const wchar_t* fn, const wchar_t* name, DWORD flags, BOOL force) {
+  Session s(fn);
+  std::wstring a = L"name=" + lab::quoted(name) + L" flags=" + std::to_wstring(flags) +
+                   L" force=" + std::to_wstring(force ? 1 : 0);
+  if (!s.open()) return ERROR_NO_NETWORK;
+  auto done = [&](DWORD status) {
+    s.journal(a, status);
+    return status;
+  };
+  if (!name || !*name) return done(ERROR_INVALID_PARAMETER);
+  std::wstring device = drive_device(name);
+  lab::LetterMutex letters;
+  bool found = false;
+  for (size_t i = 0; i < s.state.connections.size();) {
+    const lab::Connection& c = s.state.connections[i];
+    bool match = device.empty() ? lab::iequals(c.remote, name) : lab::iequals(c.local, device);
+    if (!match) { ++i; continue; }
+    if (DWORD err = lab::unmap_letter(c.local[0], c.volume)) return done(err);
+    s.state.connections.erase(s.state.connections.begin() + static_cast<std::ptrdiff_t>(i));
+    s.dirty = true;
+    found = true;
+  }
+  return done(found ? NO_ERROR : ERROR_NOT_CONNECTED);
+}
+
+DWORD get_connection(const wchar_t* fn, const wchar_t* local, std::wstring& remote) {
+  Session s(fn);
+  if (!s.open()) return ERROR_NO_NETWORK;
+  std::wstring device = drive_device(local);
+  DWORD status = ERROR_NOT_CONNECTED;
+  if (!local) status = ERROR_INVALID_PARAMETER;
+  else if (device.empty()) status = ERROR_BAD_DEVICE;
+  else if (const lab::Connection* c = s.state.connection(device)) {
+    remote = c->remote;
+    status = NO_ERROR;
+  }
+  s.journal(L"local=" + lab::quoted(local), status);
+  return status;
+}
+
+std::wstring wide(const char* s) { return lab::from_acp(s); }
+const wchar_t* opt(const char* a, const std::wstring& w) { return a ? w.c_str() : nullptr; }
+
+}  // namespace
+
+extern "C" {
+
+DWORD WINAPI WNetAddConnectionW(LPCWSTR remote, LPCWSTR password, LPCWSTR local) {
+  return add_connection(L"WNetAddConnectionW", remote, local);
+}
+
+DWORD WINAPI WNetAddConnectionA(LPCSTR remote, LPCSTR password, LPCSTR local) {
+  std::wstring r = wide(remote), l = wide(local);
+  return add_connection(L"WNetAddConnectionA", opt(remote, r), opt(local, l));
+}
+
+DWORD WINAPI WNetAddConnection2W(LPNETRESOURCEW res, LPCWSTR password, LPCWSTR user, DWORD flags) {
+  if (!res) return ERROR_INVALID_PARAMETER;
+  return add_connection(L"WNetAddConnection2W", res->lpRemoteName, res->lpLocalName);
+}
+
+DWORD WINAPI WNetAddConnection2A(LPNETRESOURCEA res, LPCSTR password, LPCSTR user, DWORD flags) {
+  if (!res) return ERROR_INVALID_PARAMETER;
+  std::wstring r = wide(res->lpRemoteName), l = wide(res->lpLocalName);
+  return add_connection(L"WNetAddConnection2A", opt(res->lpRemoteName, r), opt(res->lpLocalName, l));
+}
+
+DWORD WINAPI WNetCancelConnection2W(LPCWSTR name, DWORD flags, BOOL force) {
+  return cancel_connection(L"WNetCancelConnection2W", name, flags, force);
+}
+
+DWORD WINAPI WNetCancelConnection2A(LPCSTR name, DWORD flags, BOOL force) {
+  std::wstring n = wide(name);
+  return cancel_connection(L"WNetCancelConnection2A", opt(name, n), flags, force);
+}
+
+DWORD WINAPI WNetCancelConnectionW(LPCWSTR name, BOOL force) {
+  return cancel_connection(L"WNetCancelConnectionW", name, 0, force);
+}
+
+DWORD WINAPI WNetCancelConnectionA(LPCSTR name, BOOL force) {
+  std::wstring n = wide(name);
+  return cancel_connection(L"WNetCancelConnectionA", opt(name, n), 0, force);
+}
+
+DWORD WINAPI WNetGetConnectionW(LPCWSTR local, LPWSTR remote, LPDWORD length) {
+  if (!length) return ERROR_INVALID_PARAMETER;
+  std::wstring r;
+  DWORD status = get_connection(L"WNetGetConnectionW", local, r);
+  if (status) return status;
+  DWORD need = static_cast<DWORD>(r.size() + 1);
+  if (!remote || *length < need) {
+    *length = need;
+    return ERROR_MORE_DATA;
+  }
+  memcpy(remote, r.c_str(), need * sizeof(wchar_t));
+  return NO_ERROR;
+}
+
+DWORD WINAPI WNetGetConnectionA(LPCSTR local, LPSTR remote, LPDWORD length) {
+  if (!length) return ERROR_INVALID_PARAMETER;
+  std::wstring l = wide(local), r;
+  DWORD status = get_connection(L"WNetGetConnectionA", opt(local, l), r);
+  if (status) return status;
+  std::string text = lab::to_acp(r);
+  DWORD need = static_cast<DWORD>(text.size() + 1);
+  if (!remote || *length < need) {
+    *length = need;
+    return ERROR_MORE_DATA;
+  }
+  memcpy(remote, text.c_str(), need);
+  return NO_ERROR;
+}
+
+// The name of a file on a connected letter with the server and share in place of the letter
+// (UNIVERSAL_NAME_INFO_LEVEL only).
+DWORD WINAPI WNetGetUniversalNameW(LPCWSTR local_path, DWORD level, LPVOID buffer, LPDWORD size) {
+  if (!local_path || !size || (!buffer && *size)) return ERROR_INVALID_PARAMETER;
+  if (level != UNIVERSAL_NAME_INFO_LEVEL) return ERROR_NOT_SUPPORTED;
+  std::wstring device(local_path, wcsnlen(local_path, 2)), r;
+  if (DWORD status = get_connection(L"WNetGetUniversalNameW", device.c_str(), r)) return status;
+  std::wstring full = r + (local_path + device.size());
+  DWORD need = static_cast<DWORD>(sizeof(UNIVERSAL_NAME_INFOW) + (full.size() + 1) * sizeof(wchar_t));
+  if (!buffer || *size < need) {
+    *size = need;
+    return ERROR_MORE_DATA;
+  }
+  auto* info = static_cast<UNIVERSAL_NAME_INFOW*>(buffer);
+  info->lpUniversalName = reinterpret_cast<LPWSTR>(info + 1);
+  memcpy(info->lpUniversalName, full.c_str(), (full.size() + 1) * sizeof(wchar_t));
+  return NO_ERROR;
+}
+
+// Password caching is not part of the simulated network: nothing is cached, nothing is found.
+// Wine's own modules (wininet) import these two.
+DWORD WINAPI WNetCachePassword(LPSTR, WORD, LPSTR, WORD, BYTE, WORD) { return ERROR_NOT_SUPPORTED; }
+DWORD WINAPI WNetGetCachedPassword(LPSTR, WORD, LPSTR, LPWORD, BYTE) { return ERROR_NOT_SUPPORTED; }
+
+}  // extern "C"

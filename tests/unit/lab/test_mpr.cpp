@@ -1,0 +1,99 @@
+// The connection stand-in: a mapped letter answers the volume functions from the simulated drive.
+#include <windows.h>
+#include <lm.h>
+#include <winnetwk.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "lab_support.h"
+
+using corvlab::TempLab;
+
+namespace {
+
+// Maps the first letter that stays free (another test program may take one meanwhile).
+DWORD connect_free(const char* remote, std::string& letter) {
+  for (int tries = 0; tries < 5; ++tries) {
+    letter = labtests::free_letter();
+    if (letter.empty()) return ERROR_NO_MORE_DEVICES;
+    DWORD st = WNetAddConnectionA(remote, nullptr, letter.c_str());
+    if (st != ERROR_ALREADY_ASSIGNED) return st;
+  }
+  return ERROR_ALREADY_ASSIGNED;
+}
+
+}  // namespace
+
+TEST(Connections, MapsTheDriveSoVolumeFunctionsAnswerFromIt) {
+  TempLab lab(TempLab::default_description());
+  std::string letter;
+  ASSERT_EQ(0u, connect_free("\\\\FS01\\C$", letter));
+  std::string root = letter + "\\";
+  EXPECT_EQ(static_cast<UINT>(DRIVE_REMOTE), GetDriveTypeA(root.c_str()));
+  char label[256] = "", fs[256] = "";
+  DWORD serial = 0, maxlen = 0, flags = 0;
+  ASSERT_TRUE(GetVolumeInformationA(root.c_str(), label, 255, &serial, &maxlen, &flags, fs, 255));
+  EXPECT_STREQ("SYSTEM", label);
+  EXPECT_EQ(0x1A2B3C4Du, serial);
+  EXPECT_STREQ("NTFS", fs);  // Wine names every folder-backed volume NTFS
+  DWORD spc = 0, bps = 0, free_clusters = 0, clusters = 0;
+  EXPECT_TRUE(GetDiskFreeSpaceA(root.c_str(), &spc, &bps, &free_clusters, &clusters));
+  EXPECT_GT(clusters, 0u);
+
+  char remote[64] = "";
+  DWORD len = sizeof remote;
+  ASSERT_EQ(0u, WNetGetConnectionA(letter.c_str(), remote, &len));
+  EXPECT_STREQ("\\\\FS01\\C$", remote);
+  EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_ASSIGNED), WNetAddConnectionA("\\\\FS01\\D$", nullptr, letter.c_str()));
+
+  EXPECT_EQ(0u, WNetCancelConnection2A(letter.c_str(), CONNECT_UPDATE_PROFILE, FALSE));
+  EXPECT_EQ(static_cast<UINT>(DRIVE_NO_ROOT_DIR), GetDriveTypeA(root.c_str()));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_CONNECTED), WNetCancelConnection2A(letter.c_str(), 0, FALSE));
+
+  // An empty label reads back empty; WNetCancelConnectionA undoes a mapping as well.
+  ASSERT_EQ(0u, connect_free("\\\\BR01\\C$", letter));
+  root = letter + "\\";
+  ASSERT_TRUE(GetVolumeInformationA(root.c_str(), label, 255, &serial, &maxlen, &flags, fs, 255));
+  EXPECT_STREQ("", label);
+  EXPECT_EQ(0x0BADF00Du, serial);
+  EXPECT_EQ(0u, WNetCancelConnectionA(letter.c_str(), FALSE));
+  EXPECT_EQ(static_cast<UINT>(DRIVE_NO_ROOT_DIR), GetDriveTypeA(root.c_str()));
+
+  auto adds = lab.journal(L"WNetAddConnectionA");
+  ASSERT_GE(adds.size(), 3u);
+  EXPECT_NE(std::wstring::npos, adds.front().args.find(L"remote=\"\\\\FS01\\C$\""));
+}
+
+TEST(Connections, StatusesAsDescribedPerDriveAndServer) {
+  TempLab lab(TempLab::default_description());
+  std::string letter = labtests::free_letter();
+  ASSERT_FALSE(letter.empty());
+  struct { const char* remote; DWORD status; } cases[] = {
+      {"\\\\FS01\\A$", ERROR_BAD_NET_NAME},   // floppy without an administrative share
+      {"\\\\FS01\\Z$", ERROR_BAD_NET_NAME},
+      {"\\\\FS02\\E$", ERROR_ACCESS_DENIED},  // the drive that refuses access
+      {"\\\\ARCHIVE\\C$", ERROR_BAD_NETPATH},
+      {"\\\\NOSUCH\\C$", ERROR_BAD_NETPATH},
+      {"FS01\\C$", ERROR_BAD_NET_NAME},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.status, WNetAddConnectionA(c.remote, nullptr, letter.c_str())) << c.remote;
+    std::string root = letter + "\\";
+    EXPECT_EQ(static_cast<UINT>(DRIVE_NO_ROOT_DIR), GetDriveTypeA(root.c_str())) << c.remote;
+  }
+  EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_ASSIGNED), WNetAddConnectionA("\\\\FS01\\C$", nullptr, "C:"));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_BAD_DEVICE), WNetAddConnectionA("\\\\FS01\\C$", nullptr, "LPT9"));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_CONNECTED), WNetCancelConnectionA("C:", FALSE));
+}
+
+TEST(Connections, ADeletedAdministrativeShareCannotBeConnected) {
+  TempLab lab(TempLab::default_description());
+  ASSERT_EQ(0u, NetShareDel(const_cast<LPWSTR>(L"\\\\FS01"), const_cast<LPWSTR>(L"D$"), 0));
+  std::string letter;
+  EXPECT_EQ(static_cast<DWORD>(ERROR_BAD_NET_NAME), connect_free("\\\\FS01\\D$", letter));
+  // A share of another name on the drive is reachable.
+  EXPECT_EQ(0u, connect_free("\\\\FS01\\PUBLIC", letter));
+  EXPECT_EQ(0u, WNetCancelConnection2A("\\\\FS01\\PUBLIC", 0, TRUE));
+}
