@@ -81,7 +81,7 @@ size_t fit(const std::vector<size_t>& sizes, DWORD prefmaxlen) {
 }
 
 bool valid_share_name(const std::wstring& name) {
-  if (name.empty() || name.size() > NNLEN) return false;
+  if (name.empty() || name.size() > NNLEN || name.front() == L' ' || name.back() == L' ') return false;
   for (wchar_t c : name)
     if (c < 0x20 || wcschr(L"\"/\\[]:|<>+=;,?*", c)) return false;
   return true;

@@ -101,6 +101,13 @@ TEST(NetServerEnum, ListsDomainsThenServersOfADomain) {
   EXPECT_EQ(nullptr, buf);
 }
 
+TEST(NetServerEnum, NamesOutsideTheEightBitRangeComeBackAsDescribed) {
+  TempLab lab(with_section(L"domain BRANCH", L"servers=BR01,\u042F\u03A9-SRV"));
+  NET_API_STATUS st;
+  DWORD total;
+  EXPECT_EQ((std::vector<std::wstring>{L"BR01", L"\u042F\u03A9-SRV"}), server_names(L"BRANCH", SV_TYPE_SERVER, st, total));
+}
+
 TEST(NetServerEnum, MoreDataFaultGivesPartOfTheList) {
   TempLab lab(with_section(L"faults", L"more_data=CORP"));
   NET_API_STATUS st;
