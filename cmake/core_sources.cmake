@@ -2,6 +2,9 @@
 # sanitizer tests and fuzzers. Paths are relative to the source root.
 set(TERN_CORE_SOURCES
   tern/model/sid_codec.cpp
+  tern/model/ace_codec.cpp
+  tern/model/acl_codec.cpp
+  tern/model/sd_codec.cpp
   tern/storage/sd_layout.cpp
   tern/storage/object_path.cpp
 )

@@ -9,6 +9,13 @@ include(core_sources)
 corv_core_library(tern_core TERN_CORE_SOURCES TERN_CORE_INCLUDES)
 corv_core_library(wick_core WICK_CORE_SOURCES WICK_CORE_INCLUDES)
 corv_core_library(corvane_core CORVANE_CORE_SOURCES CORVANE_CORE_INCLUDES)
+# Coverage instrumentation in the core libraries, so the fuzzers see the code under test.
+foreach(_lib tern_core wick_core corvane_core)
+  get_target_property(_type ${_lib} TYPE)
+  if(NOT _type STREQUAL "INTERFACE_LIBRARY")
+    target_compile_options(${_lib} PRIVATE -fsanitize=fuzzer-no-link)
+  endif()
+endforeach()
 
 # corv_add_fuzzer(<name> <source> <core libs...>): a libFuzzer target, run for a bounded time.
 function(corv_add_fuzzer name src)

@@ -78,9 +78,9 @@ STDMETHODIMP_(ULONG) EnumVariant::Release() {
 
 STDMETHODIMP EnumVariant::Next(ULONG celt, VARIANT* rgVar, ULONG* fetched) {
   if (fetched) *fetched = 0;
+  // A null item array, or a count other than 1 with nowhere to say how many came: E_POINTER.
+  if (!rgVar || (celt != 1 && !fetched)) return E_POINTER;
   if (celt == 0) return S_OK;
-  if (!rgVar) return E_POINTER;
-  if (celt > 1 && !fetched) return E_INVALIDARG;
   ULONG n = 0;
   while (n < celt && pos_ < items_.size()) {
     VariantInit(&rgVar[n]);

@@ -1,6 +1,9 @@
 // tern.dll's class table: one row per class, in registration order.
 #include "server.h"
 #include "tern_h.h"
+#include "model/zr_ace.h"
+#include "model/zr_acl.h"
+#include "model/zr_sd.h"
 #include "model/zr_sid.h"
 #include "storage/privileges.h"
 #include "storage/zr_security_info.h"
@@ -9,6 +12,9 @@ namespace {
 
 corv::ClassEntry g_classes[] = {
     {&CLSID_zrSid, 101, &tern::ZrSid::create, nullptr},
+    {&CLSID_zrAce, 102, &tern::ZrAce::create, nullptr},
+    {&CLSID_zrAcl, 103, &tern::ZrAcl::create, nullptr},
+    {&CLSID_zrSd, 104, &tern::ZrSd::create, nullptr},
     {&CLSID_zrSecurityInfo, 108, &tern::ZrSecurityInfo::create, nullptr},
 };
 
