@@ -1,0 +1,101 @@
+// Helpers for the wick.dll tests: objects made through the component system (registration)
+// or straight from the library's class factory, files, and a recording event sink.
+#pragma once
+#include <windows.h>
+#include <ole2.h>
+#include <ocidl.h>
+#include <string>
+#include <vector>
+#include "com_test.h"
+#include "wick_h.h"
+
+namespace wicktest {
+
+// How a test makes its objects.
+enum class Via { Registry, Factory };
+
+inline std::string via_name(const ::testing::TestParamInfo<Via>& p) {
+  return p.param == Via::Registry ? "Registry" : "Factory";
+}
+
+// wick.dll loaded from the staging folder, its exports called directly.
+struct Library {
+  HMODULE module = nullptr;
+  HRESULT(WINAPI* get_class_object)(REFCLSID, REFIID, void**) = nullptr;
+  HRESULT(WINAPI* can_unload)() = nullptr;
+  Library();
+  ~Library();
+};
+Library& library();
+
+HRESULT make_raw(REFCLSID clsid, Via via, REFIID iid, void** out);
+
+template <class T>
+corv::ComPtr<T> make(REFCLSID clsid, Via via) {
+  corv::ComPtr<T> p;
+  HRESULT hr = make_raw(clsid, via, __uuidof(T), p.out_void());
+  EXPECT_EQ(S_OK, hr) << "creating the object";
+  return p;
+}
+
+// A BSTR holding exactly the given characters (embedded NULs included).
+corv::Bstr text(const std::wstring& s);
+
+// A fresh path in the temporary folder; the file is removed when the holder goes.
+struct TempFile {
+  std::wstring path;
+  explicit TempFile(const wchar_t* tag);
+  ~TempFile();
+  std::vector<uint8_t> bytes() const;
+};
+
+// Bytes of an 8-bit text or of UTF-16LE text.
+std::vector<uint8_t> ascii(const std::string& s);
+std::vector<uint8_t> utf16(const std::wstring& s);
+
+// One onError call as a sink saw it.
+struct Event {
+  DISPID id;
+  std::vector<VARTYPE> types;    // argument types, in declaration order
+  std::wstring system, source, description;
+  long severity = 0, error = 0;
+};
+
+// An event sink for _IzrLogEvents (or for nothing, when `answers` is false). It may run a
+// callback inside onError, to call back into the source.
+class Sink final : public IDispatch {
+public:
+  static corv::ComPtr<Sink> make(bool answers = true) { return corv::ComPtr<Sink>::attach(new Sink(answers)); }
+
+  std::vector<Event> events;     // guarded by lock
+  CRITICAL_SECTION lock;
+  HRESULT answer = S_OK;         // what Invoke returns
+  void (*during)(Sink*, void*) = nullptr;
+  void* during_arg = nullptr;
+  LONG refs() const { return refs_; }
+  size_t count();
+
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+  STDMETHODIMP_(ULONG) Release() override {
+    LONG n = InterlockedDecrement(&refs_);
+    if (n == 0) delete this;
+    return static_cast<ULONG>(n);
+  }
+  STDMETHODIMP GetTypeInfoCount(UINT* n) override { if (n) *n = 0; return S_OK; }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                      EXCEPINFO*, UINT*) override;
+
+private:
+  explicit Sink(bool answers) : answers_(answers) { InitializeCriticalSection(&lock); }
+  ~Sink() { DeleteCriticalSection(&lock); }
+  bool answers_;
+  volatile LONG refs_ = 1;
+};
+
+// The log object's one connection point.
+corv::ComPtr<IConnectionPoint> log_point(IUnknown* log);
+
+}  // namespace wicktest
