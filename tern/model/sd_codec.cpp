@@ -6,27 +6,36 @@
 
 namespace tern {
 
+void sd_write_header(uint8_t* out, uint32_t revision, uint32_t control, uint32_t owner, uint32_t group,
+                     uint32_t sacl, uint32_t dacl) {
+  uint16_t ctl = static_cast<uint16_t>(control) | kSeSelfRelative;
+  ctl = static_cast<uint16_t>(dacl ? (ctl | kSeDaclPresent) : (ctl & ~kSeDaclPresent));
+  ctl = static_cast<uint16_t>(sacl ? (ctl | kSeSaclPresent) : (ctl & ~kSeSaclPresent));
+  out[0] = static_cast<uint8_t>(revision);
+  out[1] = 0;
+  put_u16(out + 2, ctl);
+  put_u32(out + 4, owner);
+  put_u32(out + 8, group);
+  put_u32(out + 12, sacl);
+  put_u32(out + 16, dacl);
+}
+
 std::vector<uint8_t> sd_compose(uint32_t revision, uint32_t control, const SdParts& parts) {
   ByteSpan sacl = parts.sacl;
   if (sacl.size == kAclHeaderSize) sacl = ByteSpan{};
+  // Parts in the order owner, group, DACL, SACL.
   const ByteSpan* order[4] = {&parts.owner, &parts.group, &parts.dacl, &sacl};
+  uint32_t offset[4] = {0, 0, 0, 0};
   size_t total = kSdHeaderSize;
-  for (const ByteSpan* p : order) total += p->size;
-  std::vector<uint8_t> out(total, 0);
-  uint16_t ctl = static_cast<uint16_t>(control) | kSeSelfRelative;
-  ctl = static_cast<uint16_t>(parts.dacl.size ? (ctl | kSeDaclPresent) : (ctl & ~kSeDaclPresent));
-  ctl = static_cast<uint16_t>(sacl.size ? (ctl | kSeSaclPresent) : (ctl & ~kSeSaclPresent));
-  out[0] = static_cast<uint8_t>(revision);
-  put_u16(&out[2], ctl);
-  // Header slots: owner 4, group 8, SACL 12, DACL 16.
-  const size_t slot[4] = {4, 8, 16, 12};
-  size_t at = kSdHeaderSize;
   for (int i = 0; i < 4; ++i) {
     if (!order[i]->size) continue;
-    put_u32(&out[slot[i]], static_cast<uint32_t>(at));
-    std::memcpy(&out[at], order[i]->data, order[i]->size);
-    at += order[i]->size;
+    offset[i] = static_cast<uint32_t>(total);
+    total += order[i]->size;
   }
+  std::vector<uint8_t> out(total);
+  sd_write_header(out.data(), revision, control, offset[0], offset[1], offset[3], offset[2]);
+  for (int i = 0; i < 4; ++i)
+    if (order[i]->size) std::memcpy(&out[offset[i]], order[i]->data, order[i]->size);
   return out;
 }
 

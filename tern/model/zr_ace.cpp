@@ -1,15 +1,15 @@
 #include "zr_ace.h"
 #include <rpc.h>
-#include <atomic>
 #include <cstring>
 #include "byte_string.h"
+#include "own_object.h"
 #include "sid_codec.h"
+#include "zr_sid.h"
 
 namespace tern {
 namespace {
 
-// The table of operations of this library's own entries, noted by the first one made.
-std::atomic<const void*> g_ace_vtable{nullptr};
+thread_local IClassFactory* t_identifier_factory = nullptr;
 
 HRESULT guid_text(const GuidBytes& g, BSTR* out) {
   if (!out) return E_POINTER;
@@ -31,7 +31,14 @@ HRESULT guid_parse(BSTR text, GuidBytes& g) {
 
 }  // namespace
 
+IdentifierFactoryScope::IdentifierFactoryScope(IClassFactory* factory) : previous_(t_identifier_factory) {
+  t_identifier_factory = factory;
+}
+
+IdentifierFactoryScope::~IdentifierFactoryScope() { t_identifier_factory = previous_; }
+
 HRESULT identifier_bytes(IzrSid* sid, corv::Bstr& holder, const uint8_t*& data, size_t& size) {
+  if (ZrSid* own = ZrSid::from(sid)) return own->identifier(data, size) ? S_OK : E_INVALIDARG;
   RETURN_IF_FAILED(sid->get_Data(holder.out()));
   corv::ByteView b = corv::read_bytes(holder.get());
   // An identifier object without a valid identifier cannot make an entry: its binary form
@@ -42,19 +49,14 @@ HRESULT identifier_bytes(IzrSid* sid, corv::Bstr& holder, const uint8_t*& data, 
   return S_OK;
 }
 
-ZrAce::ZrAce() {
-  g_ace_vtable.store(*reinterpret_cast<const void* const*>(static_cast<IzrAce*>(this)), std::memory_order_relaxed);
-}
+ZrAce::ZrAce() { OwnObject<ZrAce, IzrAce>::note(this); }
 
 HRESULT ZrAce::final_construct() {
+  if (IClassFactory* f = t_identifier_factory) return f->CreateInstance(nullptr, IID_IzrSid, sid_.out_void());
   return CoCreateInstance(CLSID_zrSid, nullptr, CLSCTX_ALL, IID_IzrSid, sid_.out_void());
 }
 
-ZrAce* ZrAce::from(IzrAce* p) {
-  const void* vt = g_ace_vtable.load(std::memory_order_relaxed);
-  if (!p || !vt || *reinterpret_cast<const void* const*>(p) != vt) return nullptr;
-  return static_cast<ZrAce*>(p);
-}
+ZrAce* ZrAce::from(IzrAce* p) { return OwnObject<ZrAce, IzrAce>::from(p); }
 
 STDMETHODIMP ZrAce::get_AceType(long* pVal) {
   if (!pVal) return E_POINTER;

@@ -46,6 +46,20 @@ private:
   corv::ComPtr<IzrSid> sid_;
 };
 
+// While one of these lives on a thread, entries made on that thread take their identifier
+// object from the given class object instead of looking the class up anew: a list reading
+// many entries fetches it once per call.
+class IdentifierFactoryScope {
+public:
+  explicit IdentifierFactoryScope(IClassFactory* factory);
+  ~IdentifierFactoryScope();
+  IdentifierFactoryScope(const IdentifierFactoryScope&) = delete;
+  IdentifierFactoryScope& operator=(const IdentifierFactoryScope&) = delete;
+
+private:
+  IClassFactory* previous_;
+};
+
 // The identifier bytes held by an identifier object, checked: E_INVALIDARG when the object
 // holds no valid identifier. The byte string is kept alive in holder.
 HRESULT identifier_bytes(IzrSid* sid, corv::Bstr& holder, const uint8_t*& data, size_t& size);

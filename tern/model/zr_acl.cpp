@@ -3,6 +3,7 @@
 #include "acl_codec.h"
 #include "byte_string.h"
 #include "enum_variant.h"
+#include "own_object.h"
 #include "zr_ace.h"
 
 namespace tern {
@@ -39,6 +40,10 @@ HRESULT append_entry(IzrAce* ace, std::vector<uint8_t>& buf) {
 }
 
 }  // namespace
+
+ZrAcl::ZrAcl() { OwnObject<ZrAcl, IzrAcl>::note(this); }
+
+ZrAcl* ZrAcl::from(IzrAcl* p) { return OwnObject<ZrAcl, IzrAcl>::from(p); }
 
 size_t ZrAcl::find(IzrAce* ace) const {
   for (size_t i = 0; i < entries_.size(); ++i)
@@ -104,32 +109,39 @@ STDMETHODIMP ZrAcl::RemoveAce(IDispatch* Ace) {
 
 STDMETHODIMP ZrAcl::get_Data(BSTR* pVal) {
   if (!pVal) return E_POINTER;
-  if (entries_.empty() && !denied_if_empty_) return S_FALSE;
   try {
-    return compose(pVal);
+    std::vector<uint8_t> buf;
+    buf.reserve(kInitialBuffer);
+    HRESULT hr = append_to(buf);
+    if (hr != S_OK) return hr;
+    BSTR b = corv::make_bytes(buf);
+    if (!b) return E_OUTOFMEMORY;
+    *pVal = b;
+    return S_OK;
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }
 }
 
-HRESULT ZrAcl::compose(BSTR* out) {
+HRESULT ZrAcl::append_to(std::vector<uint8_t>& out) {
+  if (entries_.empty() && !denied_if_empty_) return S_FALSE;
   // A list over 65535 bytes (or 65535 entries) cannot be told by its 16-bit header fields;
   // it is refused instead of written with a wrapped size.
   if (entries_.size() > kAclMaxSize) return E_INVALIDARG;
-  std::vector<uint8_t> buf;
-  buf.reserve(kInitialBuffer);
-  buf.resize(kAclHeaderSize);
-  // The buffer grows geometrically from 1024 bytes: an ordinary list is built without a
-  // reallocation, a long one with few.
+  const size_t start = out.size();
+  // The buffer grows geometrically (from 1024 bytes when the caller starts one): an
+  // ordinary list is built without a reallocation, a long one with few.
+  out.resize(start + kAclHeaderSize);
   for (const auto& e : entries_) {
-    RETURN_IF_FAILED(append_entry(e.get(), buf));
-    if (buf.size() > kAclMaxSize) return E_INVALIDARG;
+    HRESULT hr = append_entry(e.get(), out);
+    if (SUCCEEDED(hr) && out.size() - start > kAclMaxSize) hr = E_INVALIDARG;
+    if (FAILED(hr)) {
+      out.resize(start);
+      return hr;
+    }
   }
-  acl_write_header(buf.data(), static_cast<uint32_t>(revision_), static_cast<uint16_t>(buf.size()),
+  acl_write_header(out.data() + start, static_cast<uint32_t>(revision_), static_cast<uint16_t>(out.size() - start),
                    static_cast<uint16_t>(entries_.size()));
-  BSTR b = corv::make_bytes(buf);
-  if (!b) return E_OUTOFMEMORY;
-  *out = b;
   return S_OK;
 }
 
@@ -151,9 +163,12 @@ HRESULT ZrAcl::read(const uint8_t* bytes, size_t size) {
   if (r == AclParse::bad_header || r == AclParse::entry_out_of_bounds) return E_INVALIDARG;
   revision_ = layout.revision;
   if (layout.entries.empty()) return r == AclParse::ok ? S_OK : E_INVALIDARG;
-  // One class object for the whole read instead of one registry look-up per entry.
-  corv::ComPtr<IClassFactory> factory;
+  // Entries and their identifier objects come from class objects fetched once for the whole
+  // read instead of a registry look-up per object.
+  corv::ComPtr<IClassFactory> factory, identifiers;
   RETURN_IF_FAILED(CoGetClassObject(CLSID_zrAce, CLSCTX_ALL, nullptr, IID_IClassFactory, factory.out_void()));
+  RETURN_IF_FAILED(CoGetClassObject(CLSID_zrSid, CLSCTX_ALL, nullptr, IID_IClassFactory, identifiers.out_void()));
+  IdentifierFactoryScope scope(identifiers.get());
   entries_.reserve(layout.entries.size());
   for (const AclEntrySpan& span : layout.entries) {
     corv::ComPtr<IzrAce> ace;

@@ -10,6 +10,7 @@ namespace tern {
 
 class ZrAcl : public corv::CoClass<ZrAcl, IzrAcl, corv::FreeThreaded, corv::SafeForScripting> {
 public:
+  ZrAcl();
   // IzrAcl
   STDMETHODIMP get__NewEnum(IUnknown** pVal) override;
   STDMETHODIMP get_AclRevision(long* pVal) override;
@@ -24,8 +25,13 @@ public:
   STDMETHODIMP put_AccessDeniedIfEmpty(VARIANT_BOOL newVal) override;
   STDMETHODIMP sort(VARIANT_BOOL* Correct) override;
 
+  // For descriptors: the list behind an IzrAcl pointer when it is one of ours, else nullptr.
+  static ZrAcl* from(IzrAcl* p);
+  // Appends the binary form to out, as Data get makes it: S_FALSE with nothing appended for
+  // an empty list that is not to deny access; a failure leaves out as it was.
+  HRESULT append_to(std::vector<uint8_t>& out);
+
 private:
-  HRESULT compose(BSTR* out);
   HRESULT read(const uint8_t* bytes, size_t size);
   size_t find(IzrAce* ace) const;
 

@@ -4,6 +4,8 @@
 #include "byte_string.h"
 #include "sd_codec.h"
 #include "sid_codec.h"
+#include "zr_acl.h"
+#include "zr_sid.h"
 
 namespace tern {
 namespace {
@@ -25,24 +27,51 @@ HRESULT take(IDispatch* given, corv::ComPtr<I>& part) {
   return S_OK;
 }
 
-// An identifier part: absent when its object holds no valid identifier.
-HRESULT sid_part(IzrSid* sid, corv::Bstr& holder, ByteSpan& span) {
-  RETURN_IF_FAILED(sid->get_Data(holder.out()));
-  corv::ByteView b = corv::read_bytes(holder.get());
-  if (b.size == 0) return S_OK;
-  if (!sid_is_valid(b.data, b.size)) return E_INVALIDARG;  // a foreign object's malformed bytes
-  span = {b.data, sid_length(b.data[1])};
+// Appends an identifier part; absent (nothing appended, offset 0) when its object holds no
+// valid identifier.
+HRESULT append_sid(IzrSid* sid, std::vector<uint8_t>& out, uint32_t& offset) {
+  offset = 0;
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+  corv::Bstr holder;
+  if (ZrSid* own = ZrSid::from(sid)) {
+    if (!own->identifier(data, size)) return S_OK;
+  } else {
+    RETURN_IF_FAILED(sid->get_Data(holder.out()));
+    corv::ByteView b = corv::read_bytes(holder.get());
+    if (b.size == 0) return S_OK;
+    if (!sid_is_valid(b.data, b.size)) return E_INVALIDARG;  // a foreign object's malformed bytes
+    data = b.data;
+    size = sid_length(b.data[1]);
+  }
+  offset = static_cast<uint32_t>(out.size());
+  out.insert(out.end(), data, data + size);
   return S_OK;
 }
 
-// A list part: absent when the list gives nothing (an empty list that is not to deny access).
-HRESULT acl_part(IzrAcl* acl, corv::Bstr& holder, ByteSpan& span) {
-  RETURN_IF_FAILED(acl->get_Data(holder.out()));
-  corv::ByteView b = corv::read_bytes(holder.get());
-  if (b.size == 0) return S_OK;
-  size_t n = acl_size_at(b.data, b.size);
-  if (n < kAclHeaderSize || n > b.size) return E_INVALIDARG;
-  span = {b.data, n};
+// Appends a list part; absent when the list gives nothing (an empty list that is not to deny
+// access), and for the SACL also when it has no entries.
+HRESULT append_acl(IzrAcl* acl, bool drop_empty, std::vector<uint8_t>& out, uint32_t& offset) {
+  offset = 0;
+  const size_t start = out.size();
+  if (ZrAcl* own = ZrAcl::from(acl)) {
+    HRESULT hr = own->append_to(out);
+    if (FAILED(hr)) return hr;
+    if (hr != S_OK) return S_OK;
+  } else {
+    corv::Bstr holder;
+    RETURN_IF_FAILED(acl->get_Data(holder.out()));
+    corv::ByteView b = corv::read_bytes(holder.get());
+    if (b.size == 0) return S_OK;
+    size_t n = acl_size_at(b.data, b.size);
+    if (n < kAclHeaderSize || n > b.size) return E_INVALIDARG;
+    out.insert(out.end(), b.data, b.data + n);
+  }
+  if (drop_empty && out.size() - start == kAclHeaderSize) {
+    out.resize(start);
+    return S_OK;
+  }
+  offset = static_cast<uint32_t>(start);
   return S_OK;
 }
 
@@ -94,15 +123,19 @@ STDMETHODIMP ZrSd::putref_Sacl(IDispatch* newVal) { return take(newVal, sacl_); 
 
 STDMETHODIMP ZrSd::get_Data(BSTR* pVal) {
   if (!pVal) return E_POINTER;
-  corv::Bstr owner, group, dacl, sacl;
-  SdParts parts;
-  RETURN_IF_FAILED(sid_part(owner_.get(), owner, parts.owner));
-  RETURN_IF_FAILED(sid_part(group_.get(), group, parts.group));
-  RETURN_IF_FAILED(acl_part(dacl_.get(), dacl, parts.dacl));
-  RETURN_IF_FAILED(acl_part(sacl_.get(), sacl, parts.sacl));
   try {
-    std::vector<uint8_t> sd = sd_compose(static_cast<uint32_t>(revision_), static_cast<uint32_t>(control_), parts);
-    BSTR b = corv::make_bytes(sd);
+    // One buffer: the header, then each present part in the order owner, group, DACL, SACL.
+    std::vector<uint8_t> buf;
+    buf.reserve(1024);
+    buf.resize(kSdHeaderSize);
+    uint32_t owner = 0, group = 0, dacl = 0, sacl = 0;
+    RETURN_IF_FAILED(append_sid(owner_.get(), buf, owner));
+    RETURN_IF_FAILED(append_sid(group_.get(), buf, group));
+    RETURN_IF_FAILED(append_acl(dacl_.get(), false, buf, dacl));
+    RETURN_IF_FAILED(append_acl(sacl_.get(), true, buf, sacl));
+    sd_write_header(buf.data(), static_cast<uint32_t>(revision_), static_cast<uint32_t>(control_), owner, group, sacl,
+                    dacl);
+    BSTR b = corv::make_bytes(buf);
     if (!b) return E_OUTOFMEMORY;
     *pVal = b;
     return S_OK;

@@ -1,6 +1,7 @@
 #include "zr_sid.h"
 #include <lm.h>
 #include "byte_string.h"
+#include "own_object.h"
 #include "sid_codec.h"
 
 namespace tern {
@@ -20,7 +21,16 @@ const std::vector<uint8_t>& builtin_domain_sid() {
   return sid;
 }
 
-ZrSid::ZrSid() : frame_(L"zrSid") {}
+ZrSid::ZrSid() : frame_(L"zrSid") { OwnObject<ZrSid, IzrSid>::note(this); }
+
+ZrSid* ZrSid::from(IzrSid* p) { return OwnObject<ZrSid, IzrSid>::from(p); }
+
+bool ZrSid::identifier(const uint8_t*& data, size_t& size) const {
+  if (!valid()) return false;
+  data = sid_.data();
+  size = sid_length(count());
+  return true;
+}
 
 bool ZrSid::valid() const {
   return sid_is_valid(sid_.data(), sid_.size()) && IsValidSid(const_cast<uint8_t*>(sid_.data()));

@@ -37,6 +37,11 @@ public:
   STDMETHODIMP get_Log(IDispatch** pVal) override;
   STDMETHODIMP putref_Log(IDispatch* newVal) override;
 
+  // For entries and descriptors of this library: the object behind an IzrSid pointer when
+  // it is one of ours (else nullptr), and its identifier when it holds a valid one.
+  static ZrSid* from(IzrSid* p);
+  bool identifier(const uint8_t*& data, size_t& size) const;
+
 private:
   bool valid() const;
   unsigned count() const { return sid_[1]; }
