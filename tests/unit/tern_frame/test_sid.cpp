@@ -2,7 +2,6 @@
 #include "com_test.h"
 #include <lm.h>
 #include <sddl.h>
-#include <iostream>
 #include <thread>
 #include "tern_h.h"
 #include "test_log.h"
@@ -419,36 +418,3 @@ TEST(ZrSidThreads, BuiltinDomainIsMadeOnceUnderConcurrentFirstUse) {
   for (int r : results) EXPECT_EQ(1, r);
 }
 
-TEST(ZrSidResolve, SystemToSidFailureIsReportedWithTheNetworkText) {
-  auto log = corvtest::TestLog::make();
-  auto sid = make_sid(L"S-1-5-18");
-  ASSERT_EQ(S_OK, sid->putref_Log(log.get()));
-  Bstr server(L"\\\\nosuchserver");
-  ASSERT_EQ(S_OK, sid->put_System(server.get()));
-  LPBYTE raw = nullptr;
-  NET_API_STATUS platform = NetUserModalsGet(server.get(), 2, &raw);
-  if (raw) NetApiBufferFree(raw);
-  if (platform == NERR_Success) GTEST_SKIP() << "the platform resolves any computer name here";
-  VARIANT_BOOL ok = 5;
-  ASSERT_EQ(S_FALSE, sid->SystemToSid(&ok));
-  EXPECT_EQ(VARIANT_FALSE, ok);
-  EXPECT_EQ(L"\\\\nosuchserver", account(sid.get()));  // replaced whatever follows
-  EXPECT_EQ(L"S-1-5-18", sid_text(sid.get()));
-  ASSERT_EQ(1u, log->records.size());
-  const auto& r = log->records[0];
-  std::cout << "NetUserModalsGet(\\\\nosuchserver, 2) answered " << platform << "\n";
-  EXPECT_EQ(static_cast<long>(platform), r.error);
-  EXPECT_EQ(0, r.severity);
-  EXPECT_EQ(L"\\\\nosuchserver", r.system);
-  // "netmsg.dll" first; where it is missing (as under Wine) the system's text.
-  HMODULE netmsg = LoadLibraryExW(L"netmsg.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  if (!netmsg) {
-    EXPECT_EQ(corvtest::system_text(platform) +
-                  L" Cannot get computer information (System \\\\nosuchserver, NetUserModalsGet, level 2).",
-              r.description);
-  } else {
-    FreeLibrary(netmsg);
-    EXPECT_NE(std::wstring::npos,
-              r.description.find(L" Cannot get computer information (System \\\\nosuchserver, NetUserModalsGet, level 2)."));
-  }
-}
