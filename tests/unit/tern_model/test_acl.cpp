@@ -152,6 +152,11 @@ TEST(ZrAcl, DataPutReadsEntriesAndRefusesMalformedLists) {
   auto got = entries(l.get());
   ASSERT_EQ(2u, got.size());
   EXPECT_FALSE(same_object(got[0].get(), a.get()));
+  ComPtr<IDispatch> s0, s1;
+  ASSERT_EQ(S_OK, got[0]->get_Sid(s0.out()));
+  ASSERT_EQ(S_OK, got[1]->get_Sid(s1.out()));
+  EXPECT_FALSE(same_object(s0.get(), s1.get()));  // each entry has an identifier object of its own
+  EXPECT_EQ(L"S-1-5-32-544", sid_text_of(s0.get()));
   Bstr t;
   ASSERT_EQ(S_OK, got[1]->get_ObjectType(t.out()));
   EXPECT_EQ(L"bf967aba-0de6-11d0-a285-00aa003049e2", corvtest::str(t.get()));
