@@ -173,6 +173,8 @@ public:
   Session& operator=(const Session&) = delete;
   // Locks and loads; a call that targets a slow server waits (unlocked) first.
   bool open(const wchar_t* target_server = nullptr);
+  // Writes the state back now if it changed; false when it could not be written.
+  bool commit();
   void journal(const std::wstring& args, DWORD status);
   Network net;
   State state;

@@ -197,8 +197,15 @@ FolderLock::~FolderLock() {
 Session::Session(const wchar_t* function) : function_(function) {}
 
 Session::~Session() {
-  if (lock_ && dirty) write_utf16_file(state_path(folder), state.to_ini().text());
+  commit();
   delete lock_;
+}
+
+bool Session::commit() {
+  if (!dirty) return true;
+  if (!lock_ || !lock_->held() || !write_utf16_file(state_path(folder), state.to_ini().text())) return false;
+  dirty = false;
+  return true;
 }
 
 bool Session::lock_and_load() {

@@ -77,7 +77,17 @@ int show_network(const std::wstring& folder) {
   if (!load(folder, net, state)) return fail(L"no lab in " + folder + L" (labctl create <description.ini>)");
   line(L"Workstation " + net.workstation + L" in domain " + net.workstation_domain + L", account domain " +
        net.workstation_sid);
-  for (const auto& d : net.domains) {
+  std::vector<lab::Domain> groups = net.domains;
+  lab::Domain others;
+  others.name = L"(none: reachable by name only)";
+  for (const auto& s : net.servers) {
+    bool listed = false;
+    for (const auto& d : net.domains)
+      for (const auto& n : d.servers) listed = listed || lab::iequals(n, s.name);
+    if (!listed) others.servers.push_back(s.name);
+  }
+  if (!others.servers.empty()) groups.push_back(others);
+  for (const auto& d : groups) {
     line();
     line(L"Domain " + d.name + (net.more_data(d.name) ? L"   [server list answers 234, more data]" : L""));
     for (const auto& name : d.servers) {

@@ -74,6 +74,10 @@ DWORD add_connection(const wchar_t* fn, const wchar_t* remote, const wchar_t* lo
   if (DWORD err = lab::map_letter(device[0], volume)) return done(err);
   s.state.connections.push_back({device, L"\\\\" + t.name + L"\\" + sh->name, volume});
   s.dirty = true;
+  if (!s.commit()) {
+    lab::unmap_letter(device[0], volume);
+    return done(ERROR_NO_NETWORK);
+  }
   return done(NO_ERROR);
 }
 
@@ -99,6 +103,7 @@ DWORD cancel_connection(const wchar_t* fn, const wchar_t* name, DWORD flags, BOO
     s.dirty = true;
     found = true;
   }
+  if (found && !s.commit()) return done(ERROR_NO_NETWORK);
   return done(found ? NO_ERROR : ERROR_NOT_CONNECTED);
 }
 

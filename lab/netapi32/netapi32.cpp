@@ -190,6 +190,7 @@ NET_API_STATUS server_block(DWORD level, const std::vector<ServerEntry>& entries
 }
 
 NET_API_STATUS finish(Session& s, Args& a, NET_API_STATUS status, LPBYTE* bufptr = nullptr) {
+  if (!status && !s.commit()) status = NERR_InternalError;  // a change not kept is no success
   if (bufptr && !status) a.ptr(L"buf", *bufptr);
   s.journal(a.text, status);
   return status;

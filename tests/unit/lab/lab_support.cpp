@@ -52,7 +52,10 @@ Run run(const std::wstring& program, const std::wstring& arguments, DWORD timeou
 }
 
 std::string free_letter() {
-  for (char c = 'Y'; c >= 'G'; --c) {
+  // Test programs running side by side start their search at different letters.
+  static unsigned next = GetCurrentProcessId();
+  for (unsigned i = 0; i < 19; ++i) {
+    char c = static_cast<char>('G' + (next++ % 19));
     char root[] = {c, ':', '\\', 0};
     if (GetDriveTypeA(root) == DRIVE_NO_ROOT_DIR) return std::string(1, c) + ":";
   }

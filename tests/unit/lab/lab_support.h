@@ -20,7 +20,7 @@ struct Run {
 Run run(const std::wstring& program, const std::wstring& arguments, DWORD timeout_ms = 60000);
 HANDLE start(const std::wstring& program, const std::wstring& arguments);
 
-// A letter that no drive uses (from the end of the alphabet), as "X:".
+// A letter from G: to Y: that no drive uses, as "X:".
 std::string free_letter();
 
 }  // namespace labtests

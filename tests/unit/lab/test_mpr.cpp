@@ -68,8 +68,6 @@ TEST(Connections, MapsTheDriveSoVolumeFunctionsAnswerFromIt) {
 
 TEST(Connections, StatusesAsDescribedPerDriveAndServer) {
   TempLab lab(TempLab::default_description());
-  std::string letter = labtests::free_letter();
-  ASSERT_FALSE(letter.empty());
   struct { const char* remote; DWORD status; } cases[] = {
       {"\\\\FS01\\A$", ERROR_BAD_NET_NAME},   // floppy without an administrative share
       {"\\\\FS01\\Z$", ERROR_BAD_NET_NAME},
@@ -79,10 +77,14 @@ TEST(Connections, StatusesAsDescribedPerDriveAndServer) {
       {"FS01\\C$", ERROR_BAD_NET_NAME},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(c.status, WNetAddConnectionA(c.remote, nullptr, letter.c_str())) << c.remote;
+    // Without a local name the connection is only checked; with one, no letter is left mapped.
+    EXPECT_EQ(c.status, WNetAddConnectionA(c.remote, nullptr, nullptr)) << c.remote;
+    std::string letter;
+    EXPECT_EQ(c.status, connect_free(c.remote, letter)) << c.remote;
     std::string root = letter + "\\";
     EXPECT_EQ(static_cast<UINT>(DRIVE_NO_ROOT_DIR), GetDriveTypeA(root.c_str())) << c.remote;
   }
+  EXPECT_EQ(0u, WNetAddConnectionA("\\\\FS01\\C$", nullptr, nullptr));
   EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_ASSIGNED), WNetAddConnectionA("\\\\FS01\\C$", nullptr, "C:"));
   EXPECT_EQ(static_cast<DWORD>(ERROR_BAD_DEVICE), WNetAddConnectionA("\\\\FS01\\C$", nullptr, "LPT9"));
   EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_CONNECTED), WNetCancelConnectionA("C:", FALSE));
