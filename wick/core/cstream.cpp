@@ -38,7 +38,7 @@ void StreamWriter::u32(uint32_t v) {
 }
 
 void StreamWriter::text(ByteSpan t) {
-  if (static_cast<uint64_t>(t.size) > 0xFFFFFFFFull) throw CstreamException();
+  if (!fits_u32(t.size)) throw CstreamException();
   u32(static_cast<uint32_t>(t.size));
   if (t.size) buf_.insert(buf_.end(), t.data, t.data + t.size);
 }

@@ -11,6 +11,9 @@ namespace wick {
 // Raised by the reader and the writer; carries no data.
 struct CstreamException {};
 
+// Whether a size fits a 32-bit count field (two shifts: well defined for any size_t width).
+inline bool fits_u32(size_t n) { return ((n >> 16) >> 16) == 0; }
+
 // A view of bytes owned by someone else.
 struct ByteSpan {
   const uint8_t* data = nullptr;

@@ -36,7 +36,7 @@ AttributeValue read_attribute_value(StreamReader& in) {
 
 void write_attribute(std::vector<uint8_t>& buf, int32_t control, int32_t type, ByteSpan name,
                      const AttributeValue* values, size_t count) {
-  if (static_cast<uint64_t>(count) > 0xFFFFFFFFull) throw CstreamException();
+  if (!fits_u32(count)) throw CstreamException();
   size_t total = 4 * 4 + StreamWriter::text_size(name.size) + 4;
   for (size_t i = 0; i < count; ++i) total = add_size(total, add_size(4, StreamWriter::text_size(values[i].text.size)));
   StreamWriter out(buf, total);
@@ -63,7 +63,7 @@ EntryHeader read_entry_header(StreamReader& in) {
 
 void write_entry(std::vector<uint8_t>& buf, int32_t flags, ByteSpan name, const ByteSpan* attributes,
                  size_t count) {
-  if (static_cast<uint64_t>(count) > 0xFFFFFFFFull) throw CstreamException();
+  if (!fits_u32(count)) throw CstreamException();
   size_t total = 3 * 4 + StreamWriter::text_size(name.size) + 4;
   for (size_t i = 0; i < count; ++i) total = add_size(total, StreamWriter::text_size(attributes[i].size));
   StreamWriter out(buf, total);
