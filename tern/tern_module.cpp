@@ -7,6 +7,8 @@
 #include "model/zr_sid.h"
 #include "storage/privileges.h"
 #include "storage/zr_security_info.h"
+#include "ui/zr_si_editor.h"
+#include "ui/zr_user_browser.h"
 
 namespace {
 
@@ -15,7 +17,9 @@ corv::ClassEntry g_classes[] = {
     {&CLSID_zrAce, 102, &tern::ZrAce::create, nullptr},
     {&CLSID_zrAcl, 103, &tern::ZrAcl::create, nullptr},
     {&CLSID_zrSd, 104, &tern::ZrSd::create, nullptr},
+    {&CLSID_zrUserBrowser, 107, &tern::ZrUserBrowser::create, nullptr},
     {&CLSID_zrSecurityInfo, 108, &tern::ZrSecurityInfo::create, nullptr},
+    {&CLSID_zrSiEditor, 113, &tern::ZrSiEditor::create, nullptr},
 };
 
 }  // namespace

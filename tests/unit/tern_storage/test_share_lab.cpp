@@ -1,0 +1,162 @@
+// zrSecurityInfo's share path against the lab network: level 1501 first, the 502 fallback,
+// and the failure messages with the network message module as the source of error texts.
+#include "storage_test.h"
+#include <lm.h>
+#include "labtest.h"
+
+using corv::Bstr;
+using corv::ComPtr;
+using corvtest::bytes;
+using corvtest::bytes_of;
+using corvtest::create;
+using corvtest::TestLog;
+using namespace storagetest;
+
+namespace {
+
+constexpr long kShare = 5;
+constexpr DWORD kDacl = DACL_SECURITY_INFORMATION;
+
+std::wstring network(const std::wstring& refuse_1501) {
+  return L"[network]\r\ndomains=CORP\r\nworkstation_domain=CORP\r\n"
+         L"[domain CORP]\r\nservers=FS01,FS02,ARCHIVE\r\n"
+         L"[server FS01]\r\ndrives=D\r\n[drive FS01 D]\r\nlabel=DATA\r\n"
+         L"[server FS02]\r\ndrives=D\r\nshare_status=5\r\n[drive FS02 D]\r\nlabel=DATA\r\n"
+         L"[server ARCHIVE]\r\nunreachable=yes\r\ndrives=C\r\n[drive ARCHIVE C]\r\nlabel=SYSTEM\r\n"
+         L"[share FS01 PUBLIC]\r\npath=D:\\Public\r\nremark=Public documents\r\nmax_uses=10\r\nsddl=D:(A;;0x1200a9;;;WD)\r\n"
+         L"[share FS01 PLAIN]\r\npath=D:\\Plain\r\n"
+         L"[share FS02 DOCS]\r\npath=D:\\Docs\r\nsddl=D:(A;;FA;;;BA)\r\n"
+         L"[faults]\r\nrefuse_1501=" + refuse_1501 + L"\r\n";
+}
+
+class ShareSecurity : public ::testing::Test {
+protected:
+  void SetUp() override {
+    si = create<IzrSecurityInfo>(CLSID_zrSecurityInfo);
+    ASSERT_TRUE(si);
+    log = TestLog::make();
+    ASSERT_EQ(S_OK, si->putref_Log(log.get()));
+  }
+  HRESULT read(const wchar_t* name, VARIANT_BOOL& ok, std::vector<uint8_t>& out, bool& untouched) {
+    Bstr n(name);
+    BSTR sentinel = SysAllocString(L"untouched");
+    BSTR sd = sentinel;
+    HRESULT hr = si->read(n.get(), kShare, kDacl, &sd, &ok);
+    untouched = sd == sentinel;
+    out = untouched ? std::vector<uint8_t>() : bytes_of(sd);
+    if (!untouched) SysFreeString(sd);
+    SysFreeString(sentinel);
+    return hr;
+  }
+  HRESULT write(const wchar_t* name, const std::vector<uint8_t>& sd, VARIANT_BOOL& ok) {
+    Bstr n(name), b = bytes(sd);
+    BSTR p = b.get();
+    return si->write(n.get(), kShare, kDacl, &p, &ok);
+  }
+  ComPtr<IzrSecurityInfo> si;
+  ComPtr<TestLog> log;
+};
+
+// The share calls of the journal, as "function level status".
+std::vector<std::wstring> share_calls(const corvlab::TempLab& lab) {
+  std::vector<std::wstring> out;
+  for (const auto& e : lab.journal()) {
+    if (e.function != L"NetShareGetInfo" && e.function != L"NetShareSetInfo") continue;
+    size_t at = e.args.find(L"level=");
+    std::wstring level = at == std::wstring::npos ? L"?" : e.args.substr(at + 6, e.args.find(L' ', at) - at - 6);
+    out.push_back(e.function + L" " + level + L" " + std::to_wstring(e.status));
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST_F(ShareSecurity, ReadGivesTheSharesDescriptor) {
+  corvlab::TempLab lab(network(L""));
+  VARIANT_BOOL ok = 7;
+  std::vector<uint8_t> sd;
+  bool untouched = false;
+  ASSERT_EQ(S_OK, read(L"\\\\FS01\\PUBLIC", ok, sd, untouched));
+  EXPECT_EQ(VARIANT_TRUE, ok);
+  EXPECT_EQ(normal_sddl(L"D:(A;;0x1200a9;;;WD)", kDacl), to_sddl(sd, kDacl));
+  expect_one_record(log.get(), 2, 0, L"Network share '\\\\FS01\\PUBLIC' security descriptor has been read successfully.");
+  auto calls = lab.journal(L"NetShareGetInfo");
+  ASSERT_EQ(1u, calls.size());
+  EXPECT_NE(std::wstring::npos, calls[0].args.find(L"server=\"\\\\FS01\" netname=\"PUBLIC\" level=502"));
+
+  // A share without a descriptor: true, and the caller's output stays.
+  log->records.clear();
+  ASSERT_EQ(S_OK, read(L"\\\\FS01\\PLAIN", ok, sd, untouched));
+  EXPECT_EQ(VARIANT_TRUE, ok);
+  EXPECT_TRUE(untouched);
+  EXPECT_EQ(1u, log->records.size());
+}
+
+TEST_F(ShareSecurity, WriteUsesLevel1501) {
+  corvlab::TempLab lab(network(L""));
+  const wchar_t* dacl = L"D:(A;;0x1200a9;;;AU)(A;;FA;;;BA)";
+  VARIANT_BOOL ok = 7;
+  ASSERT_EQ(S_OK, write(L"\\\\FS01\\PUBLIC", sddl_bytes(dacl), ok));
+  EXPECT_EQ(VARIANT_TRUE, ok);
+  expect_one_record(log.get(), 2, 0, L"Network share '\\\\FS01\\PUBLIC' security descriptor has been written successfully.");
+  EXPECT_EQ(std::vector<std::wstring>{L"NetShareSetInfo 1501 0"}, share_calls(lab));
+
+  std::vector<uint8_t> sd;
+  bool untouched;
+  ASSERT_EQ(S_OK, read(L"\\\\FS01\\PUBLIC", ok, sd, untouched));
+  EXPECT_EQ(normal_sddl(dacl, kDacl), to_sddl(sd, kDacl));
+}
+
+TEST_F(ShareSecurity, WriteFallsBackToLevel502) {
+  corvlab::TempLab lab(network(L"FS01"));
+  const wchar_t* dacl = L"D:(A;;FA;;;WD)";
+  VARIANT_BOOL ok = 7;
+  ASSERT_EQ(S_OK, write(L"\\\\FS01\\PUBLIC", sddl_bytes(dacl), ok));
+  EXPECT_EQ(VARIANT_TRUE, ok);
+  expect_one_record(log.get(), 2, 0, L"Network share '\\\\FS01\\PUBLIC' security descriptor has been written successfully.");
+  std::vector<std::wstring> expected = {L"NetShareSetInfo 1501 " + std::to_wstring(ERROR_INVALID_LEVEL),
+                                        L"NetShareGetInfo 502 0", L"NetShareSetInfo 502 0"};
+  EXPECT_EQ(expected, share_calls(lab));
+  // The rest of the record went back as it was.
+  auto sets = lab.journal(L"NetShareSetInfo");
+  ASSERT_EQ(2u, sets.size());
+  EXPECT_NE(std::wstring::npos, sets[1].args.find(L"remark=\"Public documents\" max_uses=10"));
+
+  std::vector<uint8_t> sd;
+  bool untouched;
+  ASSERT_EQ(S_OK, read(L"\\\\FS01\\PUBLIC", ok, sd, untouched));
+  EXPECT_EQ(normal_sddl(dacl, kDacl), to_sddl(sd, kDacl));
+}
+
+TEST_F(ShareSecurity, FailuresNameTheShareAndServer) {
+  corvlab::TempLab lab(network(L"FS02"));
+  VARIANT_BOOL ok = 7;
+  std::vector<uint8_t> sd;
+  bool untouched;
+  ASSERT_EQ(S_OK, read(L"\\\\FS01\\NOPE", ok, sd, untouched));
+  EXPECT_EQ(VARIANT_FALSE, ok);
+  EXPECT_TRUE(untouched);
+  // No network message module under Wine, and no system text for 2310: the description is
+  // the message after one space.
+  expect_one_record(log.get(), 0, NERR_NetNameNotFound,
+                    L"Cannot read share security descriptor 'NOPE' (System \\\\FS01, NetShareGetInfo, level 502).");
+
+  // Both levels of a write fail: the read step reports when the record cannot be fetched...
+  log->records.clear();
+  ASSERT_EQ(S_OK, write(L"\\\\ARCHIVE\\C$", sddl_bytes(L"D:(A;;FA;;;WD)"), ok));
+  EXPECT_EQ(VARIANT_FALSE, ok);
+  expect_one_record(log.get(), 0, ERROR_BAD_NETPATH,
+                    L"Cannot read share security descriptor 'C$' (System \\\\ARCHIVE, NetShareGetInfo, level 502).");
+
+  // ...and the write message when level 502 itself is refused.
+  log->records.clear();
+  ASSERT_EQ(S_OK, write(L"\\\\FS02\\DOCS", sddl_bytes(L"D:(A;;FA;;;WD)"), ok));
+  EXPECT_EQ(VARIANT_FALSE, ok);
+  expect_one_record(log.get(), 0, ERROR_ACCESS_DENIED,
+                    L"Cannot write share security descriptor 'DOCS' (System \\\\FS02, NetShareSetInfo, level 502).");
+  std::vector<std::wstring> expected = {L"NetShareSetInfo 1501 " + std::to_wstring(ERROR_INVALID_LEVEL),
+                                        L"NetShareGetInfo 502 0", L"NetShareSetInfo 502 5"};
+  auto calls = share_calls(lab);
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_EQ(expected, std::vector<std::wstring>(calls.end() - 3, calls.end()));
+}
