@@ -55,9 +55,18 @@ HRESULT invoke_through(ITypeInfo* ti, void* object, DISPID id, WORD flags, DISPP
       if (static_cast<UINT>(param) >= positional) continue;
     }
     if (param < 0 || param >= fd->cParams) continue;
+    const ELEMDESC& desc = fd->lprgelemdescParam[param];
     VARTYPE pointee = VT_EMPTY;
-    if (!wants_plain_reference(fd->lprgelemdescParam[param], pointee)) continue;
-    if (V_VT(inner) != pointee) continue;
+    if (!wants_plain_reference(desc, pointee)) continue;
+    const USHORT io = desc.paramdesc.wParamFlags & (PARAMFLAG_FIN | PARAMFLAG_FOUT);
+    if (io == PARAMFLAG_FOUT) {
+      if (V_VT(inner) & VT_BYREF) continue;  // a reference to somewhere else: not ours to clear
+      if (FAILED(VariantClear(inner))) continue;
+      V_VT(inner) = pointee;
+      V_UI8(inner) = 0;  // null string, zero number: an empty result slot
+    } else if (V_VT(inner) != pointee) {
+      continue;
+    }
     V_VT(&a) = static_cast<VARTYPE>(pointee | VT_BYREF);
     V_BYREF(&a) = &V_UI1(inner);  // the value inside the caller's variant
   }

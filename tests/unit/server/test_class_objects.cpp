@@ -3,6 +3,7 @@
 #include <thread>
 #include "com_test.h"
 #include "tern_h.h"
+#include "wick_h.h"
 
 using corv::ComPtr;
 
@@ -212,4 +213,41 @@ TEST(LateBinding, ByReferenceStringParametersAcceptWhatScriptsPass) {
   V_VARIANTREF(&by_variant_ref) = &inner;
   check(by_variant_ref, "by reference to a variant");
   EXPECT_EQ(b.get(), V_BSTR(&inner));  // the caller's string is neither freed nor replaced
+}
+
+// An [out] parameter called with script variables: whatever the variables held, the results
+// land in them (the log object's GetLastError has four such strings and numbers).
+TEST(LateBinding, OutParametersFillScriptVariables) {
+  auto log = corvtest::create<IDispatch>(CLSID_zrLog);
+  ASSERT_TRUE(log);
+  auto arg_str = [](const wchar_t* s) { VARIANT v; V_VT(&v) = VT_BSTR; V_BSTR(&v) = SysAllocString(s); return v; };
+  auto arg_i4 = [](long n) { VARIANT v; V_VT(&v) = VT_I4; V_I4(&v) = n; return v; };
+  std::vector<VARIANT> in = {arg_str(L"sys"), arg_str(L"src"), arg_i4(1), arg_i4(-5), arg_str(L"desc")};
+  corv::Variant r;
+  ASSERT_EQ(S_OK, corvtest::invoke(log.get(), L"LogError", DISPATCH_METHOD, in, r.get()));
+  for (VARIANT& v : in) VariantClear(&v);
+
+  VARIANT vars[5];
+  for (VARIANT& v : vars) VariantInit(&v);  // Empty, as a fresh script variable
+  V_VT(&vars[1]) = VT_BSTR;
+  V_BSTR(&vars[1]) = SysAllocString(L"old text");  // replaced, not leaked into the result
+  V_VT(&vars[2]) = VT_I2;
+  V_I2(&vars[2]) = 7;  // another type: the variable takes the parameter's
+  std::vector<VARIANT> refs(5);
+  for (int i = 0; i < 5; ++i) {
+    V_VT(&refs[i]) = VT_VARIANT | VT_BYREF;
+    V_VARIANTREF(&refs[i]) = &vars[i];
+  }
+  ASSERT_EQ(S_OK, corvtest::invoke(log.get(), L"GetLastError", DISPATCH_METHOD, refs, r.get()));
+  ASSERT_EQ(VT_BSTR, V_VT(&vars[0]));
+  EXPECT_EQ(L"sys", corvtest::str(V_BSTR(&vars[0])));
+  ASSERT_EQ(VT_BSTR, V_VT(&vars[1]));
+  EXPECT_EQ(L"src", corvtest::str(V_BSTR(&vars[1])));
+  ASSERT_EQ(VT_I4, V_VT(&vars[2]));
+  EXPECT_EQ(1, V_I4(&vars[2]));
+  ASSERT_EQ(VT_I4, V_VT(&vars[3]));
+  EXPECT_EQ(-5, V_I4(&vars[3]));
+  ASSERT_EQ(VT_BSTR, V_VT(&vars[4]));
+  EXPECT_EQ(L"desc", corvtest::str(V_BSTR(&vars[4])));
+  for (VARIANT& v : vars) VariantClear(&v);
 }
