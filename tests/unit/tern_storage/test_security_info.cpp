@@ -9,7 +9,6 @@ using corv::ComPtr;
 using corvtest::bytes;
 using corvtest::bytes_of;
 using corvtest::create;
-using corvtest::TestLog;
 using namespace storagetest;
 
 namespace {
@@ -23,8 +22,8 @@ protected:
   void SetUp() override {
     si = create<IzrSecurityInfo>(CLSID_zrSecurityInfo);
     ASSERT_TRUE(si);
-    log = TestLog::make();
-    ASSERT_EQ(S_OK, si->putref_Log(log.get()));
+    log = attach_real_log(si.get(), real_log);
+    ASSERT_TRUE(real_log);
   }
 
   // read: the output starts as a sentinel text; `untouched` tells whether it was replaced.
@@ -49,7 +48,8 @@ protected:
   }
 
   ComPtr<IzrSecurityInfo> si;
-  ComPtr<TestLog> log;
+  ComPtr<IzrLog> real_log;
+  ComPtr<LogRecorder> log;
   bool untouched = false;
 };
 
@@ -468,4 +468,19 @@ TEST_F(SecurityInfo, WithoutALogNothingChangesButTheRecords) {
   ASSERT_EQ(S_OK, read(L"\\\\nohost\\MACHINE", kRegistry, kDacl, ok, sd));
   EXPECT_EQ(VARIANT_FALSE, ok);
   EXPECT_TRUE(log->records.empty());
+}
+
+// Straight to the log interface (no event copies in between): System and Source are null.
+TEST(SecurityInfoRecords, CarryNoSystemAndNoSource) {
+  auto si = create<IzrSecurityInfo>(CLSID_zrSecurityInfo);
+  ASSERT_TRUE(si);
+  auto log = corvtest::TestLog::make();
+  ASSERT_EQ(S_OK, si->putref_Log(log.get()));
+  Bstr name(L"\\\\nohost\\MACHINE"), sd;
+  VARIANT_BOOL ok;
+  ASSERT_EQ(S_OK, si->read(name.get(), kRegistry, kDacl, sd.out(), &ok));
+  ASSERT_EQ(1u, log->records.size());
+  EXPECT_TRUE(log->records[0].system_null);
+  EXPECT_TRUE(log->records[0].source_null);
+  EXPECT_FALSE(log->records[0].description_null);
 }

@@ -9,7 +9,6 @@ using corv::ComPtr;
 using corvtest::bytes;
 using corvtest::bytes_of;
 using corvtest::create;
-using corvtest::TestLog;
 using namespace storagetest;
 
 namespace {
@@ -34,8 +33,8 @@ protected:
   void SetUp() override {
     si = create<IzrSecurityInfo>(CLSID_zrSecurityInfo);
     ASSERT_TRUE(si);
-    log = TestLog::make();
-    ASSERT_EQ(S_OK, si->putref_Log(log.get()));
+    log = attach_real_log(si.get(), real_log);
+    ASSERT_TRUE(real_log);
   }
   HRESULT read(const wchar_t* name, VARIANT_BOOL& ok, std::vector<uint8_t>& out, bool& untouched) {
     Bstr n(name);
@@ -54,7 +53,8 @@ protected:
     return si->write(n.get(), kShare, kDacl, &p, &ok);
   }
   ComPtr<IzrSecurityInfo> si;
-  ComPtr<TestLog> log;
+  ComPtr<IzrLog> real_log;
+  ComPtr<LogRecorder> log;
 };
 
 // The share calls of the journal, as "function level status".
