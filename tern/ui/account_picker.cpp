@@ -30,6 +30,13 @@ constexpr DWORD kSelectionBuffer = 4096;
 constexpr DWORD kGlobalGroups = 2, kUsersEx = 4, kUsers = 8, kNetwork = 16, kInteractive = 32, kEveryone = 64,
                 kCreatorOwner = 128, kLocalGroups = 257, kSingleChoice = 4096;
 
+// A typed entry point of a loaded module (through the untyped function pointer, which any
+// function pointer converts to and from).
+template <class Fn>
+Fn entry_point(HMODULE m, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(m, name)));
+}
+
 struct UserBrowser {
   using OpenFn = HANDLE(WINAPI*)(BrowserRequest*);
   using EnumFn = BOOL(WINAPI*)(HANDLE, void*, DWORD*);
@@ -46,9 +53,9 @@ const UserBrowser& user_browser() {
     UserBrowser b;
     HMODULE m = LoadLibraryW(L"NETUI2.DLL");
     if (m) {
-      b.open = reinterpret_cast<UserBrowser::OpenFn>(GetProcAddress(m, "OpenUserBrowser"));
-      b.enumerate = reinterpret_cast<UserBrowser::EnumFn>(GetProcAddress(m, "EnumUserBrowserSelection"));
-      b.close = reinterpret_cast<UserBrowser::CloseFn>(GetProcAddress(m, "CloseUserBrowser"));
+      b.open = entry_point<UserBrowser::OpenFn>(m, "OpenUserBrowser");
+      b.enumerate = entry_point<UserBrowser::EnumFn>(m, "EnumUserBrowserSelection");
+      b.close = entry_point<UserBrowser::CloseFn>(m, "CloseUserBrowser");
     }
     return b;
   }();

@@ -16,6 +16,13 @@ constexpr WORD kCreateSecurityPageOrdinal = 1;
 constexpr LONG kClearGenericMaps = 1, kClearObjectInfo = 2, kClearAccessRights = 4;
 constexpr DISPID kOnApplySecurity = 1, kOnPropertySheetPageCallback = 2;
 
+// A typed entry point of a loaded module (through the untyped function pointer, which any
+// function pointer converts to and from).
+template <class Fn>
+Fn entry_point(HMODULE m, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(m, name)));
+}
+
 HRESULT hresult_of_last_error() {
   DWORD e = GetLastError();
   return static_cast<LONG>(e) <= 0 ? static_cast<HRESULT>(e) : HRESULT_FROM_WIN32(e);
@@ -315,8 +322,7 @@ STDMETHODIMP ZrSiEditor::editSecurity(LONG hWndOwner, VARIANT_BOOL* Result) {
   if (!Result) return E_POINTER;
   *Result = VARIANT_FALSE;
   HMODULE lib = editor_library();
-  auto edit = lib ? reinterpret_cast<EditSecurityFn>(GetProcAddress(lib, MAKEINTRESOURCEA(kEditSecurityOrdinal)))
-                  : nullptr;
+  auto edit = lib ? entry_point<EditSecurityFn>(lib, MAKEINTRESOURCEA(kEditSecurityOrdinal)) : nullptr;
   if (edit) *Result = corv::to_vb(edit(window_from(hWndOwner), &provider_) != FALSE);
   return S_OK;
 }
@@ -325,9 +331,7 @@ STDMETHODIMP ZrSiEditor::addSecurityPage(LONG hwndSheet, VARIANT_BOOL* Result) {
   if (!Result) return E_POINTER;
   *Result = VARIANT_TRUE;
   HMODULE lib = editor_library();
-  auto create = lib ? reinterpret_cast<CreateSecurityPageFn>(
-                          GetProcAddress(lib, MAKEINTRESOURCEA(kCreateSecurityPageOrdinal)))
-                    : nullptr;
+  auto create = lib ? entry_point<CreateSecurityPageFn>(lib, MAKEINTRESOURCEA(kCreateSecurityPageOrdinal)) : nullptr;
   HPROPSHEETPAGE page = create ? create(&provider_) : nullptr;
   // A page the sheet does not take would otherwise never be destroyed.
   if (page && !SendMessageW(window_from(hwndSheet), PSM_ADDPAGE, 0, reinterpret_cast<LPARAM>(page)))
