@@ -1,36 +1,6 @@
 ' Entries, lists and descriptors as a script builds them: ProgIDs, late binding,
 ' reference properties with Set, For Each over a list, bytes checked as hexadecimal text.
-Option Explicit
-On Error Resume Next
-
-Dim passed, failed
-passed = 0 : failed = 0
-
-Sub Check(ok, what)
-  If Err.Number <> 0 Then
-    WScript.Echo "FAIL " & what & " (error " & Hex(Err.Number) & ": " & Err.Description & ")"
-    failed = failed + 1
-    Err.Clear
-  ElseIf ok Then
-    passed = passed + 1
-  Else
-    WScript.Echo "FAIL " & what
-    failed = failed + 1
-  End If
-End Sub
-
-' Runs after a step that is meant to fail: checks its error number and clears it.
-Sub CheckError(expected, what)
-  Dim got
-  got = Err.Number
-  Err.Clear
-  If got = expected Then
-    passed = passed + 1
-  Else
-    WScript.Echo "FAIL " & what & " (error " & Hex(got) & ", expected " & Hex(expected) & ")"
-    failed = failed + 1
-  End If
-End Sub
+' Check, CheckError and Finish come from support/harness.vbs (scripts/run-vbs puts it first).
 
 Dim conv
 Set conv = CreateObject("Wick.zrDataConvertor")
@@ -147,5 +117,4 @@ Check sd2.Dacl.AceCount = 0 And sd2.Revision = 0, "refused bytes leave it cleare
 sd.Clear
 Check acl.AceCount = 0 And owner.Valid = False, "Clear empties the held parts"
 
-WScript.Echo passed & " passed, " & failed & " failed"
-WScript.Quit failed
+Finish

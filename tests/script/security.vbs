@@ -1,35 +1,6 @@
 ' Object security as a script reads it: zrSecurityInfo late-bound, the bytes decoded with zrSd,
 ' the log object attached, and the editor and account-browser classes by their ProgIDs.
-Option Explicit
-On Error Resume Next
-
-Dim passed, failed
-passed = 0 : failed = 0
-
-Sub Check(ok, what)
-  If Err.Number <> 0 Then
-    WScript.Echo "FAIL " & what & " (error " & Hex(Err.Number) & ": " & Err.Description & ")"
-    failed = failed + 1
-    Err.Clear
-  ElseIf ok Then
-    passed = passed + 1
-  Else
-    WScript.Echo "FAIL " & what
-    failed = failed + 1
-  End If
-End Sub
-
-Sub CheckError(expected, what)
-  Dim got
-  got = Err.Number
-  Err.Clear
-  If got = expected Then
-    passed = passed + 1
-  Else
-    WScript.Echo "FAIL " & what & " (error " & Hex(got) & ", expected " & Hex(expected) & ")"
-    failed = failed + 1
-  End If
-End Sub
+' Check, CheckError and Finish come from support/harness.vbs (scripts/run-vbs puts it first).
 
 Dim fso, path, si, sd, ok
 Set fso = CreateObject("Scripting.FileSystemObject")
@@ -128,5 +99,4 @@ Check IsObject(b), "CreateObject Tern.zrUserBrowser"
 b.GetSelection 0, d, a, t
 CheckError &H80070585, "no selection before Open"
 
-WScript.Echo passed & " passed, " & failed & " failed"
-WScript.Quit failed
+Finish

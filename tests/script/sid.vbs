@@ -1,22 +1,5 @@
 ' zrSid as a script sees it: created by ProgID, called late-bound.
-Option Explicit
-On Error Resume Next
-
-Dim passed, failed
-passed = 0 : failed = 0
-
-Sub Check(ok, what)
-  If Err.Number <> 0 Then
-    WScript.Echo "FAIL " & what & " (error " & Hex(Err.Number) & ": " & Err.Description & ")"
-    failed = failed + 1
-    Err.Clear
-  ElseIf ok Then
-    passed = passed + 1
-  Else
-    WScript.Echo "FAIL " & what
-    failed = failed + 1
-  End If
-End Sub
+' Check, CheckError and Finish come from support/harness.vbs (scripts/run-vbs puts it first).
 
 Dim sid, other
 Set sid = CreateObject("zrTERN.zrSid")
@@ -72,5 +55,4 @@ Check sid.Valid = False And sid.SidType = 7, "Clear"
 sid.InitCurrentUser
 Check sid.Valid = True, "InitCurrentUser"
 
-WScript.Echo passed & " passed, " & failed & " failed"
-WScript.Quit failed
+Finish

@@ -1,23 +1,6 @@
 ' The wick classes as a script sees them: created by ProgID, called late-bound, and the log's
 ' onError event received by a script object through a real connection point.
-Option Explicit
-On Error Resume Next
-
-Dim passed, failed
-passed = 0 : failed = 0
-
-Sub Check(ok, what)
-  If Err.Number <> 0 Then
-    WScript.Echo "FAIL " & what & " (error " & Hex(Err.Number) & ": " & Err.Description & ")"
-    failed = failed + 1
-    Err.Clear
-  ElseIf ok Then
-    passed = passed + 1
-  Else
-    WScript.Echo "FAIL " & what
-    failed = failed + 1
-  End If
-End Sub
+' Check, CheckError and Finish come from support/harness.vbs (scripts/run-vbs puts it first).
 
 ' ---- zrDataConvertor: bytes are looked at as hexadecimal, as a script author would.
 Dim conv, bin, text
@@ -183,5 +166,4 @@ Check handler.Calls = 2, "nothing after Disconnect"
 
 Set bridge = Nothing
 
-WScript.Echo passed & " passed, " & failed & " failed"
-WScript.Quit failed
+Finish
