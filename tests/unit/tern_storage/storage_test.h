@@ -2,6 +2,7 @@
 // the one record an operation sends to the log.
 #pragma once
 #include "com_test.h"
+#include "event_sink.h"
 #include <sddl.h>
 #include <string>
 #include <vector>
@@ -38,29 +39,12 @@ inline std::wstring normal_sddl(const wchar_t* sddl, DWORD info) { return to_sdd
 
 // Receives the records of a real zrLog through its events, so that every record (not only the
 // last) can be checked.
-class LogRecorder final : public IDispatch {
+class LogRecorder final : public corvtest::EventSink<&DIID__IzrLogEvents> {
 public:
   std::vector<corvtest::LogRecord> records;
 
   static corv::ComPtr<LogRecorder> make() { return corv::ComPtr<LogRecorder>::attach(new LogRecorder); }
 
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == DIID__IzrLogEvents) *ppv = this;
-    if (!*ppv) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-  STDMETHODIMP_(ULONG) Release() override {
-    LONG n = InterlockedDecrement(&refs_);
-    if (!n) delete this;
-    return static_cast<ULONG>(n);
-  }
-  STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
   // onError(System, Source, Severity, Error, Description), arguments in reverse order.
   STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT*, EXCEPINFO*, UINT*) override {
     if (id != 1 || !p || p->cArgs != 5) return DISP_E_MEMBERNOTFOUND;
@@ -73,8 +57,6 @@ public:
 
 private:
   LogRecorder() = default;
-  ~LogRecorder() = default;
-  volatile LONG refs_ = 1;
 };
 
 // A real log object, attached to `target` through its Log property, with a recorder on its events.
@@ -86,8 +68,8 @@ inline corv::ComPtr<LogRecorder> attach_real_log(IzrSecurityInfo* target, corv::
   corv::ComPtr<IConnectionPoint> cp;
   DWORD cookie = 0;
   EXPECT_EQ(S_OK, log->QueryInterface(IID_IConnectionPointContainer, cpc.out_void()));
-  if (cpc) EXPECT_EQ(S_OK, cpc->FindConnectionPoint(DIID__IzrLogEvents, cp.out()));
-  if (cp) EXPECT_EQ(S_OK, cp->Advise(recorder.get(), &cookie));
+  if (cpc) { EXPECT_EQ(S_OK, cpc->FindConnectionPoint(DIID__IzrLogEvents, cp.out())); }
+  if (cp) { EXPECT_EQ(S_OK, cp->Advise(recorder.get(), &cookie)); }
   corv::ComPtr<IDispatch> d;
   log->QueryInterface(IID_IDispatch, d.out_void());
   EXPECT_EQ(S_OK, target->putref_Log(d.get()));

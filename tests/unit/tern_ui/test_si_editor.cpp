@@ -1,6 +1,7 @@
 // zrSiEditor: the test plays the system's permission editor (through a stand-in editor library
 // that hands it the provider) and checks every answer; one test opens Wine's real editor.
 #include "com_test.h"
+#include "event_sink.h"
 #include <aclui.h>
 #include <commctrl.h>
 #include <prsht.h>
@@ -69,7 +70,7 @@ std::vector<uint8_t> sddl_bytes(const wchar_t* sddl) {
 
 // ---- an event sink --------------------------------------------------------------------------
 
-class Sink final : public IDispatch {
+class Sink final : public corvtest::EventSink<&DIID__IzrSiEditorEvents> {
 public:
   struct Apply {
     long info;
@@ -87,23 +88,6 @@ public:
 
   static ComPtr<Sink> make() { return ComPtr<Sink>::attach(new Sink); }
 
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == DIID__IzrSiEditorEvents) *ppv = this;
-    if (!*ppv) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-  STDMETHODIMP_(ULONG) Release() override {
-    LONG n = InterlockedDecrement(&refs_);
-    if (!n) delete this;
-    return static_cast<ULONG>(n);
-  }
-  STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
   STDMETHODIMP Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* p, VARIANT*, EXCEPINFO*, UINT*) override {
     EXPECT_EQ(0x0400u, lcid);
     EXPECT_EQ(DISPATCH_METHOD, flags);
@@ -124,8 +108,6 @@ public:
 
 private:
   Sink() = default;
-  ~Sink() = default;
-  volatile LONG refs_ = 1;
 };
 
 DWORD advise(IzrSiEditor* ed, IDispatch* sink) {
