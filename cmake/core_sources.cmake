@@ -19,6 +19,10 @@ set(WICK_CORE_SOURCES
 set(WICK_CORE_INCLUDES wick/core)
 
 set(CORVANE_CORE_SOURCES
+  corvane/core/disk_text.cpp
+  corvane/core/drive_item.cpp
+  corvane/core/log_layout.cpp
+  corvane/core/settings_form.cpp
 )
 set(CORVANE_CORE_INCLUDES corvane/core)
 

@@ -1,0 +1,42 @@
+#include "drive_item.h"
+
+namespace corvane {
+
+namespace {
+const wchar_t kToken[] = L"<drive>";
+}
+
+std::wstring item_text(const std::wstring& server, const std::wstring& letter) {
+  return server + L"\\" + letter;
+}
+
+ItemParts split_item(const std::wstring& text) {
+  // Position 3 (1-based) skips the two leading backslashes of the server name.
+  if (text.size() < 3) return {};
+  size_t cut = text.find(L'\\', 2);
+  if (cut == std::wstring::npos) return {};
+  return {text.substr(0, cut), text.substr(cut + 1)};
+}
+
+std::wstring share_name(const std::wstring& pattern, const std::wstring& letter) {
+  size_t at = pattern.find(kToken);
+  if (at == std::wstring::npos) return pattern;
+  return pattern.substr(0, at) + letter + pattern.substr(at + (sizeof kToken / sizeof kToken[0] - 1));
+}
+
+std::wstring admin_share(const std::wstring& server, const std::wstring& letter) {
+  return server.empty() ? letter + L"$" : server + L"\\" + letter + L"$";
+}
+
+ShareTarget share_target(const std::wstring& item, const std::wstring& pattern) {
+  ItemParts parts = split_item(item);
+  ShareTarget t;
+  t.server = parts.server;
+  t.share = share_name(pattern, parts.letter);
+  t.root = parts.letter + L":\\";
+  // The root always carries ":\"; a missing letter is what makes it unusable.
+  t.usable = !t.server.empty() && !parts.letter.empty() && !t.share.empty();
+  return t;
+}
+
+}  // namespace corvane

@@ -1,0 +1,42 @@
+#include "settings_form.h"
+
+#include "disk_text.h"
+
+#include <cwctype>
+
+namespace corvane {
+
+const wchar_t kSettingsSection[] = L"Defaults";
+const wchar_t kKeyPattern[] = L"Sharname";
+const wchar_t kKeyAccount[] = L"Account";
+const wchar_t kKeyRead[] = L"AccessRead";
+const wchar_t kKeyChange[] = L"AccessChange";
+const wchar_t kKeyFull[] = L"AccessFull";
+const wchar_t kDefaultPattern[] = L"<drive>";
+
+std::wstring setting_value(const std::wstring& raw) {
+  return trim_blanks(raw.substr(0, 79));
+}
+
+std::optional<int> check_value(const std::wstring& value) {
+  std::wstring v = trim_blanks(value);
+  if (v.empty() || v.size() > 9) return std::nullopt;
+  size_t i = (v[0] == L'-' || v[0] == L'+') ? 1 : 0;
+  if (i == v.size()) return std::nullopt;
+  for (size_t k = i; k < v.size(); ++k)
+    if (!std::iswdigit(v[k])) return std::nullopt;
+  long n = std::stol(v);
+  // A check box holds 0, 1 or 2 (greyed); anything else is no state it can show.
+  if (n < 0 || n > 2) return std::nullopt;
+  return static_cast<int>(n);
+}
+
+unsigned long access_mask(bool read, bool change, bool full) {
+  unsigned long mask = 0;
+  if (read) mask |= 0x1200A9;
+  if (change) mask |= 0x1301BF;
+  if (full) mask |= 0x1F01FF;
+  return mask ? mask : 0x1200A9;
+}
+
+}  // namespace corvane

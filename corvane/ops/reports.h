@@ -1,0 +1,51 @@
+// The small interfaces through which operations report. The window, the tests and a command
+// line each implement them their own way; the operations never see a window.
+#pragma once
+#include <cstddef>
+#include <string>
+
+namespace corvane {
+
+// The dated change log: one entry per call, on disk when the call returns.
+class ChangeLog {
+public:
+  virtual ~ChangeLog() = default;
+  virtual void write(const std::wstring& text) = 0;
+};
+
+// A reachable drive as discovery read it.
+struct FoundDrive {
+  std::wstring item;        // "\\FS01\D": later commands parse it
+  std::wstring label;       // "No label" when the volume has none
+  std::wstring filesystem;
+  std::wstring serial;      // signed decimal
+  double capacity_mb = 0, free_mb = 0;
+};
+
+// The drive list: items in order, each ticked or not, each with its marker (0 listed, 1 left
+// without a share or deleted).
+class DriveList {
+public:
+  virtual ~DriveList() = default;
+  virtual void clear() = 0;
+  virtual void add(const FoundDrive& drive) = 0;  // ticked, marker 0
+  virtual size_t count() const = 0;
+  virtual std::wstring text(size_t i) const = 0;
+  virtual bool ticked(size_t i) const = 0;
+  virtual int marker(size_t i) const = 0;
+  virtual void set_marker(size_t i, int marker) = 0;
+};
+
+// Progress of a search, and the caller's chance to keep its window alive and to stop it.
+class SearchProgress {
+public:
+  virtual ~SearchProgress() = default;
+  virtual void domain(const std::wstring& name) {}
+  // Before server n (1-based) of m of the current domain.
+  virtual void server(size_t n, size_t m, const std::wstring& name) {}
+  virtual void drives_found(size_t total) {}
+  // Lets pending window messages through; answers false once the user asked to stop.
+  virtual bool pump() { return true; }
+};
+
+}  // namespace corvane

@@ -1,0 +1,67 @@
+#include "session.h"
+
+#include "ini_file.h"
+#include "log_layout.h"
+#include "net_api.h"
+#include "settings_form.h"
+
+#include <windows.h>
+
+#include "raii.h"
+#include "tern_h.h"
+
+namespace corvane {
+
+FormValues load_form(const IniFile& ini) {
+  FormValues v;
+  v.pattern = ini.read(kSettingsSection, kKeyPattern);
+  if (v.pattern.empty()) v.pattern = kDefaultPattern;
+  v.account = ini.read(kSettingsSection, kKeyAccount);
+  v.read = check_value(ini.read(kSettingsSection, kKeyRead));
+  v.change = check_value(ini.read(kSettingsSection, kKeyChange));
+  v.full = check_value(ini.read(kSettingsSection, kKeyFull));
+  if (v.account.empty()) {
+    // First run: the signed-in user, read access only.
+    v.account = current_account();
+    v.read = 1;
+    v.change = 0;
+    v.full = 0;
+  }
+  return v;
+}
+
+void save_form(IniFile& ini, const std::wstring& pattern, const std::wstring& account, int read, int change,
+               int full) {
+  ini.write(kSettingsSection, kKeyPattern, pattern);
+  ini.write(kSettingsSection, kKeyAccount, account);
+  ini.write(kSettingsSection, kKeyRead, std::to_wstring(read));
+  ini.write(kSettingsSection, kKeyChange, std::to_wstring(change));
+  ini.write(kSettingsSection, kKeyFull, std::to_wstring(full));
+}
+
+std::wstring current_account() {
+  corv::ComPtr<IzrSid> sid;
+  if (FAILED(CoCreateInstance(CLSID_zrSid, nullptr, CLSCTX_INPROC_SERVER, IID_IzrSid, sid.out_void()))) return {};
+  VARIANT_BOOL resolved = VARIANT_FALSE;
+  if (FAILED(sid->InitCurrentUser()) || FAILED(sid->SidToAccount(&resolved))) return {};
+  corv::Bstr account;
+  if (FAILED(sid->get_Account(account.out()))) return {};
+  return account.c_str();
+}
+
+void log_session_start(ChangeLog& log, const Version& version) {
+  log.write(kSessionStarted);
+  log.write(version_line(version));
+}
+
+std::vector<std::wstring> list_domains(ChangeLog& log) {
+  classNetAPI net;
+  std::wstring workstation_domain;
+  net.fnGetDomainName(workstation_domain);
+  std::vector<std::wstring> domains;
+  if (net.fnNetServerEnum(workstation_domain, kSvTypeDomainEnum, domains) != 0) return {};
+  for (const std::wstring& d : domains) log.write(L"Domain " + d);
+  return domains;
+}
+
+}  // namespace corvane

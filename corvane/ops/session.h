@@ -1,0 +1,38 @@
+// Start and end of a session: the window's remembered values, the start lines, the domains.
+#pragma once
+#include "reports.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+class IniFile;
+struct Version;
+
+// The window's remembered values. A box without a usable setting keeps its designed state.
+struct FormValues {
+  std::wstring pattern, account;
+  std::optional<int> read, change, full;
+};
+
+// Reads "cv.ini": the pattern ("<drive>" when empty), the account and the boxes; on a first run
+// (no account) the current user's account with only "Read" ticked.
+FormValues load_form(const IniFile& ini);
+// Writes the five keys in order: pattern, account, read, change, full.
+void save_form(IniFile& ini, const std::wstring& pattern, const std::wstring& account, int read,
+               int change, int full);
+
+// The account name of the user running the program, through a zrSid object; empty when it
+// cannot be resolved.
+std::wstring current_account();
+
+// Writes the two start lines.
+void log_session_start(ChangeLog& log, const Version& version);
+
+// The domains visible from this workstation, each logged as "Domain NAME"; none when the
+// enumeration fails.
+std::vector<std::wstring> list_domains(ChangeLog& log);
+
+}  // namespace corvane

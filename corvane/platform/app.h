@@ -1,0 +1,20 @@
+// The program's own facts: where it lives, its version, texts in the system code page.
+#pragma once
+#include "log_layout.h"
+
+#include <string>
+
+namespace corvane {
+
+// The folder of the running executable, with a trailing backslash. Every file of the program's
+// own is built from it, never from the current folder (the save dialog moves that).
+std::wstring exe_folder();
+
+// The version from the program's version resource (major, minor, revision).
+Version program_version();
+
+// Text in and out of the system code page.
+std::string to_acp(const std::wstring& text);
+std::wstring from_acp(const std::string& text);
+
+}  // namespace corvane

@@ -1,0 +1,76 @@
+#include "net_api.h"
+
+#include <windows.h>
+#include <lm.h>
+
+namespace corvane {
+
+namespace {
+// Releases a network-management buffer, whatever the call answered.
+class NetBuffer {
+public:
+  NetBuffer() = default;
+  NetBuffer(const NetBuffer&) = delete;
+  NetBuffer& operator=(const NetBuffer&) = delete;
+  ~NetBuffer() { if (p_) NetApiBufferFree(p_); }
+  LPBYTE* out() { return &p_; }
+  LPBYTE get() const { return p_; }
+private:
+  LPBYTE p_ = nullptr;
+};
+}  // namespace
+
+bool classNetAPI::isNT() const {
+  OSVERSIONINFOA info = {};
+  info.dwOSVersionInfoSize = sizeof info;  // 148 bytes
+#if defined(_MSC_VER)
+#pragma warning(suppress : 4996)
+#endif
+  if (!GetVersionExA(&info)) return false;
+  return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+std::wstring classNetAPI::fnGetDomainName(std::wstring& domain) const {
+  if (!isNT()) return L"0";
+  NetBuffer buf;
+  NET_API_STATUS status = NetWkstaGetInfo(nullptr, 100, buf.out());
+  if (status != NERR_Success) return std::to_wstring(status);
+  auto* info = reinterpret_cast<const WKSTA_INFO_100*>(buf.get());
+  if (info && info->wki100_langroup) domain = info->wki100_langroup;
+  return L"0";
+}
+
+long classNetAPI::fnNetServerEnum(const std::wstring& domain, unsigned long server_type,
+                                  std::vector<std::wstring>& names, bool /*wks_only*/) const {
+  NetBuffer buf;
+  DWORD read = 0, total = 0, resume = 0;
+  // The domain list comes from the primary domain's browse list: no domain is named then.
+  LPCWSTR in_domain = server_type == kSvTypeDomainEnum ? nullptr : domain.c_str();
+  NET_API_STATUS status = NetServerEnum(nullptr, 101, buf.out(), MAX_PREFERRED_LENGTH, &read, &total,
+                                        server_type, in_domain, &resume);
+  // Anything but success, more data included, delivers no name; a partial buffer is still freed.
+  if (status != NERR_Success) return static_cast<long>(status);
+  auto* entries = reinterpret_cast<const SERVER_INFO_101*>(buf.get());
+  std::vector<std::wstring> out;
+  out.reserve(read);
+  for (DWORD k = 0; k < read && entries; ++k)
+    out.emplace_back(entries[k].sv101_name ? entries[k].sv101_name : L"");
+  names.swap(out);
+  return 0;
+}
+
+long server_disk_letters(const std::wstring& server, std::vector<std::wstring>& letters) {
+  letters.clear();
+  NetBuffer buf;
+  DWORD read = 0, total = 0, resume = 0;
+  NET_API_STATUS status = NetServerDiskEnum(const_cast<LPWSTR>(server.c_str()), 0, buf.out(),
+                                            MAX_PREFERRED_LENGTH, &read, &total, &resume);
+  if (status != NERR_Success) return static_cast<long>(status);
+  // Three units per drive: the letter, ":", a zero. The list ends with one more zero, so a
+  // count that runs past it stops there.
+  auto* units = reinterpret_cast<const wchar_t*>(buf.get());
+  for (DWORD k = 0; k < read && units && units[3 * k]; ++k) letters.emplace_back(1, units[3 * k]);
+  return 0;
+}
+
+}  // namespace corvane

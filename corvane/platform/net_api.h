@@ -1,0 +1,28 @@
+// classNetAPI: the network-directory queries (workstation domain, domains, servers).
+#pragma once
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+constexpr unsigned long kSvTypeServer = 0x00000002;      // SV_TYPE_SERVER
+constexpr unsigned long kSvTypeDomainEnum = 0x80000000;  // SV_TYPE_DOMAIN_ENUM
+
+class classNetAPI {
+public:
+  // True on the Windows NT platform.
+  bool isNT() const;
+  // The workstation's domain (LAN group) into `domain`; the status as decimal text, "0" on
+  // success (then `domain` is set, otherwise left as it was).
+  std::wstring fnGetDomainName(std::wstring& domain) const;
+  // Server names of a domain (or the domains, for kSvTypeDomainEnum: the domain argument is
+  // then not used), in the order the browser returns them, whole whatever their length. Any
+  // status other than 0, ERROR_MORE_DATA included, is returned with `names` left as it was.
+  long fnNetServerEnum(const std::wstring& domain, unsigned long server_type,
+                       std::vector<std::wstring>& names, bool wks_only = false) const;
+};
+
+// The disk drives of a server ("\\NAME") as letters, in order; the status of the call.
+long server_disk_letters(const std::wstring& server, std::vector<std::wstring>& letters);
+
+}  // namespace corvane

@@ -1,0 +1,225 @@
+// Adding, updating and deleting shares with the account's entry, and the list export, against
+// the lab: the shares and descriptors are read back from the lab, not from the program.
+#include "corvane_test.h"
+
+#include <lm.h>
+#include <sddl.h>
+
+#include "shares.h"
+
+using namespace corvane;
+using namespace corvane_test;
+
+namespace {
+
+struct ShareFacts {
+  bool exists = false;
+  std::wstring path, remark, dacl;  // dacl as SDDL
+  DWORD type = 0, max_uses = 0;
+};
+
+ShareFacts share_facts(const std::wstring& server, const std::wstring& share) {
+  ShareFacts f;
+  LPBYTE buf = nullptr;
+  if (NetShareGetInfo(const_cast<LPWSTR>(server.c_str()), const_cast<LPWSTR>(share.c_str()), 502, &buf) != 0)
+    return f;
+  auto* info = reinterpret_cast<SHARE_INFO_502*>(buf);
+  f.exists = true;
+  f.path = info->shi502_path ? info->shi502_path : L"";
+  f.remark = info->shi502_remark ? info->shi502_remark : L"";
+  f.type = info->shi502_type;
+  f.max_uses = info->shi502_max_uses;
+  LPWSTR sddl = nullptr;
+  if (info->shi502_security_descriptor &&
+      ConvertSecurityDescriptorToStringSecurityDescriptorW(info->shi502_security_descriptor, SDDL_REVISION_1,
+                                                           DACL_SECURITY_INFORMATION, &sddl, nullptr)) {
+    f.dacl = sddl;
+    LocalFree(sddl);
+  }
+  NetApiBufferFree(buf);
+  return f;
+}
+
+size_t count_of(const std::wstring& text, const std::wstring& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::wstring::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+ShareRequest request(const std::wstring& pattern, const std::wstring& account, unsigned long mask = 0x1200A9) {
+  return {pattern, account, mask, {1, 0, 4}};
+}
+
+const wchar_t kUsersRead[] = L"(A;CINP;0x1200a9;;;BU)";
+
+}  // namespace
+
+TEST(CorvaneShares, CreatesSharesWithTheAccountsReadEntry) {
+  ComScope com;
+  corvlab::TempLab lab(corvlab::TempLab::default_description());
+  MemoryLog log;
+  MemoryList list;
+  list.add_item(L"\\\\FS01\\C");
+  list.add_item(L"\\\\FS01\\D");
+  list.add_item(L"\\\\FS02\\C", false);
+  add_shares(request(L"new<drive>", L"Users"), list, log);
+
+  EXPECT_EQ(log.lines, (std::vector<std::wstring>{L"Added \\\\FS01\\newC BUILTIN\\Users",
+                                                   L"Added \\\\FS01\\newD BUILTIN\\Users"}));
+  ShareFacts c = share_facts(L"\\\\FS01", L"newC");
+  ASSERT_TRUE(c.exists);
+  EXPECT_EQ(c.path, L"C:\\");
+  EXPECT_EQ(c.type, 0u);
+  EXPECT_EQ(c.max_uses, 1u);
+  EXPECT_EQ(c.remark.rfind(L"Added via Velmora Corvane v1.0 at ", 0), 0u) << c.remark;
+  EXPECT_EQ(c.remark.size(), std::wstring(L"Added via Velmora Corvane v1.0 at ").size() + 17) << c.remark;
+  // Exactly the one entry: the default share permission (Everyone) is replaced.
+  EXPECT_EQ(c.dacl, std::wstring(L"D:") + kUsersRead);
+  EXPECT_EQ(share_facts(L"\\\\FS01", L"newD").path, L"D:\\");
+  EXPECT_FALSE(share_facts(L"\\\\FS02", L"newC").exists);  // unticked
+  for (const Item& i : list.items) EXPECT_EQ(i.marker, 0);
+  // The share record as handed over: read permission and no password.
+  auto adds = lab.journal(L"NetShareAdd");
+  ASSERT_EQ(adds.size(), 2u);
+  EXPECT_NE(adds[0].args.find(L"level=2"), std::wstring::npos) << adds[0].args;
+  EXPECT_NE(adds[0].args.find(L"max_uses=1"), std::wstring::npos) << adds[0].args;
+
+  // The walk-through's pattern: D$ is there already (2118), so only its list is written.
+  MemoryLog admin_log;
+  MemoryList admin;
+  admin.add_item(L"\\\\FS01\\D");
+  add_shares(request(L"<drive>$", L"Users"), admin, admin_log);
+  EXPECT_EQ(lab.journal(L"NetShareAdd").back().status, 2118u);
+  EXPECT_EQ(admin_log.lines.back(), L"Added \\\\FS01\\D$ BUILTIN\\Users");
+  EXPECT_EQ(share_facts(L"\\\\FS01", L"D$").dacl, std::wstring(L"D:") + kUsersRead);
+  EXPECT_EQ(admin.items[0].marker, 0);
+}
+
+TEST(CorvaneShares, UpdatesReplaceTheAccountsEntryByIdentifier) {
+  ComScope com;
+  corvlab::TempLab lab(corvlab::TempLab::default_description());
+  MemoryList list;
+  list.add_item(L"\\\\FS01\\D");
+  const std::wstring before = share_facts(L"\\\\FS01", L"PROJECTS").dacl;
+  ASSERT_EQ(count_of(before, L"(A;"), 2u) << before;
+
+  MemoryLog log;
+  add_shares(request(L"PROJECTS", L"Users"), list, log);
+  ASSERT_EQ(log.lines.size(), 2u);
+  // What the list was, before it is rewritten.
+  EXPECT_EQ(log.lines[0].rfind(L"Previous permissions of \\\\FS01\\PROJECTS: ", 0), 0u) << log.lines[0];
+  EXPECT_NE(log.lines[0].find(before), std::wstring::npos) << log.lines[0];
+  EXPECT_EQ(log.lines[1], L"Added \\\\FS01\\PROJECTS BUILTIN\\Users");
+  std::wstring after = share_facts(L"\\\\FS01", L"PROJECTS").dacl;
+  EXPECT_EQ(count_of(after, L"(A;"), 3u) << after;
+  EXPECT_EQ(count_of(after, kUsersRead), 1u) << after;
+  EXPECT_EQ(share_facts(L"\\\\FS01", L"PROJECTS").path, L"D:\\Projects");  // path and remark kept
+
+  // Re-runs under other spellings of the same account replace the entry, never add one.
+  for (const wchar_t* same : {L"Users", L"BUILTIN\\Users", L"users"}) {
+    add_shares(request(L"PROJECTS", same), list, log);
+    std::wstring again = share_facts(L"\\\\FS01", L"PROJECTS").dacl;
+    EXPECT_EQ(count_of(again, L"(A;"), 3u) << same << ": " << again;
+    EXPECT_EQ(count_of(again, L";;;BU)"), 1u) << same << ": " << again;
+  }
+  // The boxes choose the mask.
+  add_shares(request(L"PROJECTS", L"Users", 0x1F01FF), list, log);
+  std::wstring full = share_facts(L"\\\\FS01", L"PROJECTS").dacl;
+  EXPECT_NE(full.find(L"(A;CINP;FA;;;BU)"), std::wstring::npos) << full;
+  add_shares(request(L"PROJECTS", L"Users", 0x1301BF), list, log);
+  std::wstring change = share_facts(L"\\\\FS01", L"PROJECTS").dacl;
+  EXPECT_NE(change.find(L"(A;CINP;0x1301bf;;;BU)"), std::wstring::npos) << change;
+  EXPECT_EQ(list.items[0].marker, 0);
+}
+
+TEST(CorvaneShares, DenyEntriesStayAndAShareWithoutListGetsOneEntry) {
+  ComScope com;
+  corvlab::TempLab lab(corvlab::TempLab::default_description() +
+                       L"\r\n[share FS01 DENIED]\r\npath=D:\\Denied\r\nsddl=D:(D;;FA;;;BU)(A;;0x1200a9;;;BU)(A;;FA;;;BA)\r\n");
+  MemoryLog log;
+  MemoryList fs01;
+  fs01.add_item(L"\\\\FS01\\D");
+  add_shares(request(L"DENIED", L"Users"), fs01, log);
+  ASSERT_FALSE(log.lines.empty());
+  EXPECT_EQ(log.lines.back(), L"Added \\\\FS01\\DENIED BUILTIN\\Users (a deny entry for this account remains)");
+  std::wstring dacl = share_facts(L"\\\\FS01", L"DENIED").dacl;
+  EXPECT_NE(dacl.find(L"(D;;FA;;;BU)"), std::wstring::npos) << dacl;
+  EXPECT_EQ(dacl.find(L"(A;;0x1200a9;;;BU)"), std::wstring::npos) << dacl;  // the old allow entry went
+  EXPECT_EQ(count_of(dacl, kUsersRead), 1u) << dacl;
+  EXPECT_EQ(count_of(dacl, L"(A;;FA;;;BA)"), 1u) << dacl;
+
+  // SCANS on BR01 has no descriptor at all.
+  MemoryList br01;
+  br01.add_item(L"\\\\BR01\\D");
+  MemoryLog scans_log;
+  add_shares(request(L"SCANS", L"Users"), br01, scans_log);
+  EXPECT_EQ(share_facts(L"\\\\BR01", L"SCANS").dacl, std::wstring(L"D:") + kUsersRead);
+  EXPECT_EQ(scans_log.lines, std::vector<std::wstring>{L"Added \\\\BR01\\SCANS BUILTIN\\Users"});
+}
+
+TEST(CorvaneShares, FailuresAreMarkedAndNamedAndAnUnknownAccountTouchesNothing) {
+  ComScope com;
+  corvlab::TempLab lab(lab_with(L"comment=Project file server", L"comment=Project file server\r\nshare_status=5"));
+  MemoryList list;
+  list.add_item(L"\\\\FS02\\C");
+  list.add_item(L"\\\\FS01\\C");
+  MemoryLog log;
+  add_shares(request(L"x<drive>", L"Users"), list, log);
+  ASSERT_EQ(log.lines.size(), 2u);
+  const std::wstring head = L"Added \\\\FS02\\xC BUILTIN\\Users ";
+  EXPECT_EQ(log.lines[0].rfind(head, 0), 0u) << log.lines[0];
+  EXPECT_GT(log.lines[0].size(), head.size() + 3) << log.lines[0];
+  EXPECT_NE(log.lines[0].find(L"Permissions not written."), std::wstring::npos) << log.lines[0];
+  EXPECT_EQ(log.lines[1], L"Added \\\\FS01\\xC BUILTIN\\Users");
+  EXPECT_EQ(list.items[0].marker, 1);
+  EXPECT_EQ(list.items[1].marker, 0);
+
+  MemoryLog none;
+  size_t adds = lab.journal(L"NetShareAdd").size();
+  EXPECT_FALSE(account_resolves(L"no-such-account-anywhere"));
+  add_shares(request(L"y<drive>", L"no-such-account-anywhere"), list, none);
+  EXPECT_TRUE(none.lines.empty());
+  EXPECT_EQ(lab.journal(L"NetShareAdd").size(), adds);
+  EXPECT_TRUE(account_resolves(L"Users"));
+}
+
+TEST(CorvaneShares, DeleteThenExportLeavesDeletedDrivesOut) {
+  ComScope com;
+  corvlab::TempLab lab(corvlab::TempLab::default_description());
+  MemoryList list;
+  list.add_item(L"\\\\FS01\\C");
+  list.add_item(L"\\\\FS01\\D");
+  list.add_item(L"\\\\BR01\\C", false);
+  MemoryLog log;
+  add_shares(request(L"d<drive>", L"Users"), list, log);
+  ASSERT_TRUE(share_facts(L"\\\\FS01", L"dC").exists);
+
+  list.items[1].ticked = false;
+  MemoryLog del;
+  delete_shares(L"d<drive>", list, del);
+  EXPECT_EQ(del.lines, std::vector<std::wstring>{L"Deleted \\\\FS01\\dC"});
+  EXPECT_FALSE(share_facts(L"\\\\FS01", L"dC").exists);
+  EXPECT_TRUE(share_facts(L"\\\\FS01", L"dD").exists);
+  EXPECT_EQ(list.items[0].marker, 1);
+
+  // Deleting again fails, and says so; the marker stays.
+  delete_shares(L"d<drive>", list, del);
+  ASSERT_EQ(del.lines.size(), 2u);
+  EXPECT_EQ(del.lines[1].rfind(L"Deleted \\\\FS01\\dC ", 0), 0u) << del.lines[1];
+  EXPECT_EQ(list.items[0].marker, 1);
+
+  list.items[1].ticked = true;
+  EXPECT_EQ(export_lines(L"d<drive>", list), std::vector<std::wstring>{L"\\\\FS01\\dD"});
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  std::wstring path = std::wstring(temp) + L"corvane-export-" + std::to_wstring(GetCurrentProcessId()) + L".lst";
+  list.items[0].ticked = false;  // unticked and marked: still out
+  ASSERT_TRUE(write_export(path, export_lines(L"d<drive>", list)));
+  std::wstring text = corvlab::TempLab::read_text(path);
+  EXPECT_EQ(text, L"\\\\FS01\\dD\r\n");
+  // An empty list replaces the file with an empty one.
+  MemoryList empty;
+  ASSERT_TRUE(write_export(path, export_lines(L"d<drive>", empty)));
+  EXPECT_EQ(corvlab::TempLab::read_text(path), L"");
+  DeleteFileW(path.c_str());
+}
