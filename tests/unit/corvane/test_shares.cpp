@@ -73,8 +73,8 @@ TEST(CorvaneShares, CreatesSharesWithTheAccountsReadEntry) {
   EXPECT_EQ(c.max_uses, 1u);
   EXPECT_EQ(c.remark.rfind(L"Added via Velmora Corvane v1.0 at ", 0), 0u) << c.remark;
   EXPECT_EQ(c.remark.size(), std::wstring(L"Added via Velmora Corvane v1.0 at ").size() + 17) << c.remark;
-  // Exactly the one entry: the default share permission (Everyone) is replaced.
-  EXPECT_EQ(c.dacl, std::wstring(L"D:") + kUsersRead);
+  // The new share's default permission (Everyone, read) stays; the account's entry joins it.
+  EXPECT_EQ(c.dacl, std::wstring(L"D:(A;;0x1200a9;;;WD)") + kUsersRead);
   EXPECT_EQ(share_facts(L"\\\\FS01", L"newD").path, L"D:\\");
   EXPECT_FALSE(share_facts(L"\\\\FS02", L"newC").exists);  // unticked
   for (const Item& i : list.items) EXPECT_EQ(i.marker, 0);
@@ -84,7 +84,8 @@ TEST(CorvaneShares, CreatesSharesWithTheAccountsReadEntry) {
   EXPECT_NE(adds[0].args.find(L"level=2"), std::wstring::npos) << adds[0].args;
   EXPECT_NE(adds[0].args.find(L"max_uses=1"), std::wstring::npos) << adds[0].args;
 
-  // The walk-through's pattern: D$ is there already (2118), so only its list is written.
+  // The walk-through's pattern: D$ is there already (2118) and has no descriptor, so its list
+  // becomes exactly the account's entry.
   MemoryLog admin_log;
   MemoryList admin;
   admin.add_item(L"\\\\FS01\\D");
