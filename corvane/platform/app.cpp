@@ -19,6 +19,44 @@ std::wstring exe_folder() {
   }
 }
 
+namespace {
+// Whether a new file can be made in the folder: the only test that holds for every way of
+// being refused (access lists, read-only media, virtualisation switched off).
+bool can_create_files(const std::wstring& folder) {
+  std::wstring probe = folder + L"cv-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+  HANDLE h = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(h);
+  return true;
+}
+
+std::wstring user_folder() {
+  wchar_t base[MAX_PATH];
+  DWORD n = GetEnvironmentVariableW(L"LOCALAPPDATA", base, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) {
+    n = GetEnvironmentVariableW(L"APPDATA", base, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return {};
+  }
+  std::wstring folder = std::wstring(base, n);
+  for (const wchar_t* part : {L"\\Velmora", L"\\Corvane"}) {
+    folder += part;
+    CreateDirectoryW(folder.c_str(), nullptr);
+  }
+  return folder + L"\\";
+}
+}  // namespace
+
+std::wstring data_folder() {
+  static const std::wstring folder = [] {
+    std::wstring own = exe_folder();
+    if (can_create_files(own)) return own;
+    std::wstring user = user_folder();
+    return user.empty() ? own : user;
+  }();
+  return folder;
+}
+
 Version program_version() {
   Version v;
   wchar_t path[MAX_PATH];

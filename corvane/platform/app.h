@@ -10,6 +10,12 @@ namespace corvane {
 // own is built from it, never from the current folder (the save dialog moves that).
 std::wstring exe_folder();
 
+// The folder of the program's own files ("cv.ini", "ShareChanges.log"), with a trailing
+// backslash: the executable's folder where files can be created there (a portable copy), else
+// the user's own "%LOCALAPPDATA%\Velmora\Corvane" (an installed copy under Program Files, where a
+// standard user cannot write and the change log would be lost line by line).
+std::wstring data_folder();
+
 // The version from the program's version resource (major, minor, revision).
 Version program_version();
 
