@@ -7,6 +7,8 @@
 
 #include "shares.h"
 
+#include <algorithm>
+
 using namespace corvane;
 using namespace corvane_test;
 
@@ -91,7 +93,8 @@ TEST(CorvaneShares, CreatesSharesWithTheAccountsReadEntry) {
   admin.add_item(L"\\\\FS01\\D");
   add_shares(request(L"<drive>$", L"Users"), admin, admin_log);
   EXPECT_EQ(lab.journal(L"NetShareAdd").back().status, 2118u);
-  EXPECT_EQ(admin_log.lines.back(), L"Added \\\\FS01\\D$ BUILTIN\\Users");
+  EXPECT_EQ(admin_log.lines, (std::vector<std::wstring>{L"Previous permissions of \\\\FS01\\D$: ",
+                                                         L"Added \\\\FS01\\D$ BUILTIN\\Users"}));
   EXPECT_EQ(share_facts(L"\\\\FS01", L"D$").dacl, std::wstring(L"D:") + kUsersRead);
   EXPECT_EQ(admin.items[0].marker, 0);
 }
@@ -155,7 +158,9 @@ TEST(CorvaneShares, DenyEntriesStayAndAShareWithoutListGetsOneEntry) {
   MemoryLog scans_log;
   add_shares(request(L"SCANS", L"Users"), br01, scans_log);
   EXPECT_EQ(share_facts(L"\\\\BR01", L"SCANS").dacl, std::wstring(L"D:") + kUsersRead);
-  EXPECT_EQ(scans_log.lines, std::vector<std::wstring>{L"Added \\\\BR01\\SCANS BUILTIN\\Users"});
+  // It was there before, so the log says what it had: nothing.
+  EXPECT_EQ(scans_log.lines, (std::vector<std::wstring>{L"Previous permissions of \\\\BR01\\SCANS: ",
+                                                         L"Added \\\\BR01\\SCANS BUILTIN\\Users"}));
 }
 
 TEST(CorvaneShares, FailuresAreMarkedAndNamedAndAnUnknownAccountTouchesNothing) {
@@ -223,4 +228,49 @@ TEST(CorvaneShares, DeleteThenExportLeavesDeletedDrivesOut) {
   ASSERT_TRUE(write_export(path, export_lines(L"d<drive>", empty)));
   EXPECT_EQ(corvlab::TempLab::read_text(path), L"");
   DeleteFileW(path.c_str());
+}
+
+TEST(CorvaneShares, PreviewTellsWhatWouldChangeAndChangesNothing) {
+  ComScope com;
+  corvlab::TempLab lab(corvlab::TempLab::default_description());
+  MemoryList list;
+  list.add_item(L"\\\\FS01\\D");
+  list.add_item(L"\\\\FS01\\C");
+  const std::wstring before = share_facts(L"\\\\FS01", L"PROJECTS").dacl;
+  ShareRequest r = request(L"PROJECTS", L"BUILTIN\\Users");
+  auto items = preview_shares(r, list);
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_TRUE(items[0].exists);
+  EXPECT_EQ(items[0].path, L"D:\\Projects");
+  EXPECT_EQ(items[0].entry, L"added");
+  EXPECT_NE(items[0].old_sddl.find(L"(A;;FA;;;BA)"), std::wstring::npos) << items[0].old_sddl;
+  EXPECT_NE(items[0].new_sddl.find(kUsersRead), std::wstring::npos) << items[0].new_sddl;
+  EXPECT_NE(std::find(items[0].words.begin(), items[0].words.end(), L"BUILTIN\\Users: Read (allow)"),
+            items[0].words.end());
+  EXPECT_NE(std::find(items[0].words.begin(), items[0].words.end(), L"BUILTIN\\Administrators: Full Control (allow)"),
+            items[0].words.end());
+
+  // Nothing was created, written or deleted: the lab saw reads only.
+  for (const auto& e : lab.journal())
+    EXPECT_TRUE(e.function.find(L"Get") != std::wstring::npos || e.function.find(L"Enum") != std::wstring::npos ||
+                e.function == L"NetApiBufferFree" || e.function == L"NetUserModalsGet" ||
+                e.function == L"NetWkstaGetInfo")
+        << e.function << " " << e.args;
+  EXPECT_EQ(share_facts(L"\\\\FS01", L"PROJECTS").dacl, before);
+
+  // After the real run the same preview finds the entry to replace.
+  MemoryLog log;
+  add_shares(r, list, log);
+  auto again = preview_shares(r, list);
+  EXPECT_EQ(again[0].entry, L"replaced");
+  std::wstring report = preview_report(r, again);
+  EXPECT_NE(report.find(L"Nothing has been changed."), std::wstring::npos);
+  EXPECT_NE(report.find(L"\\\\FS01\\PROJECTS\r\n  Share: already there, path D:\\Projects"), std::wstring::npos) << report;
+
+  // An account that cannot be found is named, and nothing would be done.
+  auto unknown = preview_shares(request(L"x<drive>", L"no-such-account-anywhere"), list);
+  ASSERT_EQ(unknown.size(), 2u);
+  EXPECT_FALSE(unknown[0].possible);
+  EXPECT_FALSE(unknown[0].exists);
+  EXPECT_EQ(unknown[0].path, L"D:\\");
 }

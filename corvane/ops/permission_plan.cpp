@@ -1,0 +1,215 @@
+#include "permission_plan.h"
+
+#include "failure.h"
+
+#include <lm.h>
+#include <sddl.h>
+
+#include "byte_string.h"
+#include "wick_h.h"
+
+namespace corvane {
+
+namespace {
+
+std::wstring trim_line_end(std::wstring s) {
+  while (!s.empty() && (s.back() == L'\r' || s.back() == L'\n' || s.back() == L' ' || s.back() == L'.'))
+    s.pop_back();
+  return s;
+}
+
+corv::ComPtr<IzrSid> sid_of(IzrAce* ace) {
+  corv::ComPtr<IDispatch> disp;
+  corv::ComPtr<IzrSid> sid;
+  if (SUCCEEDED(ace->get_Sid(disp.out())) && disp) disp.query(sid.out());
+  return sid;
+}
+
+std::wstring text_of(IzrSid* sid) {
+  corv::Bstr text;
+  if (!sid || FAILED(sid->get_Sid(text.out()))) return {};
+  return text.c_str();
+}
+
+template <class F>
+void for_each_entry(IzrAcl* acl, F f) {
+  corv::ComPtr<IUnknown> unk;
+  corv::ComPtr<IEnumVARIANT> entries;
+  if (FAILED(acl->get__NewEnum(unk.out())) || !unk || FAILED(unk.query(entries.out()))) return;
+  for (;;) {
+    corv::Variant item;
+    ULONG fetched = 0;
+    if (entries->Next(1, item.get(), &fetched) != S_OK || fetched != 1) break;
+    if (item.get()->vt != VT_DISPATCH || !item.get()->pdispVal) continue;
+    corv::ComPtr<IzrAce> ace;
+    if (SUCCEEDED(item.get()->pdispVal->QueryInterface(IID_IzrAce, ace.out_void()))) f(item.get()->pdispVal, ace.get());
+  }
+}
+
+std::wstring rights_in_words(unsigned long mask) {
+  switch (mask) {
+    case 0x1F01FF: return L"Full Control";
+    case 0x1301BF: return L"Change";
+    case 0x1200A9: return L"Read";
+    default: break;
+  }
+  wchar_t hex[16];
+  swprintf(hex, 16, L"0x%lX", mask);
+  return hex;
+}
+
+}  // namespace
+
+std::wstring Account::qualified() const {
+  corv::Bstr domain, name;
+  if (sid) {
+    sid->get_Domain(domain.out());
+    sid->get_Account(name.out());
+  }
+  return std::wstring(domain.c_str()) + L"\\" + name.c_str();
+}
+
+bool resolve(const std::wstring& name, Account& out) {
+  if (name.empty() || FAILED(create_object(CLSID_zrSid, IID_IzrSid, out.sid))) return false;
+  corv::Bstr bname(name.c_str());
+  VARIANT_BOOL resolved = VARIANT_FALSE;
+  if (FAILED(out.sid->put_Account(bname.get())) || FAILED(out.sid->AccountToSid(&resolved))) return false;
+  out.text = text_of(out.sid.get());
+  return !out.text.empty();
+}
+
+Plan plan_permissions(const std::wstring& object, const Account& account, unsigned long mask) {
+  Plan plan;
+  Pending pending;
+  corv::ComPtr<IzrSd> sd;
+  if (!pending.check(create_object(CLSID_zrSecurityInfo, IID_IzrSecurityInfo, plan.info)) ||
+      !pending.check(create_object(CLSID_zrSd, IID_IzrSd, sd)))
+    return plan;
+
+  corv::Bstr bobject(object.c_str());
+  corv::Bstr old;
+  VARIANT_BOOL ok = VARIANT_FALSE;
+  pending.check(plan.info->read(bobject.get(), kSeLmShare, kDaclInformation, old.out(), &ok));
+
+  // Whether a descriptor came back, seen as a script author sees it: its hexadecimal form.
+  corv::ComPtr<IzrDataConvertor> convertor;
+  corv::Bstr hex;
+  BSTR old_bytes = old.get();
+  if (pending.check(create_object(CLSID_zrDataConvertor, IID_IzrDataConvertor, convertor)))
+    pending.check(convertor->convert(zrBinToHex, &old_bytes, hex.out()));
+
+  if (hex.length() > 0) {
+    pending.check(sd->put_Data(&old_bytes));
+    VARIANT_BOOL valid = VARIANT_FALSE;
+    pending.check(plan.info->IsValidSecurityDescriptor(&old_bytes, &valid));
+    if (!valid) return plan;
+    plan.had_descriptor = true;
+    plan.old_sddl = sddl_of(old);
+    corv::ComPtr<IDispatch> dacl;
+    if (pending.check(sd->get_Dacl(dacl.out())) && dacl) dacl.query(plan.acl.out());
+    if (plan.acl) {
+      // The entry to replace is found by identifier: a name compared as text misses other
+      // spellings of the same account, and every run would add one more entry.
+      corv::ComPtr<IDispatch> replace;
+      for_each_entry(plan.acl.get(), [&](IDispatch* item, IzrAce* ace) {
+        long type = -1;
+        ace->get_AceType(&type);
+        if (text_of(sid_of(ace).get()) != account.text) return;
+        if (type == ACCESS_ALLOWED_ACE_TYPE && !replace) replace = item;
+        if (type == ACCESS_DENIED_ACE_TYPE) plan.deny_remains = true;
+      });
+      if (replace) plan.replaced = pending.check(plan.acl->RemoveAce(replace.get()));
+    }
+  }
+  if (!plan.acl && !pending.check(create_object(CLSID_zrAcl, IID_IzrAcl, plan.acl))) return plan;
+
+  corv::ComPtr<IzrAce> ace;
+  if (!pending.check(create_object(CLSID_zrAce, IID_IzrAce, ace))) return plan;
+  pending.check(ace->putref_Sid(account.sid.get()));
+  pending.check(ace->put_AccessMask(static_cast<long>(mask)));
+  pending.check(ace->put_AceFlags(CONTAINER_INHERIT_ACE | NO_PROPAGATE_INHERIT_ACE));
+  pending.check(ace->put_AceType(ACCESS_ALLOWED_ACE_TYPE));
+  pending.check(ace->put_Flags(0));
+  pending.check(plan.acl->AddAce(ace.get()));
+  pending.check(plan.acl->put_AccessDeniedIfEmpty(VARIANT_TRUE));
+  pending.check(plan.acl->put_AclRevision(ACL_REVISION));
+
+  pending.check(sd->put_Control(SE_DACL_PRESENT));
+  pending.check(sd->put_Revision(SECURITY_DESCRIPTOR_REVISION));
+  pending.check(sd->putref_Dacl(plan.acl.get()));
+  pending.check(sd->putref_SidOwner(account.sid.get()));
+  plan.ready = pending.check(sd->get_Data(plan.new_bytes.out()));
+  return plan;
+}
+
+bool write_share_dacl(IzrSecurityInfo* info, const std::wstring& object, const corv::Bstr& bytes) {
+  corv::Bstr bobject(object.c_str());
+  BSTR raw = bytes.get();
+  VARIANT_BOOL written = VARIANT_FALSE;
+  if (FAILED(info->write(bobject.get(), kSeLmShare, kDaclInformation, &raw, &written))) return false;
+  return written != VARIANT_FALSE;
+}
+
+std::wstring status_text(unsigned long status) {
+  corv::LocalMem<wchar_t> text;
+  DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS;
+  DWORD n = FormatMessageW(flags | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, status, 0,
+                           reinterpret_cast<LPWSTR>(text.out()), 0, nullptr);
+  if (n == 0 && status >= NERR_BASE && status <= MAX_NERR) {
+    // Network statuses have their texts in netmsg.dll, from the system folder only.
+    corv::Module netmsg(LoadLibraryExW(L"netmsg.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_SEARCH_SYSTEM32));
+    if (netmsg.get())
+      n = FormatMessageW(flags | FORMAT_MESSAGE_FROM_HMODULE, netmsg.get(), status, 0,
+                         reinterpret_cast<LPWSTR>(text.out()), 0, nullptr);
+  }
+  if (n == 0 || !text.get()) return L"error " + std::to_wstring(status);
+  return trim_line_end(text.get()) + L".";
+}
+
+std::wstring sddl_of(const corv::Bstr& bytes) {
+  corv::ByteView v = corv::read_bytes(bytes.get());
+  if (v.size < 20) return {};
+  std::vector<uint8_t> copy(v.data, v.data + v.size);  // the system wants an aligned block
+  corv::LocalMem<wchar_t> text;
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(
+          copy.data(), SDDL_REVISION_1,
+          OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+          reinterpret_cast<LPWSTR*>(text.out()), nullptr))
+    return {};
+  return text.get() ? text.get() : L"";
+}
+
+corv::Bstr bytes_of(const std::wstring& sddl) {
+  corv::LocalMem<void> sd;
+  ULONG size = 0;
+  if (sddl.empty() ||
+      !ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                            reinterpret_cast<PSECURITY_DESCRIPTOR*>(sd.out()), &size))
+    return {};
+  return corv::Bstr::attach(corv::make_bytes(sd.get(), size));
+}
+
+std::vector<EntryWords> entries_in_words(IzrAcl* acl) {
+  std::vector<EntryWords> out;
+  if (!acl) return out;
+  for_each_entry(acl, [&](IDispatch*, IzrAce* ace) {
+    long type = -1, mask = 0;
+    ace->get_AceType(&type);
+    ace->get_AccessMask(&mask);
+    EntryWords w;
+    corv::ComPtr<IzrSid> sid = sid_of(ace);
+    VARIANT_BOOL resolved = VARIANT_FALSE;
+    if (sid && SUCCEEDED(sid->SidToAccount(&resolved)) && resolved) {
+      Account a{sid, {}};
+      w.account = a.qualified();
+    } else {
+      w.account = text_of(sid.get());
+    }
+    w.rights = rights_in_words(static_cast<unsigned long>(mask));
+    w.kind = type == ACCESS_DENIED_ACE_TYPE ? L"deny" : type == ACCESS_ALLOWED_ACE_TYPE ? L"allow" : L"other";
+    out.push_back(w);
+  });
+  return out;
+}
+
+}  // namespace corvane

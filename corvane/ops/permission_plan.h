@@ -1,0 +1,63 @@
+// The permission step of the share commands, shared by "Add/Update", its preview and undo:
+// the account resolved once, the share's list read, and the list it becomes, composed through
+// the tern objects without writing anything.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "raii.h"
+#include "tern_h.h"
+
+namespace corvane {
+
+constexpr long kSeLmShare = 5;          // SE_LMSHARE
+constexpr long kDaclInformation = 4;    // DACL_SECURITY_INFORMATION
+constexpr long kDuplicateShare = 2118;  // NERR_DuplicateShare
+
+// A resolved account: the identifier object and its text form ("S-1-5-32-545").
+struct Account {
+  corv::ComPtr<IzrSid> sid;
+  std::wstring text;
+  std::wstring qualified() const;  // "DOMAIN\account" as the identifier resolved it
+};
+bool resolve(const std::wstring& name, Account& out);
+
+struct Plan {
+  bool ready = false;           // a descriptor to write was composed
+  bool had_descriptor = false;  // the share had one
+  std::wstring old_sddl;        // what it was, owner, group and list as read
+  corv::Bstr new_bytes;         // what it becomes
+  bool replaced = false;        // an allow entry of the account was taken out
+  bool deny_remains = false;    // a deny entry of the account stays (and still wins)
+  corv::ComPtr<IzrSecurityInfo> info;
+  corv::ComPtr<IzrAcl> acl;     // the resulting list
+};
+
+// Reads the share's list and composes the new one with the account's entry. Writes nothing.
+// Not ready when a component cannot be created or the share's descriptor is invalid.
+Plan plan_permissions(const std::wstring& object, const Account& account, unsigned long mask);
+
+// Writes descriptor bytes to the share's list through tern; false when the write failed.
+bool write_share_dacl(IzrSecurityInfo* info, const std::wstring& object, const corv::Bstr& bytes);
+
+// The system's text for a status, "error N" when it has none.
+std::wstring status_text(unsigned long status);
+// Descriptor bytes as SDDL (owner, group and list as far as present); empty when none.
+std::wstring sddl_of(const corv::Bstr& bytes);
+// SDDL to a self-relative descriptor in a byte string; a null string when the text is refused.
+corv::Bstr bytes_of(const std::wstring& sddl);
+
+// An entry of a list in words: "BUILTIN\Users: Read (allow)".
+struct EntryWords {
+  std::wstring account, rights, kind;
+};
+std::vector<EntryWords> entries_in_words(IzrAcl* acl);
+
+template <class T>
+HRESULT create_object(const CLSID& clsid, const IID& iid, corv::ComPtr<T>& out) {
+  return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, out.out_void());
+}
+
+}  // namespace corvane
