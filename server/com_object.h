@@ -66,14 +66,12 @@ public:
   static REFIID iid() { return IID_IObjectSafety; }
 
   STDMETHODIMP GetInterfaceSafetyOptions(REFIID riid, DWORD* supported, DWORD* enabled) override {
+    if (supported) *supported = 0;
+    if (enabled) *enabled = 0;
     if (!supported || !enabled) return E_POINTER;
     IUnknown* probe = nullptr;
     HRESULT hr = QueryInterface(riid, reinterpret_cast<void**>(&probe));
-    if (FAILED(hr)) {
-      *supported = 0;
-      *enabled = 0;
-      return hr;
-    }
+    if (FAILED(hr)) return hr;
     probe->Release();
     *supported = Supported;
     *enabled = safety_;

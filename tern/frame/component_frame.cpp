@@ -5,6 +5,7 @@ namespace tern {
 ComponentFrame::ComponentFrame(const wchar_t* source) : source_(source) {}
 
 HRESULT ComponentFrame::get_log(IDispatch** out) {
+  if (out) *out = nullptr;
   if (!log_) return E_FAIL;
   if (!out) return E_POINTER;
   return log_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(out));

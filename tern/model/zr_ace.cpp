@@ -13,6 +13,7 @@ thread_local IClassFactory* t_identifier_factory = nullptr;
 
 HRESULT guid_text(const GuidBytes& g, BSTR* out) {
   if (!out) return E_POINTER;
+  *out = nullptr;
   UUID u;
   std::memcpy(&u, g.data(), sizeof u);
   RPC_WSTR s = nullptr;
@@ -113,6 +114,7 @@ STDMETHODIMP ZrAce::put_InheritedObjectType(BSTR newVal) {
 
 STDMETHODIMP ZrAce::get_Sid(IDispatch** pVal) {
   if (!pVal) return E_POINTER;
+  *pVal = nullptr;
   return sid_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(pVal));
 }
 
@@ -126,6 +128,7 @@ STDMETHODIMP ZrAce::putref_Sid(IDispatch* newVal) {
 
 STDMETHODIMP ZrAce::get_Data(BSTR* pVal) {
   if (!pVal) return E_POINTER;
+  *pVal = nullptr;
   corv::Bstr holder;
   const uint8_t* sid = nullptr;
   size_t n = 0;

@@ -109,6 +109,7 @@ STDMETHODIMP ZrAcl::RemoveAce(IDispatch* Ace) {
 
 STDMETHODIMP ZrAcl::get_Data(BSTR* pVal) {
   if (!pVal) return E_POINTER;
+  *pVal = nullptr;  // also the answer for a list that is not written at all (S_FALSE)
   try {
     std::vector<uint8_t> buf;
     buf.reserve(kInitialBuffer);

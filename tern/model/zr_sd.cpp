@@ -15,6 +15,7 @@ const HRESULT kInvalidDescriptor = HRESULT_FROM_WIN32(ERROR_INVALID_SECURITY_DES
 template <class I>
 HRESULT hand_out(const corv::ComPtr<I>& part, IDispatch** out) {
   if (!out) return E_POINTER;
+  *out = nullptr;
   return part->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(out));
 }
 
@@ -123,6 +124,7 @@ STDMETHODIMP ZrSd::putref_Sacl(IDispatch* newVal) { return take(newVal, sacl_); 
 
 STDMETHODIMP ZrSd::get_Data(BSTR* pVal) {
   if (!pVal) return E_POINTER;
+  *pVal = nullptr;
   try {
     // One buffer: the header, then each present part in the order owner, group, DACL, SACL.
     std::vector<uint8_t> buf;

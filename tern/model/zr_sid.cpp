@@ -11,13 +11,9 @@ const wchar_t* computer_or_null(const wchar_t* system) { return (system && *syst
 
 }  // namespace
 
-const std::vector<uint8_t>& builtin_domain_sid() {
-  // Function-local static: its initialisation is safe when two threads come first at once.
-  static const std::vector<uint8_t> sid = [] {
-    std::vector<uint8_t> v;
-    sid_from_text(u"S-1-5-32", v);
-    return v;
-  }();
+const uint8_t* builtin_domain_sid() {
+  // S-1-5-32: revision 1, one sub-authority, authority 5, sub-authority 32 (little-endian).
+  static const uint8_t sid[] = {1, 1, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0};
   return sid;
 }
 
@@ -38,6 +34,7 @@ bool ZrSid::valid() const {
 
 STDMETHODIMP ZrSid::get_Sid(BSTR* pVal) {
   if (!pVal) return E_POINTER;
+  *pVal = nullptr;  // an identifier that is not valid has no text: the caller reads a null string
   if (!valid()) return S_FALSE;
   std::u16string t = sid_to_text(sid_.data());
   *pVal = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(t.data()), static_cast<UINT>(t.size()));
@@ -153,9 +150,9 @@ const std::wstring& ZrSid::builtin_domain_name() {
   wchar_t name[256], domain[256];
   DWORD nlen = ARRAYSIZE(name), dlen = ARRAYSIZE(domain);
   SID_NAME_USE use;
-  const std::vector<uint8_t>& builtin = builtin_domain_sid();
-  if (!builtin.empty() && LookupAccountSidW(computer_or_null(frame_.system()), const_cast<uint8_t*>(builtin.data()),
-                                            name, &nlen, domain, &dlen, &use) && name[0])
+  if (LookupAccountSidW(computer_or_null(frame_.system()), const_cast<uint8_t*>(builtin_domain_sid()), name, &nlen,
+                        domain, &dlen, &use) &&
+      name[0])
     builtin_name_ = name;
   else
     builtin_name_ = L"BUILTIN";
@@ -229,6 +226,7 @@ STDMETHODIMP ZrSid::SidToAccount(VARIANT_BOOL* Resolved) {
 
 STDMETHODIMP ZrSid::get_Data(BSTR* pVal) {
   if (!pVal) return E_POINTER;
+  *pVal = nullptr;
   if (!valid()) return S_OK;
   *pVal = corv::make_bytes(sid_.data(), sid_length(count()));
   return *pVal ? S_OK : E_OUTOFMEMORY;

@@ -57,7 +57,7 @@ private:
   ComponentFrame frame_;       // its System string is the System property
 };
 
-// The built-in domain S-1-5-32, made once per process on first use.
-const std::vector<uint8_t>& builtin_domain_sid();
+// The built-in domain S-1-5-32 in binary form (12 bytes).
+const uint8_t* builtin_domain_sid();
 
 }  // namespace tern

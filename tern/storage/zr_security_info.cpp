@@ -178,7 +178,10 @@ bool ZrSecurityInfo::load(BSTR* in) {
 }
 
 bool ZrSecurityInfo::finish_read(BSTR* out) {
-  if (sd_.empty()) return true;  // nothing to return: the caller's value stays
+  if (sd_.empty()) {
+    read_found_none_ = true;  // nothing to return: the caller's value stays (see read_into)
+    return true;
+  }
   if (!::IsValidSecurityDescriptor(sd_.data())) {
     frame_.last_error = static_cast<long>(HRESULT_FROM_WIN32(ERROR_INVALID_SECURITY_DESCR));
     return false;
@@ -474,11 +477,28 @@ HRESULT ZrSecurityInfo::do_write_handle(LONG handle, LONG type, LONG info, BSTR*
   return S_OK;
 }
 
+// The descriptor of a read is a null string on every path but one: a read that finds no
+// descriptor at all gives the caller's value back as it was passed.
+template <class F>
+HRESULT ZrSecurityInfo::read_into(BSTR* out, F&& read) {
+  BSTR given = *out;
+  *out = nullptr;
+  read_found_none_ = false;
+  HRESULT hr = guarded(read);
+  if (read_found_none_) *out = given;
+  read_found_none_ = false;
+  return hr;
+}
+
 STDMETHODIMP ZrSecurityInfo::read(BSTR ObjectName, LONG ObjectType, LONG SecurityInfo, BSTR* SecurityDescriptor,
                                   VARIANT_BOOL* pResult) {
-  if (!pResult || !SecurityDescriptor) return E_POINTER;
-  *pResult = VARIANT_FALSE;
-  return guarded([&] { return do_read(ObjectName, ObjectType, SecurityInfo, SecurityDescriptor, pResult); });
+  if (pResult) *pResult = VARIANT_FALSE;
+  if (!pResult || !SecurityDescriptor) {
+    if (SecurityDescriptor) *SecurityDescriptor = nullptr;
+    return E_POINTER;
+  }
+  return read_into(SecurityDescriptor,
+                   [&] { return do_read(ObjectName, ObjectType, SecurityInfo, SecurityDescriptor, pResult); });
 }
 
 STDMETHODIMP ZrSecurityInfo::write(BSTR ObjectName, LONG ObjectType, LONG SecurityInfo, BSTR* SecurityDescriptor,
@@ -490,9 +510,13 @@ STDMETHODIMP ZrSecurityInfo::write(BSTR ObjectName, LONG ObjectType, LONG Securi
 
 STDMETHODIMP ZrSecurityInfo::readByHandle(LONG Handle, LONG ObjectType, LONG SecurityInfo, BSTR* SecurityDescriptor,
                                           VARIANT_BOOL* Result) {
-  if (!Result || !SecurityDescriptor) return E_POINTER;
-  *Result = VARIANT_FALSE;
-  return guarded([&] { return do_read_handle(Handle, ObjectType, SecurityInfo, SecurityDescriptor, Result); });
+  if (Result) *Result = VARIANT_FALSE;
+  if (!Result || !SecurityDescriptor) {
+    if (SecurityDescriptor) *SecurityDescriptor = nullptr;
+    return E_POINTER;
+  }
+  return read_into(SecurityDescriptor,
+                   [&] { return do_read_handle(Handle, ObjectType, SecurityInfo, SecurityDescriptor, Result); });
 }
 
 STDMETHODIMP ZrSecurityInfo::writeByHandle(LONG Handle, LONG ObjectType, LONG SecurityInfo, BSTR* SecurityDescriptor,
@@ -505,6 +529,7 @@ STDMETHODIMP ZrSecurityInfo::writeByHandle(LONG Handle, LONG ObjectType, LONG Se
 // Bytes the system would have to read past the byte string for are refused before it looks.
 STDMETHODIMP ZrSecurityInfo::IsValidSecurityDescriptor(BSTR* Sd, VARIANT_BOOL* pResult) {
   if (!pResult) return E_POINTER;
+  *pResult = VARIANT_FALSE;
   if (!Sd || !*Sd) {
     *pResult = VARIANT_TRUE;
     return S_OK;
@@ -516,7 +541,10 @@ STDMETHODIMP ZrSecurityInfo::IsValidSecurityDescriptor(BSTR* Sd, VARIANT_BOOL* p
 
 STDMETHODIMP ZrSecurityInfo::get_Log(IDispatch** pVal) { return frame_.get_log(pVal); }
 STDMETHODIMP ZrSecurityInfo::putref_Log(IDispatch* newVal) { return frame_.putref_log(newVal); }
-STDMETHODIMP ZrSecurityInfo::get_Param(LONG, VARIANT*) { return E_NOTIMPL; }
+STDMETHODIMP ZrSecurityInfo::get_Param(LONG, VARIANT* pVal) {
+  if (pVal) VariantInit(pVal);
+  return E_NOTIMPL;
+}
 STDMETHODIMP ZrSecurityInfo::put_Param(LONG, VARIANT) { return E_NOTIMPL; }
 
 }  // namespace tern

@@ -42,6 +42,8 @@ private:
   void store_computer(const std::wstring& computer);
   bool load(BSTR* in);
   bool finish_read(BSTR* out);
+  template <class F>
+  HRESULT read_into(BSTR* out, F&& read);
 
   bool file_path(bool write);
   bool registry_path(bool write);
@@ -60,6 +62,7 @@ private:
   std::wstring computer_insert() const;
 
   std::vector<uint8_t> sd_;       // descriptor last read, or loaded for a write
+  bool read_found_none_ = false;  // the last read succeeded without any descriptor to return
   DWORD info_ = 0;                // requested information of the current call
   LONG type_ = 0;
   std::wstring display_;          // display name of the type

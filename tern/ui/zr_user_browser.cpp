@@ -34,6 +34,9 @@ STDMETHODIMP ZrUserBrowser::Open(LONG hWndOwner, BSTR Title, BSTR Server, BSTR H
 }
 
 STDMETHODIMP ZrUserBrowser::GetSelection(LONG Index, BSTR* Domain, BSTR* Account, BSTR* Description) {
+  // A null reference is skipped; every other one reads as a null string until a pick fills it.
+  for (BSTR* out : {Domain, Account, Description})
+    if (out) *out = nullptr;
   if (Index < 0 || static_cast<size_t>(Index) >= selection_.size()) return HRESULT_FROM_WIN32(ERROR_INVALID_INDEX);
   const PickedAccount& a = selection_[static_cast<size_t>(Index)];
   BSTR d = nullptr, n = nullptr, t = nullptr;

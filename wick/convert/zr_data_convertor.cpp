@@ -51,9 +51,9 @@ HRESULT run(zrDATA_CONVERSION direction, BSTR source, BSTR* out) {
 }  // namespace
 
 STDMETHODIMP ZrDataConvertor::convert(zrDATA_CONVERSION Direction, BSTR* SourceString, BSTR* ResultString) {
+  if (ResultString) *ResultString = nullptr;  // the null string is also the answer for "nothing"
   if (!SourceString) return S_OK;
   if (!ResultString) return E_POINTER;
-  *ResultString = nullptr;
   corv::Lock hold(lock_);
   try {
     return run(Direction, *SourceString, ResultString);
@@ -62,14 +62,17 @@ STDMETHODIMP ZrDataConvertor::convert(zrDATA_CONVERSION Direction, BSTR* SourceS
   }
 }
 
-// Declared but not implemented: the arguments are neither read nor written.
-STDMETHODIMP ZrDataConvertor::printf(long, BSTR*, BSTR*, SAFEARRAY**, VARIANT_BOOL*) {
-  corv::Lock hold(lock_);
+// Declared but not implemented: nothing is read; the pure results read as nothing and false
+// (the in-out list is the caller's and stays).
+STDMETHODIMP ZrDataConvertor::printf(long, BSTR*, BSTR* BinaryData, SAFEARRAY**, VARIANT_BOOL* Result) {
+  if (BinaryData) *BinaryData = nullptr;
+  if (Result) *Result = VARIANT_FALSE;
   return E_NOTIMPL;
 }
 
-STDMETHODIMP ZrDataConvertor::scanf(long, BSTR*, BSTR*, SAFEARRAY**, VARIANT_BOOL*) {
-  corv::Lock hold(lock_);
+STDMETHODIMP ZrDataConvertor::scanf(long, BSTR*, BSTR*, SAFEARRAY** argv, VARIANT_BOOL* Result) {
+  if (argv) *argv = nullptr;
+  if (Result) *Result = VARIANT_FALSE;
   return E_NOTIMPL;
 }
 

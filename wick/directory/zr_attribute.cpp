@@ -36,9 +36,9 @@ void ZrAttribute::reset() {
 
 STDMETHODIMP ZrAttribute::get_Value(long Index, VARIANT* pVal) {
   if (!pVal) return E_POINTER;
+  VariantInit(pVal);
   corv::Lock hold(lock_);
   if (!in_range(Index)) return DISP_E_BADINDEX;
-  VariantInit(pVal);
   return VariantCopy(pVal, &values_[static_cast<size_t>(Index)]);
 }
 
@@ -63,6 +63,7 @@ STDMETHODIMP ZrAttribute::put_Value(long Index, VARIANT* newVal) {
 
 STDMETHODIMP ZrAttribute::get__NewEnum(IUnknown** ppEnum) {
   if (!ppEnum) return E_POINTER;
+  *ppEnum = nullptr;
   corv::Lock hold(lock_);
   return corv::EnumVariant::create_unknown(values_.data(), values_.size(), ppEnum);
 }

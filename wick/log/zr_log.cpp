@@ -68,6 +68,10 @@ void ZrLog::write_outputs(const wchar_t* system, const wchar_t* source, long sev
 }
 
 STDMETHODIMP ZrLog::GetLastError(BSTR* System, BSTR* Source, long* Severity, long* Error, BSTR* Description) {
+  for (BSTR* out : {System, Source, Description})
+    if (out) *out = nullptr;
+  if (Severity) *Severity = 0;
+  if (Error) *Error = 0;
   if (!Severity || !Error) return E_POINTER;
   corv::Lock hold(state_lock_);
   corv::Bstr sys, src, desc;
@@ -96,6 +100,7 @@ HRESULT ZrLog::put_flag(LONG& flag, VARIANT_BOOL value) {
 }
 
 HRESULT ZrLog::get_text(const corv::Bstr& text, BSTR* out) {
+  *out = nullptr;
   corv::Lock hold(state_lock_);
   return corv::copy_text(text.get(), out);
 }

@@ -91,11 +91,13 @@ TEST(ZrSidText, TextsThatDoNotParseLeaveNoIdentifier) {
     Bstr text(t);
     EXPECT_EQ(S_OK, sid->put_Sid(text.get()));
     EXPECT_FALSE(valid(sid.get()));
-    BSTR untouched = reinterpret_cast<BSTR>(0x1234);
-    EXPECT_EQ(S_FALSE, sid->get_Sid(&untouched));
-    EXPECT_EQ(reinterpret_cast<BSTR>(0x1234), untouched);
-    EXPECT_EQ(S_OK, sid->get_Data(&untouched));
-    EXPECT_EQ(reinterpret_cast<BSTR>(0x1234), untouched);
+    // No text and no bytes: both read as the null string.
+    BSTR out = reinterpret_cast<BSTR>(0x1234);
+    EXPECT_EQ(S_FALSE, sid->get_Sid(&out));
+    EXPECT_EQ(nullptr, out);
+    out = reinterpret_cast<BSTR>(0x1234);
+    EXPECT_EQ(S_OK, sid->get_Data(&out));
+    EXPECT_EQ(nullptr, out);
     short count = 9;
     long rid = 9;
     EXPECT_EQ(S_OK, sid->get_SubauthorityCount(&count));
@@ -358,7 +360,7 @@ TEST(ZrSidLog, LogPropertyHoldsOnlyALogObject) {
   auto sid = make_sid();
   IDispatch* out = reinterpret_cast<IDispatch*>(0x1);
   EXPECT_EQ(E_FAIL, sid->get_Log(&out));
-  EXPECT_EQ(reinterpret_cast<IDispatch*>(0x1), out);
+  EXPECT_EQ(nullptr, out);
 
   auto other = make_sid();  // a dispatch object that is no log
   EXPECT_EQ(E_NOINTERFACE, sid->putref_Log(other.get()));

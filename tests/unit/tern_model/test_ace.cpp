@@ -175,11 +175,11 @@ TEST(ZrAce, DataPutOfAPlainEntryResetsObjectFieldsAndTakesAnInvalidIdentifierAsN
   EXPECT_EQ(L"", sid_text_of(s.get()));
 }
 
-TEST(ZrAce, DataGetWithoutAValidIdentifierFailsAndWritesNothing) {
+TEST(ZrAce, DataGetWithoutAValidIdentifierFailsWithTheNullString) {
   auto a = corvtest::create<IzrAce>(CLSID_zrAce);
   BSTR out = reinterpret_cast<BSTR>(static_cast<uintptr_t>(0x1234));
   EXPECT_EQ(E_INVALIDARG, a->get_Data(&out));
-  EXPECT_EQ(reinterpret_cast<BSTR>(static_cast<uintptr_t>(0x1234)), out);
+  EXPECT_EQ(nullptr, out);
   EXPECT_EQ(E_POINTER, a->get_Data(nullptr));
 }
 

@@ -34,6 +34,7 @@ protected:
     result = 7;
     HRESULT hr = si->read(n.get(), type, info, &sd, &result);
     untouched = sd == sentinel;
+    nothing = sd == nullptr;
     out = untouched ? std::vector<uint8_t>() : bytes_of(sd);
     if (!untouched) SysFreeString(sd);
     SysFreeString(sentinel);
@@ -50,7 +51,8 @@ protected:
   ComPtr<IzrSecurityInfo> si;
   ComPtr<IzrLog> real_log;
   ComPtr<LogRecorder> log;
-  bool untouched = false;
+  bool untouched = false;  // the caller's value stayed (only when there is no descriptor at all)
+  bool nothing = false;    // the null string came back (every failure)
 };
 
 // A temporary file (or folder) that goes away with the test.
@@ -164,7 +166,7 @@ TEST_F(SecurityInfo, MissingFileLogsTheOpenFailure) {
   std::vector<uint8_t> sd;
   ASSERT_EQ(S_OK, read(path, kFile, kDacl, ok, sd));
   EXPECT_EQ(VARIANT_FALSE, ok);
-  EXPECT_TRUE(untouched);
+  EXPECT_TRUE(nothing);
   expect_one_record(log.get(), kSevError, ERROR_FILE_NOT_FOUND, L"Cannot open file '" + path + L"' (CreateFile).");
 
   log->records.clear();
@@ -211,7 +213,7 @@ TEST_F(SecurityInfo, RegistryRootsAndNames) {
   for (const wchar_t* bad : {L"hklm\\SOFTWARE", L"M", L"", L"HKEY_LOCAL_MACHINE\\SOFTWARE"}) {
     EXPECT_EQ(E_INVALIDARG, read(bad, kRegistry, kDacl, ok, sd)) << bad;
     EXPECT_EQ(VARIANT_FALSE, ok);
-    EXPECT_TRUE(untouched);
+    EXPECT_TRUE(nothing);
     EXPECT_EQ(E_INVALIDARG, write(bad, kRegistry, kDacl, sddl_bytes(L"D:(A;;KA;;;WD)"), ok)) << bad;
   }
   EXPECT_TRUE(log->records.empty());
@@ -373,7 +375,7 @@ TEST_F(SecurityInfo, PrinterFailuresAreLogged) {
   std::vector<uint8_t> sd;
   ASSERT_EQ(S_OK, read(L"No Such Printer", kPrinter, kDacl, ok, sd));
   EXPECT_EQ(VARIANT_FALSE, ok);
-  EXPECT_TRUE(untouched);
+  EXPECT_TRUE(nothing);
   expect_one_record(log.get(), kSevError, ERROR_INVALID_PRINTER_NAME, L"Cannot open printer 'No Such Printer' (OpenPrinter).");
 
   // A server-qualified printer name stays whole.
@@ -397,7 +399,7 @@ TEST_F(SecurityInfo, RejectedTypesAndDescriptors) {
   for (long type : {7L, 12L, -1L, 100L}) {
     EXPECT_EQ(E_INVALIDARG, read(L"x", type, kDacl, ok, sd)) << type;
     EXPECT_EQ(VARIANT_FALSE, ok);
-    EXPECT_TRUE(untouched);
+    EXPECT_TRUE(nothing);
     EXPECT_EQ(E_INVALIDARG, write(L"x", type, kDacl, sddl_bytes(L"D:(A;;GA;;;WD)"), ok)) << type;
     EXPECT_EQ(VARIANT_FALSE, ok);
   }

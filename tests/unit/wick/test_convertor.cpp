@@ -155,16 +155,23 @@ TEST_P(Convertor, UnknownDirectionsAndNullReferences) {
   EXPECT_EQ(E_POINTER, conv->convert(zrBinToHex, &s, nullptr));
 }
 
-TEST_P(Convertor, PrintfAndScanfAnswerNotImplementedAndTouchNothing) {
+// Nothing is read; the pure results are nothing and false, the caller's inputs and in-out list stay.
+TEST_P(Convertor, PrintfAndScanfAnswerNotImplementedAndReadNothing) {
   BSTR fmt = reinterpret_cast<BSTR>(0x10), bin = reinterpret_cast<BSTR>(0x20);
   SAFEARRAY* argv = reinterpret_cast<SAFEARRAY*>(0x30);
   VARIANT_BOOL result = 5;
   EXPECT_EQ(E_NOTIMPL, conv->printf(3, &fmt, &bin, &argv, &result));
+  EXPECT_EQ(reinterpret_cast<BSTR>(0x10), fmt);
+  EXPECT_EQ(nullptr, bin);
+  EXPECT_EQ(reinterpret_cast<SAFEARRAY*>(0x30), argv);
+  EXPECT_EQ(VARIANT_FALSE, result);
+  bin = reinterpret_cast<BSTR>(0x20);
+  result = 5;
   EXPECT_EQ(E_NOTIMPL, conv->scanf(3, &fmt, &bin, &argv, &result));
   EXPECT_EQ(reinterpret_cast<BSTR>(0x10), fmt);
   EXPECT_EQ(reinterpret_cast<BSTR>(0x20), bin);
-  EXPECT_EQ(reinterpret_cast<SAFEARRAY*>(0x30), argv);
-  EXPECT_EQ(5, result);
+  EXPECT_EQ(nullptr, argv);
+  EXPECT_EQ(VARIANT_FALSE, result);
   EXPECT_EQ(E_NOTIMPL, conv->printf(0, nullptr, nullptr, nullptr, nullptr));
 }
 
