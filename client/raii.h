@@ -107,9 +107,13 @@ public:
     if (k_ && !is_predefined(k_)) RegCloseKey(k_);
     k_ = k;
   }
+  // The roots are 32-bit values sign-extended to pointer width: HKEY_LOCAL_MACHINE is
+  // 0x80000002 on 32-bit Windows and 0xFFFFFFFF80000002 on 64-bit.
   static bool is_predefined(HKEY k) {
-    auto v = reinterpret_cast<ULONG_PTR>(k);
-    return v >= 0x80000000UL && v <= 0x80000006UL;
+    const auto v = reinterpret_cast<LONG_PTR>(k);
+    const auto root = [](ULONG value) { return static_cast<LONG_PTR>(static_cast<LONG>(value)); };
+    return (v >= root(0x80000000UL) && v <= root(0x80000007UL)) || v == root(0x80000050UL) ||
+           v == root(0x80000060UL);
   }
 private:
   HKEY k_ = nullptr;

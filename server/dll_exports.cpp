@@ -2,13 +2,17 @@
 // Compiled into each library; the library supplies library_info().
 #include "server.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
     corv::server().attach(module);
     DisableThreadLibraryCalls(module);
     if (auto hook = corv::library_info().on_load) hook();
-  } else if (reason == DLL_PROCESS_DETACH) {
+  } else if (reason == DLL_PROCESS_DETACH && !reserved) {
+    // Unloaded by FreeLibrary: give back what the library holds. When the process ends
+    // (reserved is set) other libraries may already be gone and the memory goes with the
+    // process: nothing is released and no other library is called.
     corv::server().detach();
+    corv::destroy_server();
   }
   return TRUE;
 }

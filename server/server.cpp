@@ -6,15 +6,28 @@
 
 namespace corv {
 
+namespace {
+
+// Storage without a destructor: nothing runs for it at process exit.
+alignas(Server) unsigned char g_storage[sizeof(Server)];
+Server* g_server = nullptr;
+
+}  // namespace
+
 Server& server() {
-  static Server s;
-  return s;
+  // Made on first use: DllMain's attach, or a test program that links the frame directly.
+  static Server* s = g_server = new (g_storage) Server();
+  return *s;
+}
+
+void destroy_server() {
+  if (g_server) g_server->~Server();
+  g_server = nullptr;
 }
 
 void Server::attach(HINSTANCE module) {
   module_ = module;
   locks_ = 0;
-  InitializeCriticalSection(&cs_);
   InitializeCriticalSection(&tlb_cs_);
   ready_ = true;
   // The long path: registration writes it, and the type library is read from it.
@@ -30,16 +43,12 @@ void Server::detach() {
   if (!ready_) return;
   const LibraryInfo& lib = library_info();
   for (size_t i = 0; i < lib.class_count; ++i) {
-    if (IClassFactory* f = lib.classes[i].factory) {
-      lib.classes[i].factory = nullptr;
-      f->Release();
-    }
+    if (IClassFactory* f = lib.classes[i].factory.exchange(nullptr, std::memory_order_acq_rel)) f->Release();
   }
   for (size_t i = 0; i < cache_n_; ++i) cache_[i].info->Release();
   cache_n_ = 0;
   if (tlb_) { tlb_->Release(); tlb_ = nullptr; }
   DeleteCriticalSection(&tlb_cs_);
-  DeleteCriticalSection(&cs_);
   ready_ = false;
 }
 
@@ -50,13 +59,20 @@ HRESULT Server::get_class_object(REFCLSID clsid, REFIID riid, void** ppv) {
   for (size_t i = 0; i < lib.class_count; ++i) {
     ClassEntry& row = lib.classes[i];
     if (!IsEqualCLSID(*row.clsid, clsid)) continue;
-    if (!row.factory) {
-      EnterCriticalSection(&cs_);
-      if (!row.factory) row.factory = new (std::nothrow) ClassFactory(row.create);
-      LeaveCriticalSection(&cs_);
-      if (!row.factory) return E_OUTOFMEMORY;
+    IClassFactory* factory = row.factory.load(std::memory_order_acquire);
+    if (!factory) {
+      // Two threads may both make one: the first published wins, the other is dropped.
+      IClassFactory* made = new (std::nothrow) ClassFactory(row.create);
+      if (!made) return E_OUTOFMEMORY;
+      IClassFactory* expected = nullptr;
+      if (row.factory.compare_exchange_strong(expected, made, std::memory_order_acq_rel, std::memory_order_acquire)) {
+        factory = made;
+      } else {
+        made->Release();
+        factory = expected;
+      }
     }
-    return row.factory->QueryInterface(riid, ppv);
+    return factory->QueryInterface(riid, ppv);
   }
   return CLASS_E_CLASSNOTAVAILABLE;
 }

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <ole2.h>
+#include <atomic>
 #include <string>
 
 namespace corv {
@@ -14,7 +15,7 @@ struct ClassEntry {
   const CLSID* clsid;
   UINT script_id;          // "REGISTRY" resource with the class's registration script
   CreatorFn create;        // makes a new instance and queries it for the asked interface
-  IClassFactory* factory;  // class object, made on first use and held until unload
+  std::atomic<IClassFactory*> factory;  // class object, published once on first use, held until unload
 };
 
 // What each library supplies to the shared frame (defined once per DLL).
@@ -29,6 +30,8 @@ const LibraryInfo& library_info();
 class Server {
 public:
   void attach(HINSTANCE module);
+  // At an unload by FreeLibrary: releases the class objects and the type information. Never
+  // called when the process ends, where other libraries may already be gone.
   void detach();
 
   LONG lock() { return InterlockedIncrement(&locks_); }
@@ -49,7 +52,6 @@ private:
   HINSTANCE module_ = nullptr;
   std::wstring path_;
   volatile LONG locks_ = 0;
-  CRITICAL_SECTION cs_{};      // guards the making of class objects
   CRITICAL_SECTION tlb_cs_{};  // guards the type-information cache
   bool ready_ = false;
   ITypeLib* tlb_ = nullptr;
@@ -58,7 +60,10 @@ private:
   size_t cache_n_ = 0;
 };
 
+// The library's one server. It has no static destructor: it is destroyed by
+// destroy_server() at an unload by FreeLibrary, and left alone when the process ends.
 Server& server();
+void destroy_server();
 
 // Loads the module's type library: from the module itself, else from the same path with ".tlb".
 HRESULT load_module_type_lib(const std::wstring& module_path, ITypeLib** out);

@@ -11,17 +11,20 @@ const DWORD kLogRecordEvent = 0xC0001000;
 // Set once the event source has been registered; never cleared in the process.
 volatile LONG g_source_registered = 0;
 
-std::wstring find_module_path() {
+// Room for the longest path the system makes; no destructor, so nothing runs for it when
+// the process ends.
+struct ModulePath {
+  wchar_t text[0x8000];
+  DWORD length;
+};
+
+bool find_module_path(ModulePath& p) {
   HMODULE self = GetModuleHandleW(L"wick.dll");
   if (!self) self = corv::server().module();  // loaded under another file name
-  std::vector<wchar_t> buf(256);
-  for (;;) {
-    DWORD n = GetModuleFileNameW(self, buf.data(), static_cast<DWORD>(buf.size()));
-    if (n == 0) return std::wstring();
-    if (n < buf.size()) return std::wstring(buf.data(), n);
-    if (buf.size() >= 0x8000) return std::wstring();  // longer than any path the system makes
-    buf.resize(buf.size() * 2);
-  }
+  DWORD n = GetModuleFileNameW(self, p.text, ARRAYSIZE(p.text));
+  p.length = n < ARRAYSIZE(p.text) ? n : 0;
+  p.text[p.length] = L'\0';
+  return p.length != 0;
 }
 
 bool set_string(HKEY key, const wchar_t* name, const std::wstring& value) {
@@ -37,10 +40,12 @@ bool set_dword(HKEY key, const wchar_t* name, DWORD value) {
 
 }  // namespace
 
-const std::wstring& log_module_path() {
+std::wstring log_module_path() {
   // Initialised once, safely when two threads come first at once.
-  static const std::wstring path = find_module_path();
-  return path;
+  static ModulePath path;
+  static const bool found = find_module_path(path);
+  (void)found;
+  return std::wstring(path.text, path.length);
 }
 
 bool append_to_file(const wchar_t* path, const std::vector<uint8_t>& bytes) {
@@ -61,7 +66,7 @@ bool ensure_event_source(const wchar_t* source) {
   if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.out(), nullptr) !=
       ERROR_SUCCESS)
     return false;
-  const std::wstring& module = log_module_path();
+  const std::wstring module = log_module_path();
   bool ok = set_string(key.get(), L"EventMessageFile", module) && set_string(key.get(), L"CategoryMessageFile", module) &&
             set_dword(key.get(), L"CategoryCount", 1) && set_dword(key.get(), L"TypesSupported", 7);
   key.reset();

@@ -9,7 +9,7 @@
 namespace wick {
 
 // Full path of wick.dll, found once per process (when the first log object is made).
-const std::wstring& log_module_path();
+std::wstring log_module_path();
 
 // Appends the bytes to the file in one write: opened (created when missing) for appending with
 // readers allowed and writers refused, and closed again. False when it cannot be opened.

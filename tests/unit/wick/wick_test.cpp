@@ -14,9 +14,11 @@ Library::~Library() {
   if (module) FreeLibrary(module);
 }
 
+// Kept until the process ends and never freed then: a FreeLibrary from the program's static
+// destructors would unload the library after the component system has been shut down.
 Library& library() {
-  static Library lib;
-  return lib;
+  static Library* lib = new Library;
+  return *lib;
 }
 
 HRESULT make_raw(REFCLSID clsid, Via via, REFIID iid, void** out) {
