@@ -1,6 +1,7 @@
 #include "account_picker.h"
 #include <objsel.h>
 #include <string>
+#include "system_library.h"
 
 namespace tern {
 namespace {
@@ -30,13 +31,6 @@ constexpr DWORD kSelectionBuffer = 4096;
 constexpr DWORD kGlobalGroups = 2, kUsersEx = 4, kUsers = 8, kNetwork = 16, kInteractive = 32, kEveryone = 64,
                 kCreatorOwner = 128, kLocalGroups = 257, kSingleChoice = 4096;
 
-// A typed entry point of a loaded module (through the untyped function pointer, which any
-// function pointer converts to and from).
-template <class Fn>
-Fn entry_point(HMODULE m, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(m, name)));
-}
-
 struct UserBrowser {
   using OpenFn = HANDLE(WINAPI*)(BrowserRequest*);
   using EnumFn = BOOL(WINAPI*)(HANDLE, void*, DWORD*);
@@ -51,7 +45,7 @@ struct UserBrowser {
 const UserBrowser& user_browser() {
   static const UserBrowser lib = [] {
     UserBrowser b;
-    HMODULE m = LoadLibraryW(L"NETUI2.DLL");
+    HMODULE m = load_system_library(L"NETUI2.DLL");
     if (m) {
       b.open = entry_point<UserBrowser::OpenFn>(m, "OpenUserBrowser");
       b.enumerate = entry_point<UserBrowser::EnumFn>(m, "EnumUserBrowserSelection");
@@ -67,7 +61,15 @@ BSTR copy_or_null(const wchar_t* s) { return s ? SysAllocString(s) : nullptr; }
 void browse(const UserBrowser& lib, const PickRequest& r, std::vector<PickedAccount>& out) {
   BrowserRequest request = {sizeof(BrowserRequest), 0, 0, r.owner, r.title, r.server, r.flags, r.param2,
                             (r.help_file && *r.help_file) ? r.help_file : nullptr};
-  HANDLE h = lib.open(&request);
+  // Closed on every way out, an allocation failure while storing a pick included.
+  struct Session {
+    const UserBrowser& lib;
+    HANDLE h;
+    ~Session() {
+      if (h) lib.close(h);
+    }
+  } session{lib, lib.open(&request)};
+  HANDLE h = session.h;
   if (!h) return;
   // Pointer-aligned, since the record is made of pointer-sized words.
   std::vector<ULONG_PTR> buffer(kSelectionBuffer / sizeof(ULONG_PTR));
@@ -79,7 +81,6 @@ void browse(const UserBrowser& lib, const PickRequest& r, std::vector<PickedAcco
     a.description.reset(copy_or_null(reinterpret_cast<LPCWSTR>(buffer[kDescriptionWord])));
     out.push_back(std::move(a));
   }
-  lib.close(h);
 }
 
 // ---- the directory object picker, where the user browser is missing ----------------------
@@ -162,9 +163,20 @@ void pick_with_object_picker(const PickRequest& r, std::vector<PickedAccount>& o
   if (picker->InvokeDialog(r.owner, data.out()) != S_OK || !data) return;  // S_FALSE: cancelled
   FORMATETC format = {static_cast<CLIPFORMAT>(RegisterClipboardFormatW(CFSTR_DSOP_DS_SELECTION_LIST)), nullptr,
                       DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-  STGMEDIUM medium = {};
-  if (FAILED(data->GetData(&format, &medium))) return;
-  if (auto* list = static_cast<const DS_SELECTION_LIST*>(GlobalLock(medium.hGlobal))) {
+  // The medium is released, and its memory unlocked, on every way out.
+  struct Medium {
+    STGMEDIUM m = {};
+    ~Medium() { ReleaseStgMedium(&m); }
+  } medium;
+  if (FAILED(data->GetData(&format, &medium.m))) return;
+  struct Locked {
+    HGLOBAL g;
+    const void* p;
+    ~Locked() {
+      if (p) GlobalUnlock(g);
+    }
+  } locked{medium.m.hGlobal, GlobalLock(medium.m.hGlobal)};
+  if (auto* list = static_cast<const DS_SELECTION_LIST*>(locked.p)) {
     ULONG n = (r.flags & kSingleChoice) && list->cItems > 1 ? 1 : list->cItems;
     for (ULONG i = 0; i < n; ++i) {
       const DS_SELECTION& s = list->aDsSelection[i];
@@ -176,9 +188,7 @@ void pick_with_object_picker(const PickRequest& r, std::vector<PickedAccount>& o
         a.description.reset(copy_or_null(V_BSTR(&fetched[0])));
       out.push_back(std::move(a));
     }
-    GlobalUnlock(medium.hGlobal);
   }
-  ReleaseStgMedium(&medium);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <new>
 #include "byte_string.h"
 #include "sd_bytes.h"
+#include "system_library.h"
 
 namespace tern {
 namespace {
@@ -16,13 +17,6 @@ constexpr WORD kCreateSecurityPageOrdinal = 1;
 constexpr LONG kClearGenericMaps = 1, kClearObjectInfo = 2, kClearAccessRights = 4;
 constexpr DISPID kOnApplySecurity = 1, kOnPropertySheetPageCallback = 2;
 
-// A typed entry point of a loaded module (through the untyped function pointer, which any
-// function pointer converts to and from).
-template <class Fn>
-Fn entry_point(HMODULE m, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(m, name)));
-}
-
 HRESULT hresult_of_last_error() {
   DWORD e = GetLastError();
   return static_cast<LONG>(e) <= 0 ? static_cast<HRESULT>(e) : HRESULT_FROM_WIN32(e);
@@ -31,7 +25,7 @@ HRESULT hresult_of_last_error() {
 // The editor library, loaded on first use and kept for the process: pages it makes live on
 // after the call that created them.
 HMODULE editor_library() {
-  static HMODULE lib = LoadLibraryW(L"Aclui.dll");
+  static HMODULE lib = load_system_library(L"Aclui.dll");
   return lib;
 }
 
@@ -161,6 +155,9 @@ HRESULT ZrSiEditor::apply(SECURITY_INFORMATION info, PSECURITY_DESCRIPTOR sd) {
 }
 
 HRESULT ZrSiEditor::access_rights(const GUID* object_type, PSI_ACCESS* access, ULONG* count, ULONG* default_index) {
+  if (access) *access = nullptr;
+  if (count) *count = 0;
+  if (default_index) *default_index = 0;
   if (!access || !count || !default_index) return E_POINTER;
   const AccessRights::Group* group = rights_.find(object_type ? *object_type : GUID{});
   if (!group) return E_FAIL;
@@ -192,7 +189,7 @@ ZrSiEditor::ZrSiEditor() : provider_(this) {}
 ZrSiEditor::~ZrSiEditor() { unload_module(); }
 
 HRESULT ZrSiEditor::final_construct() {
-  HMODULE lib = LoadLibraryW(L"Aclui.dll");
+  HMODULE lib = load_system_library(L"Aclui.dll");
   if (!lib) return hresult_of_last_error();
   bool usable = GetProcAddress(lib, "EditSecurity") != nullptr;
   HRESULT hr = usable ? S_OK : hresult_of_last_error();
@@ -294,6 +291,7 @@ STDMETHODIMP ZrSiEditor::addAccessRight(LONG Mask, VARIANT* Name, LONG Flags, LO
 
 HRESULT ZrSiEditor::get_sd(const StoredSd& sd, BSTR* out) {
   if (!out) return E_POINTER;
+  *out = nullptr;
   *out = sd.present ? corv::make_bytes(sd.bytes) : corv::make_bytes("", 0);
   return *out ? S_OK : E_OUTOFMEMORY;
 }
@@ -322,7 +320,7 @@ STDMETHODIMP ZrSiEditor::editSecurity(LONG hWndOwner, VARIANT_BOOL* Result) {
   if (!Result) return E_POINTER;
   *Result = VARIANT_FALSE;
   HMODULE lib = editor_library();
-  auto edit = lib ? entry_point<EditSecurityFn>(lib, MAKEINTRESOURCEA(kEditSecurityOrdinal)) : nullptr;
+  auto edit = entry_point<EditSecurityFn>(lib, MAKEINTRESOURCEA(kEditSecurityOrdinal));
   if (edit) *Result = corv::to_vb(edit(window_from(hWndOwner), &provider_) != FALSE);
   return S_OK;
 }
@@ -331,7 +329,7 @@ STDMETHODIMP ZrSiEditor::addSecurityPage(LONG hwndSheet, VARIANT_BOOL* Result) {
   if (!Result) return E_POINTER;
   *Result = VARIANT_TRUE;
   HMODULE lib = editor_library();
-  auto create = lib ? entry_point<CreateSecurityPageFn>(lib, MAKEINTRESOURCEA(kCreateSecurityPageOrdinal)) : nullptr;
+  auto create = entry_point<CreateSecurityPageFn>(lib, MAKEINTRESOURCEA(kCreateSecurityPageOrdinal));
   HPROPSHEETPAGE page = create ? create(&provider_) : nullptr;
   // A page the sheet does not take would otherwise never be destroyed.
   if (page && !SendMessageW(window_from(hwndSheet), PSM_ADDPAGE, 0, reinterpret_cast<LPARAM>(page)))
@@ -349,7 +347,10 @@ STDMETHODIMP ZrSiEditor::put_CustomLookupAndOrder(VARIANT_BOOL newVal) {
   return newVal == VARIANT_FALSE ? S_OK : E_INVALIDARG;
 }
 
-STDMETHODIMP ZrSiEditor::get_Param(LONG, VARIANT*) { return E_NOTIMPL; }
+STDMETHODIMP ZrSiEditor::get_Param(LONG, VARIANT* pVal) {
+  if (pVal) VariantInit(pVal);
+  return E_NOTIMPL;
+}
 STDMETHODIMP ZrSiEditor::put_Param(LONG, VARIANT) { return E_NOTIMPL; }
 
 }  // namespace tern

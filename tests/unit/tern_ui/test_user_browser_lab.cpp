@@ -86,6 +86,7 @@ TEST(UserBrowserLab, EveryPickInOrder) {
   LONG n = -1;
   ASSERT_EQ(S_OK, b->Open(0, title.get(), server.get(), help.get(), 4 | 2, 7, &n));
   ASSERT_EQ(3, n);
+  EXPECT_EQ(1u, lab.journal(L"OpenUserBrowser").size());
   EXPECT_EQ(L"\\\\FS01", lab.state(L"picker request", L"server"));
   EXPECT_EQ(L"corvane.hlp", lab.state(L"picker request", L"help_file"));
   EXPECT_EQ(L"6", lab.state(L"picker request", L"flags"));
@@ -129,6 +130,7 @@ TEST(UserBrowserLab, NullOutputsAreSkipped) {
   EXPECT_EQ(3, n);
   EXPECT_EQ(S_OK, get);
   EXPECT_EQ(L"Users", account);
+  EXPECT_EQ(1u, lab.journal(L"OpenUserBrowser").size());
 }
 
 TEST(UserBrowserLab, NothingPickedEmptiesTheSelection) {
@@ -144,6 +146,8 @@ TEST(UserBrowserLab, NothingPickedEmptiesTheSelection) {
   corvlab::TempLab lab(network(L""));
   ASSERT_EQ(S_OK, b->Open(0, title.get(), none.get(), none.get(), 4, 0, &n));
   EXPECT_EQ(0, n);
+  // Nothing picked from the lab's browser, not a cancelled object picker in its place.
+  EXPECT_EQ(1u, lab.journal(L"OpenUserBrowser").size());
   EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INVALID_INDEX), selection(b.get(), 0).hr);
   EXPECT_TRUE(lab.journal(L"CloseUserBrowser").empty());  // no handle, nothing to close
 }
