@@ -4,6 +4,7 @@
 #include "com_test.h"
 #include "registrar.h"
 #include "tern_h.h"
+#include "wick_h.h"
 
 using corv::ComPtr;
 
@@ -66,37 +67,64 @@ struct Exports {
   ~Exports() { FreeLibrary(module); }
 };
 
-std::wstring module_path() {
+std::wstring module_path(const wchar_t* file = L"tern.dll") {
   wchar_t buf[MAX_PATH];
-  std::wstring p = corvtest::program_folder() + L"tern.dll";
+  std::wstring p = corvtest::program_folder() + file;
   DWORD n = GetLongPathNameW(p.c_str(), buf, MAX_PATH);
   return n ? std::wstring(buf, n) : p;
 }
 
-Tree expected_class(const wchar_t* name, const wchar_t* progid, const wchar_t* model, REFCLSID clsid) {
-  std::wstring c = guid_text(clsid);
-  std::wstring cls = std::wstring(name) + L" Class";
-  return {{L"\\", L"<key>"}, {L"|", cls}, {L"\\ProgID\\", L"<key>"}, {L"\\ProgID|", std::wstring(progid) + L".1"},
-          {L"\\VersionIndependentProgID\\", L"<key>"}, {L"\\VersionIndependentProgID|", progid},
-          {L"\\Programmable\\", L"<key>"}, {L"\\InprocServer32\\", L"<key>"}, {L"\\InprocServer32|", module_path()},
-          {L"\\InprocServer32|ThreadingModel", model}, {L"\\TypeLib\\", L"<key>"},
-          {L"\\TypeLib|", guid_text(LIBID_zrTERNLib)}};
-}
+// Every class of both libraries, as its registration script must write it.
+struct ClassRow {
+  const wchar_t* name;
+  const wchar_t* progid;  // version-independent
+  const wchar_t* threading;
+  const CLSID* clsid;
+  const GUID* libid;
+  const wchar_t* module;
+};
+const ClassRow kClasses[] = {
+    {L"zrSid", L"zrTERN.zrSid", L"Both", &CLSID_zrSid, &LIBID_zrTERNLib, L"tern.dll"},
+    {L"zrAce", L"Tern.zrAce", L"Both", &CLSID_zrAce, &LIBID_zrTERNLib, L"tern.dll"},
+    {L"zrAcl", L"Tern.zrAcl", L"Both", &CLSID_zrAcl, &LIBID_zrTERNLib, L"tern.dll"},
+    {L"zrSd", L"Tern.zrSd", L"Both", &CLSID_zrSd, &LIBID_zrTERNLib, L"tern.dll"},
+    {L"zrSecurityInfo", L"Tern.zrSecurityInfo", L"Both", &CLSID_zrSecurityInfo, &LIBID_zrTERNLib, L"tern.dll"},
+    {L"zrSiEditor", L"Tern.zrSiEditor", L"Both", &CLSID_zrSiEditor, &LIBID_zrTERNLib, L"tern.dll"},
+    {L"zrUserBrowser", L"Tern.zrUserBrowser", L"Apartment", &CLSID_zrUserBrowser, &LIBID_zrTERNLib, L"tern.dll"},
+    {L"zrLog", L"zrWICK.zrLog", L"Both", &CLSID_zrLog, &LIBID_zrWICKLib, L"wick.dll"},
+    {L"zrDataConvertor", L"Wick.zrDataConvertor", L"Both", &CLSID_zrDataConvertor, &LIBID_zrWICKLib, L"wick.dll"},
+    {L"zrAttribute", L"Wick.zrAttribute", L"Both", &CLSID_zrAttribute, &LIBID_zrWICKLib, L"wick.dll"},
+    {L"zrEntry", L"Wick.zrEntry", L"Both", &CLSID_zrEntry, &LIBID_zrWICKLib, L"wick.dll"},
+};
 
-void expect_zr_sid_registered() {
-  const std::wstring c = guid_text(CLSID_zrSid);
-  EXPECT_EQ(expected_class(L"zrSid", L"zrTERN.zrSid", L"Both", CLSID_zrSid), tree(HKEY_CLASSES_ROOT, L"CLSID\\" + c));
-  Tree v1 = {{L"\\", L"<key>"}, {L"|", L"zrSid Class"}, {L"\\CLSID\\", L"<key>"}, {L"\\CLSID|", c}};
-  EXPECT_EQ(v1, tree(HKEY_CLASSES_ROOT, L"zrTERN.zrSid.1"));
+void expect_registered(const ClassRow& r) {
+  SCOPED_TRACE(std::string(r.name, r.name + wcslen(r.name)));
+  const std::wstring c = guid_text(*r.clsid), cls = std::wstring(r.name) + L" Class", progid = r.progid,
+                     versioned = progid + L".1", module = module_path(r.module);
+  Tree clsid = {{L"\\", L"<key>"}, {L"|", cls}, {L"\\ProgID\\", L"<key>"}, {L"\\ProgID|", versioned},
+                {L"\\VersionIndependentProgID\\", L"<key>"}, {L"\\VersionIndependentProgID|", progid},
+                {L"\\Programmable\\", L"<key>"}, {L"\\InprocServer32\\", L"<key>"}, {L"\\InprocServer32|", module},
+                {L"\\InprocServer32|ThreadingModel", r.threading}, {L"\\TypeLib\\", L"<key>"},
+                {L"\\TypeLib|", guid_text(*r.libid)}};
+  EXPECT_EQ(clsid, tree(HKEY_CLASSES_ROOT, L"CLSID\\" + c));
+  Tree v1 = {{L"\\", L"<key>"}, {L"|", cls}, {L"\\CLSID\\", L"<key>"}, {L"\\CLSID|", c}};
+  EXPECT_EQ(v1, tree(HKEY_CLASSES_ROOT, versioned));
   Tree vi = v1;
   vi[L"\\CurVer\\"] = L"<key>";
-  vi[L"\\CurVer|"] = L"zrTERN.zrSid.1";
-  EXPECT_EQ(vi, tree(HKEY_CLASSES_ROOT, L"zrTERN.zrSid"));
+  vi[L"\\CurVer|"] = versioned;
+  EXPECT_EQ(vi, tree(HKEY_CLASSES_ROOT, progid));
+  // The type library the class names, at version 1.0, from the same module.
+  Tree version = tree(HKEY_CLASSES_ROOT, L"TypeLib\\" + guid_text(*r.libid) + L"\\1.0");
+  EXPECT_EQ(module, version[L"\\0\\win64|"]);
 }
+
+void expect_zr_sid_registered() { expect_registered(kClasses[0]); }
 
 }  // namespace
 
-TEST(Registration, WritesExactlyTheClassKeys) { expect_zr_sid_registered(); }
+TEST(Registration, WritesExactlyTheClassKeysOfEveryClass) {
+  for (const ClassRow& r : kClasses) expect_registered(r);
+}
 
 TEST(Registration, RegisteringAgainRecreatesTheClassKey) {
   const std::wstring c = L"CLSID\\" + guid_text(CLSID_zrSid);
