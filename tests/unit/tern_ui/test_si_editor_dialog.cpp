@@ -113,7 +113,7 @@ TEST(SiEditorDialog, OpensTheSystemEditorAndCloses) {
   std::atomic<bool> seen{false}, saved{false};
   std::wstring title;
   std::thread closer([&] {
-    for (int i = 0; i < 200; ++i) {  // at most 20 s
+    for (int i = 0; i < 600; ++i) {  // at most 60 s: the first window of a run starts Wine's desktop
       HWND h = find_own_window();
       if (h) {
         seen = true;
