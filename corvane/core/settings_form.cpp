@@ -12,6 +12,7 @@ const wchar_t kKeyAccount[] = L"Account";
 const wchar_t kKeyRead[] = L"AccessRead";
 const wchar_t kKeyChange[] = L"AccessChange";
 const wchar_t kKeyFull[] = L"AccessFull";
+const wchar_t kKeyParallel[] = L"Parallel";
 const wchar_t kDefaultPattern[] = L"<drive>";
 
 std::wstring setting_value(const std::wstring& raw) {
@@ -29,6 +30,15 @@ std::optional<int> check_value(const std::wstring& value) {
   // A check box holds 0, 1 or 2 (greyed); anything else is no state it can show.
   if (n < 0 || n > 2) return std::nullopt;
   return static_cast<int>(n);
+}
+
+unsigned parallel_value(const std::wstring& value) {
+  std::wstring v = trim_blanks(value);
+  if (v.empty() || v.size() > 2) return 8;
+  for (wchar_t c : v)
+    if (!std::iswdigit(c)) return 8;
+  unsigned n = static_cast<unsigned>(std::stoul(v));
+  return n >= 1 && n <= 64 ? n : 8;
 }
 
 unsigned long access_mask(bool read, bool change, bool full) {

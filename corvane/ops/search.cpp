@@ -5,9 +5,17 @@
 #include "drive_item.h"
 #include "net_api.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 namespace corvane {
 
 namespace {
+
 // Cancels the temporary mapping of a reachable drive however the drive's steps end.
 class Mapping {
 public:
@@ -19,21 +27,20 @@ private:
   ClassDisk& disk_;
   const std::wstring& letter_;
 };
-}  // namespace
 
-bool find_drives(const std::wstring& server, ChangeLog& log, DriveList& list, SearchProgress& progress) {
+// Probes one server's drives through the given local letter (none: the server is logged as
+// having no letter to probe with). Answers false when stopped.
+bool probe_server(const std::wstring& server, const std::wstring& local, ChangeLog& log, DriveList& list,
+                  SearchProgress& progress) {
   std::vector<std::wstring> letters;
   // An unreachable server contributes nothing and leaves no trace.
   if (server_disk_letters(server, letters) != 0) return true;
-
-  ClassDisk disk;
-  std::wstring local = disk.GetNextFreedrive();
   if (local.empty()) {
     log.write(L"Found drive " + server + L" no free drive letter");
     return true;
   }
+  ClassDisk disk;
   disk.DisConnect(local);
-
   for (const std::wstring& letter : letters) {
     std::wstring item = item_text(server, letter);
     disk.Connect(local, admin_share(server, letter));
@@ -56,8 +63,127 @@ bool find_drives(const std::wstring& server, ChangeLog& log, DriveList& list, Se
   return true;
 }
 
+// A letter from the process-wide reservation, given back when the holder ends.
+class ReservedLetter {
+public:
+  ReservedLetter() : letter_(LetterReservation::reserve()) {}
+  ~ReservedLetter() { LetterReservation::release(letter_); }
+  ReservedLetter(const ReservedLetter&) = delete;
+  ReservedLetter& operator=(const ReservedLetter&) = delete;
+  const std::wstring& get() const { return letter_; }
+private:
+  std::wstring letter_;
+};
+
+// One server's findings, recorded by a worker in the order the sequential search would have
+// reported them, and delivered later in server order.
+struct Findings : ChangeLog, DriveList {
+  struct Event {
+    bool is_drive = false;
+    std::wstring line;
+    FoundDrive drive;
+  };
+  std::vector<Event> events;
+  size_t drives = 0;
+  void write(const std::wstring& text) override { events.push_back({false, text, {}}); }
+  void clear() override {}
+  void add(const FoundDrive& d) override { events.push_back({true, {}, d}); ++drives; }
+  size_t count() const override { return drives; }
+  std::wstring text(size_t) const override { return {}; }
+  bool ticked(size_t) const override { return true; }
+  int marker(size_t) const override { return 0; }
+  void set_marker(size_t, int) override {}
+};
+
+// A worker's view of the search's progress: no window to pump, only the stop request.
+struct WorkerProgress : SearchProgress {
+  const std::atomic<bool>& stop;
+  explicit WorkerProgress(const std::atomic<bool>& s) : stop(s) {}
+  bool pump() override { return !stop.load(); }
+};
+
+// Probes the servers of one domain with several workers, each with a letter of its own; the
+// findings reach the log and the list in server order, on the caller's thread, which keeps
+// pumping its window meanwhile. Answers false when stopped.
+bool probe_parallel(const std::vector<std::wstring>& servers, unsigned parallel, ChangeLog& log, DriveList& list,
+                    SearchProgress& progress) {
+  const size_t n = servers.size();
+  std::vector<Findings> findings(n);
+  std::vector<char> done(n, 0);
+  std::mutex lock;
+  std::condition_variable changed;
+  std::atomic<bool> stop{false};
+  std::atomic<size_t> next{0};
+  size_t running = 0;
+
+  // Fewer free letters, fewer workers; with none at all, one worker reports that per server.
+  std::vector<std::unique_ptr<ReservedLetter>> letters;
+  for (unsigned k = 0; k < std::min<size_t>(parallel, n); ++k) {
+    auto letter = std::make_unique<ReservedLetter>();
+    if (letter->get().empty()) break;
+    letters.push_back(std::move(letter));
+  }
+  const size_t workers = std::max<size_t>(letters.size(), 1);
+
+  std::vector<std::thread> threads;
+  running = workers;
+  for (size_t w = 0; w < workers; ++w) {
+    std::wstring local = w < letters.size() ? letters[w]->get() : std::wstring();
+    threads.emplace_back([&, local] {
+      WorkerProgress wp(stop);
+      for (size_t k; !stop.load() && (k = next.fetch_add(1)) < n;) {
+        probe_server(L"\\\\" + servers[k], local, findings[k], findings[k], wp);
+        std::lock_guard<std::mutex> hold(lock);
+        done[k] = 1;
+        changed.notify_all();
+      }
+      std::lock_guard<std::mutex> hold(lock);
+      --running;
+      changed.notify_all();
+    });
+  }
+
+  size_t delivered = 0;
+  for (;;) {
+    bool finished;
+    {
+      std::unique_lock<std::mutex> hold(lock);
+      changed.wait_for(hold, std::chrono::milliseconds(50),
+                       [&] { return running == 0 || (delivered < n && done[delivered]); });
+      finished = running == 0;
+    }
+    for (;;) {
+      {
+        std::lock_guard<std::mutex> hold(lock);
+        if (delivered >= n || !done[delivered]) break;
+      }
+      progress.server(delivered + 1, n, servers[delivered]);
+      for (const Findings::Event& e : findings[delivered].events) {
+        if (e.is_drive) {
+          list.add(e.drive);
+          progress.drives_found(list.count());
+        } else {
+          log.write(e.line);
+        }
+      }
+      ++delivered;
+    }
+    if (finished) break;
+    if (!progress.pump()) stop = true;
+  }
+  for (std::thread& t : threads) t.join();
+  return !stop.load() && delivered == n;
+}
+
+}  // namespace
+
+bool find_drives(const std::wstring& server, ChangeLog& log, DriveList& list, SearchProgress& progress) {
+  ReservedLetter local;
+  return probe_server(server, local.get(), log, list, progress);
+}
+
 SearchOutcome search_drives(const std::vector<std::wstring>& domains, ChangeLog& log, DriveList& list,
-                            SearchProgress& progress) {
+                            SearchProgress& progress, unsigned parallel) {
   SearchOutcome outcome;
   list.clear();
   classNetAPI net;
@@ -72,13 +198,17 @@ SearchOutcome search_drives(const std::vector<std::wstring>& domains, ChangeLog&
       outcome.ended_early = true;
       break;
     }
-    for (size_t k = 0; k < servers.size() && !outcome.stopped; ++k) {
-      if (!progress.pump()) {
-        outcome.stopped = true;
-        break;
+    if (parallel > 1 && servers.size() > 1) {
+      if (!probe_parallel(servers, parallel, log, list, progress)) outcome.stopped = true;
+    } else {
+      for (size_t k = 0; k < servers.size() && !outcome.stopped; ++k) {
+        if (!progress.pump()) {
+          outcome.stopped = true;
+          break;
+        }
+        progress.server(k + 1, servers.size(), servers[k]);
+        if (!find_drives(L"\\\\" + servers[k], log, list, progress)) outcome.stopped = true;
       }
-      progress.server(k + 1, servers.size(), servers[k]);
-      if (!find_drives(L"\\\\" + servers[k], log, list, progress)) outcome.stopped = true;
     }
     if (outcome.stopped) break;
   }

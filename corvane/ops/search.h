@@ -3,6 +3,7 @@
 #pragma once
 #include "reports.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,9 +18,11 @@ struct SearchOutcome {
 };
 
 // Searches the given domains in order (the window passes the taken ones: all of them, or the
-// selected ones when the search is restricted). Clears the list first.
+// selected ones when the search is restricted). Clears the list first. With `parallel` above 1
+// that many servers are probed at once, each through a letter of its own; the log and the list
+// still get exactly what the one-by-one search gives, in its order.
 SearchOutcome search_drives(const std::vector<std::wstring>& domains, ChangeLog& log, DriveList& list,
-                            SearchProgress& progress);
+                            SearchProgress& progress, unsigned parallel = 1);
 
 // Lists the reachable drives of one server ("\\NAME"). Answers false when stopped.
 bool find_drives(const std::wstring& server, ChangeLog& log, DriveList& list, SearchProgress& progress);

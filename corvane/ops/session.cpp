@@ -20,6 +20,7 @@ FormValues load_form(const IniFile& ini) {
   v.read = check_value(ini.read(kSettingsSection, kKeyRead));
   v.change = check_value(ini.read(kSettingsSection, kKeyChange));
   v.full = check_value(ini.read(kSettingsSection, kKeyFull));
+  v.parallel = parallel_value(ini.read(kSettingsSection, kKeyParallel));
   if (v.account.empty()) {
     // First run: the signed-in user, read access only.
     v.account = current_account();

@@ -15,6 +15,7 @@ struct Version;
 struct FormValues {
   std::wstring pattern, account;
   std::optional<int> read, change, full;
+  unsigned parallel = 8;  // servers a search probes at once ("Parallel"; read, never written)
 };
 
 // Reads "cv.ini": the pattern ("<drive>" when empty), the account and the boxes; on a first run

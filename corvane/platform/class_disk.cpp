@@ -6,16 +6,47 @@
 #include <windows.h>
 #include <winnetwk.h>
 
+#include <mutex>
+#include <set>
+
 namespace corvane {
+
+namespace {
+bool root_missing(char letter) {
+  char root[] = {letter, ':', '\\', 0};
+  return GetDriveTypeA(root) == DRIVE_NO_ROOT_DIR;
+}
+std::wstring drive_of(char letter) { return std::wstring(1, static_cast<wchar_t>(letter)) + L":"; }
+
+std::mutex reservation_lock;
+std::set<wchar_t>& reserved() {
+  static std::set<wchar_t> letters;
+  return letters;
+}
+}  // namespace
 
 std::wstring ClassDisk::GetNextFreedrive() const {
   // Beyond Z: there are no drive letters: the characters after it would only make every
   // connection fail, so no free letter is an answer of its own.
+  for (char c = 'C'; c <= 'Z'; ++c)
+    if (root_missing(c)) return drive_of(c);
+  return {};
+}
+
+std::wstring LetterReservation::reserve() {
+  std::lock_guard<std::mutex> hold(reservation_lock);
   for (char c = 'C'; c <= 'Z'; ++c) {
-    char root[] = {c, ':', '\\', 0};
-    if (GetDriveTypeA(root) == DRIVE_NO_ROOT_DIR) return std::wstring(1, static_cast<wchar_t>(c)) + L":";
+    if (reserved().count(static_cast<wchar_t>(c)) || !root_missing(c)) continue;
+    reserved().insert(static_cast<wchar_t>(c));
+    return drive_of(c);
   }
   return {};
+}
+
+void LetterReservation::release(const std::wstring& letter) {
+  if (letter.empty()) return;
+  std::lock_guard<std::mutex> hold(reservation_lock);
+  reserved().erase(static_cast<wchar_t>(towupper(letter[0])));
 }
 
 void ClassDisk::Connect(const std::wstring& drive, const std::wstring& service) {

@@ -5,6 +5,15 @@
 
 namespace corvane {
 
+// One process-wide reservation of local drive letters, so that two searches, or two workers
+// of one search, never map the same letter. A reserved letter is one whose root did not exist.
+class LetterReservation {
+public:
+  // The first free letter from C: upwards not reserved already ("F:"); empty when none is left.
+  static std::wstring reserve();
+  static void release(const std::wstring& letter);
+};
+
 class ClassDisk {
 public:
   long ErrorNum = 0;     // status of the last Connect, 0 when reachable

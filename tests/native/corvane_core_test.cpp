@@ -85,6 +85,12 @@ TEST(CorvaneSettings, ValuesBoxesAndMasks) {
   EXPECT_FALSE(check_value(L"yes").has_value());
   EXPECT_FALSE(check_value(L"7").has_value());
   EXPECT_FALSE(check_value(L"99999999999999999999").has_value());
+  EXPECT_EQ(parallel_value(L""), 8u);
+  EXPECT_EQ(parallel_value(L" 1 "), 1u);
+  EXPECT_EQ(parallel_value(L"64"), 64u);
+  EXPECT_EQ(parallel_value(L"0"), 8u);
+  EXPECT_EQ(parallel_value(L"65"), 8u);
+  EXPECT_EQ(parallel_value(L"-3"), 8u);
   EXPECT_EQ(access_mask(true, false, false), 0x1200A9u);
   EXPECT_EQ(access_mask(false, false, false), 0x1200A9u);
   EXPECT_EQ(access_mask(false, true, false), 0x1301BFu);

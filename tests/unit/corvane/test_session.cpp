@@ -58,6 +58,7 @@ TEST(CorvaneSession, FirstRunThenRememberedValues) {
   EXPECT_EQ(first.read, 1);
   EXPECT_EQ(first.change, 0);
   EXPECT_EQ(first.full, 0);
+  EXPECT_EQ(first.parallel, 8u);
 
   save_form(ini, L"<drive>$", L"CORP\\collector", 0, 1, 0);
   std::string text = read_bytes(ini.path());
@@ -66,7 +67,9 @@ TEST(CorvaneSession, FirstRunThenRememberedValues) {
   std::regex order("Sharname=<drive>\\$\\r\\nAccount=CORP\\\\collector\\r\\nAccessRead=0\\r\\nAccessChange=1\\r\\nAccessFull=0");
   EXPECT_TRUE(std::regex_search(text, order)) << text;
 
+  ini.write(L"Defaults", L"Parallel", L"3");
   FormValues again = load_form(ini);
+  EXPECT_EQ(again.parallel, 3u);
   EXPECT_EQ(again.pattern, L"<drive>$");
   EXPECT_EQ(again.account, L"CORP\\collector");
   EXPECT_EQ(again.read, 0);
