@@ -22,6 +22,7 @@ set(CORVANE_CORE_SOURCES
   corvane/core/disk_text.cpp
   corvane/core/drive_item.cpp
   corvane/core/log_layout.cpp
+  corvane/core/log_parse.cpp
   corvane/core/settings_form.cpp
 )
 set(CORVANE_CORE_INCLUDES corvane/core)

@@ -5,6 +5,7 @@
 #include "disk_text.h"
 #include "drive_item.h"
 #include "log_layout.h"
+#include "log_parse.h"
 #include "settings_form.h"
 
 using namespace corvane;
@@ -97,4 +98,76 @@ TEST(CorvaneSettings, ValuesBoxesAndMasks) {
   EXPECT_EQ(access_mask(false, false, true), 0x1F01FFu);
   EXPECT_EQ(access_mask(true, true, false), 0x1301BFu);
   EXPECT_EQ(access_mask(true, true, true), 0x1F01FFu);
+}
+
+namespace {
+const std::vector<std::wstring> kMonths = {L"Jan", L"Feb", L"Mar", L"Apr", L"May", L"Jun",
+                                           L"Jul", L"Aug", L"Sep", L"Oct", L"Nov", L"Dec"};
+}
+
+TEST(CorvaneLogParse, StampsAndLines) {
+  Stamp s;
+  ASSERT_TRUE(parse_stamp(L"05-Mar-2007 09:07", kMonths, s));
+  EXPECT_EQ(s.year, 2007);
+  EXPECT_EQ(s.month, 3);
+  EXPECT_EQ(s.day, 5);
+  EXPECT_EQ(s.hour, 9);
+  EXPECT_EQ(s.minute, 7);
+  // Locale month names of other lengths ("mars", "Sept.").
+  std::vector<std::wstring> fr = kMonths;
+  fr[2] = L"mars";
+  EXPECT_TRUE(parse_stamp(L"05-mars-2007 09:07", fr, s));
+  EXPECT_FALSE(parse_stamp(L"05-Mrz-2007 09:07", kMonths, s));
+  EXPECT_FALSE(parse_stamp(L"5-Mar-2007 09:07", kMonths, s));
+  EXPECT_FALSE(parse_stamp(L"05-Mar-2007 9:07", kMonths, s));
+  EXPECT_LT(compare_stamps({2007, 3, 5, 9, 7}, {2007, 3, 5, 9, 8}), 0);
+  EXPECT_GT(compare_stamps({2008, 1, 1, 0, 0}, {2007, 12, 31, 23, 59}), 0);
+  EXPECT_EQ(compare_stamps({2007, 3, 5, 9, 7}, {2007, 3, 5, 9, 7}), 0);
+
+  auto entries = parse_log(L"05-Mar-2007 09:07> Started Velmora Corvane session.\r\n"
+                           L"garbage line\r\n"
+                           L"05-Mar-2007 09:08> Found drive \\\\FS01\\D\r\n"
+                           L"05-Mar-2007 09:08> time-like> text\n");
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[0].stamp, L"05-Mar-2007 09:07");
+  EXPECT_EQ(entries[1].text, L"Found drive \\\\FS01\\D");
+  EXPECT_EQ(entries[2].text, L"time-like> text");
+}
+
+TEST(CorvaneLogParse, SessionsAndTheirShareChanges) {
+  auto entries = parse_log(
+      L"01-Mar-2007 09:00> Started Velmora Corvane session.\r\n"
+      L"01-Mar-2007 09:01> Added \\\\FS01\\C$ BUILTIN\\Users\r\n"
+      L"02-Mar-2007 10:00> Started Velmora Corvane session.\r\n"
+      L"02-Mar-2007 10:01> Previous permissions of \\\\FS01\\PROJECTS: D:(A;;FA;;;BA)\r\n"
+      L"02-Mar-2007 10:01> Added \\\\FS01\\PROJECTS CORP\\collector\r\n"
+      L"02-Mar-2007 10:02> Added \\\\FS01\\My Share NT AUTHORITY\\SYSTEM Access denied.\r\n"
+      L"02-Mar-2007 10:03> Previous permissions of \\\\FS01\\PROJECTS: D:(A;;FA;;;BA)(A;CINP;0x1200a9;;;S-1-5-21-1)\r\n"
+      L"02-Mar-2007 10:03> Added \\\\FS01\\PROJECTS CORP\\collector\r\n"
+      L"02-Mar-2007 10:04> Previous permissions of \\\\FS01\\D$: \r\n"
+      L"02-Mar-2007 10:04> Added \\\\FS01\\D$ CORP\\collector\r\n"
+      L"02-Mar-2007 10:05> Corvane session terminated.\r\n");
+  auto sessions = log_sessions(entries);
+  ASSERT_EQ(sessions.size(), 2u);
+  EXPECT_EQ(sessions[0].end, 2u);
+  ASSERT_EQ(sessions[0].changes.size(), 1u);
+  EXPECT_FALSE(sessions[0].changes[0].existed);
+  EXPECT_EQ(sessions[0].changes[0].objects, std::vector<std::wstring>{L"\\\\FS01\\C$"});
+
+  const auto& c = sessions[1].changes;
+  ASSERT_EQ(c.size(), 3u);  // PROJECTS once: its first change tells how it was
+  EXPECT_TRUE(c[0].existed);
+  EXPECT_EQ(c[0].objects, std::vector<std::wstring>{L"\\\\FS01\\PROJECTS"});
+  EXPECT_EQ(c[0].previous_sddl, L"D:(A;;FA;;;BA)");
+  // A created share whose name holds a blank: every reading up to the account's backslash.
+  EXPECT_FALSE(c[1].existed);
+  EXPECT_EQ(c[1].objects, (std::vector<std::wstring>{L"\\\\FS01\\My", L"\\\\FS01\\My Share", L"\\\\FS01\\My Share NT"}));
+  EXPECT_TRUE(c[2].existed);
+  EXPECT_EQ(c[2].previous_sddl, L"");
+
+  EXPECT_TRUE(line_names_share(L"Deleted \\\\FS01\\PROJECTS", L"\\\\FS01\\PROJECTS"));
+  EXPECT_TRUE(line_names_share(L"Added \\\\FS01\\PROJECTS CORP\\x", L"\\\\FS01\\PROJECTS"));
+  EXPECT_TRUE(line_names_share(L"Previous permissions of \\\\FS01\\PROJECTS: D:", L"\\\\FS01\\PROJECTS"));
+  EXPECT_FALSE(line_names_share(L"Added \\\\FS01\\PROJECTS2 CORP\\x", L"\\\\FS01\\PROJECTS"));
+  EXPECT_FALSE(line_names_share(L"Found drive \\\\FS01\\D", L"\\\\FS01\\D"));
 }
