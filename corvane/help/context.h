@@ -1,0 +1,1 @@
+#define IDH_TALLYRA 5000

@@ -1,0 +1,461 @@
+#include "main_window.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <vector>
+
+#include "app.h"
+#include "net_api.h"
+#include "raii.h"
+#include "search.h"
+#include "session.h"
+#include "settings_form.h"
+#include "shares.h"
+#include "tern_h.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr UINT WM_APP_NOT_NT = WM_APP + 1;
+constexpr UINT WM_APP_NO_DOMAINS = WM_APP + 2;
+
+// The account picker: one account; users, their extended kinds and global groups
+// (USER_BROWSER_DISALLOW_MULTIPLE_CHOICE + USERS + USERS_EX + GLOBAL_GROUPS).
+constexpr long kUserBrowserFlags = 4110;
+
+constexpr wchar_t kStartTitle[] = L"Tallyra Corvane";
+constexpr COLORREF kLinkBlue = RGB(0, 0, 255);
+
+// The wait cursor while a command that pumps no messages runs.
+class WaitCursor {
+public:
+  WaitCursor() : old_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
+  ~WaitCursor() { SetCursor(old_); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+  HCURSOR old_;
+};
+
+// Marks a command as running for its whole scope: no other command starts meanwhile.
+class Busy {
+public:
+  explicit Busy(bool& flag) : flag_(flag) { flag_ = true; }
+  ~Busy() { flag_ = false; }
+  Busy(const Busy&) = delete;
+  Busy& operator=(const Busy&) = delete;
+
+private:
+  bool& flag_;
+};
+
+std::wstring list_box_text(HWND list, int i) {
+  LRESULT n = SendMessageW(list, LB_GETTEXTLEN, i, 0);
+  if (n == LB_ERR) return {};
+  std::wstring s(static_cast<size_t>(n) + 1, L'\0');
+  n = SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&s[0]));
+  s.resize(n == LB_ERR ? 0 : static_cast<size_t>(n));
+  return s;
+}
+
+std::wstring drives_text(size_t n) { return std::to_wstring(n) + (n == 1 ? L" drive" : L" drives"); }
+
+}  // namespace
+
+// The search's progress on the status line, and the message pump that keeps the window
+// alive (and "Stop" clickable) between servers and drives.
+class WindowSearch : public SearchProgress {
+public:
+  explicit WindowSearch(MainWindow& w) : w_(w) {}
+  void domain(const std::wstring& name) override {
+    domain_ = name;
+    server_.clear();
+    show();
+  }
+  void server(size_t n, size_t m, const std::wstring& name) override {
+    server_ = L"server " + std::to_wstring(n) + L" of " + std::to_wstring(m) + L" (\\\\" + name + L")";
+    show();
+  }
+  void drives_found(size_t total) override {
+    found_ = total;
+    show();
+  }
+  bool pump() override {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(msg.wParam));  // for the main loop, once we are back
+        w_.stop_requested_ = true;
+        break;
+      }
+      if (!IsDialogMessageW(w_.hwnd_, &msg)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+      }
+    }
+    return !w_.stop_requested_;
+  }
+
+private:
+  void show() {
+    std::wstring s = L"Searching " + domain_;
+    if (!server_.empty()) s += L": " + server_;
+    s += L" - " + drives_text(found_) + L" found so far";
+    w_.set_status(s);
+  }
+  MainWindow& w_;
+  std::wstring domain_, server_;
+  size_t found_ = 0;
+};
+
+MainWindow::MainWindow()
+    : ini_(exe_folder() + L"cv.ini"),
+      log_(exe_folder() + L"ShareChanges.log"),
+      help_(exe_folder()),
+      link_colour_(GetSysColor(COLOR_BTNTEXT)) {}
+
+HWND MainWindow::create(HINSTANCE instance) {
+  return CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, dialog_proc,
+                            reinterpret_cast<LPARAM>(this));
+}
+
+INT_PTR CALLBACK MainWindow::dialog_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_INITDIALOG) {
+    auto* self = reinterpret_cast<MainWindow*>(lp);
+    SetWindowLongPtrW(hwnd, DWLP_USER, lp);
+    self->hwnd_ = hwnd;
+  }
+  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+  return self ? self->handle(msg, wp, lp) : FALSE;
+}
+
+// Label1 looks like a link: blue while the mouse is over it, the button-text colour again when
+// the mouse moves over Label3 or leaves it.
+LRESULT CALLBACK MainWindow::label_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data) {
+  auto* self = reinterpret_cast<MainWindow*>(data);
+  switch (msg) {
+    case WM_MOUSEMOVE:
+      if (id == IDC_LABEL1) {
+        self->set_link_colour(kLinkBlue);
+        TRACKMOUSEEVENT t = {sizeof t, TME_LEAVE, hwnd, 0};
+        TrackMouseEvent(&t);
+      } else {
+        self->set_link_colour(GetSysColor(COLOR_BTNTEXT));
+      }
+      break;
+    case WM_MOUSELEAVE:
+      if (id == IDC_LABEL1) self->set_link_colour(GetSysColor(COLOR_BTNTEXT));
+      break;
+    case WM_SETCURSOR:
+      if (id == IDC_LABEL1) {
+        SetCursor(LoadCursorW(nullptr, IDC_HAND));
+        return TRUE;
+      }
+      break;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(hwnd, label_proc, id);
+      break;
+  }
+  return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+INT_PTR MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_INITDIALOG:
+      start();
+      return TRUE;
+    case WM_COMMAND:
+      command(LOWORD(wp), HIWORD(wp));
+      return TRUE;
+    case WM_MOUSEMOVE:  // over the window's background
+      set_link_colour(GetSysColor(COLOR_BTNTEXT));
+      return TRUE;
+    case WM_CTLCOLORSTATIC:
+      if (reinterpret_cast<HWND>(lp) == GetDlgItem(hwnd_, IDC_LABEL1)) {
+        HDC dc = reinterpret_cast<HDC>(wp);
+        SetTextColor(dc, link_colour_);
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+      }
+      return FALSE;
+    case WM_SETCURSOR:
+      // The search keeps the window usable ("Stop"): working-in-background cursor.
+      if (searching_) {
+        SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
+        SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, TRUE);
+        return TRUE;
+      }
+      return FALSE;
+    case WM_APP_NOT_NT:
+      MessageBoxW(hwnd_, L"Tallyra Corvane needs Windows NT or later to function.  Sorry!", kStartTitle,
+                  MB_OK | MB_ICONINFORMATION);
+      return TRUE;
+    case WM_APP_NO_DOMAINS:
+      MessageBoxW(hwnd_, L"No domains have been found - this is may be because you're not logged in to one.",
+                  kStartTitle, MB_OK | MB_ICONINFORMATION);
+      return TRUE;
+    case WM_CLOSE:
+      request_close();
+      return TRUE;
+    case WM_QUERYENDSESSION:
+      // Closing is never refused.
+      SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, TRUE);
+      return TRUE;
+    case WM_ENDSESSION:
+      if (wp) {
+        // The process may end as soon as this returns: record the end now.
+        close_session();
+        request_close();
+      }
+      return TRUE;
+    case WM_DESTROY:
+      close_session();
+      help_.close_all();
+      PostQuitMessage(0);
+      return TRUE;
+  }
+  return FALSE;
+}
+
+void MainWindow::start() {
+  HINSTANCE inst = GetModuleHandleW(nullptr);
+  HICON big = static_cast<HICON>(LoadImageW(inst, MAKEINTRESOURCEW(IDI_CORVANE), IMAGE_ICON,
+                                            GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+  HICON small = static_cast<HICON>(LoadImageW(inst, MAKEINTRESOURCEW(IDI_CORVANE), IMAGE_ICON,
+                                              GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+
+  tips_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, inst, nullptr);
+  add_tool_tip(IDC_COMMAND4, L"Create a Tallyra pro space collection list");
+  add_tool_tip(IDC_CMDLOG, L"Log");
+  SetWindowSubclass(GetDlgItem(hwnd_, IDC_LABEL1), label_proc, IDC_LABEL1, reinterpret_cast<DWORD_PTR>(this));
+  SetWindowSubclass(GetDlgItem(hwnd_, IDC_LABEL3), label_proc, IDC_LABEL3, reinterpret_cast<DWORD_PTR>(this));
+  volumes_ = DriveListView(GetDlgItem(hwnd_, IDC_LSTVOLUMES));
+  volumes_.setup();
+
+  classNetAPI net;
+  if (!net.isNT()) {
+    // Only the pattern is shown; nothing is logged and no domain is listed.
+    std::wstring pattern = ini_.read(kSettingsSection, kKeyPattern);
+    SetDlgItemTextW(hwnd_, IDC_TXTSHARENAME, pattern.empty() ? kDefaultPattern : pattern.c_str());
+    PostMessageW(hwnd_, WM_APP_NOT_NT, 0, 0);
+    return;
+  }
+
+  FormValues form = load_form(ini_);
+  SetDlgItemTextW(hwnd_, IDC_TXTSHARENAME, form.pattern.c_str());
+  SetDlgItemTextW(hwnd_, IDC_TXTUSERNAME, form.account.c_str());
+  if (form.read) CheckDlgButton(hwnd_, IDC_CHKACCESS0, *form.read ? BST_CHECKED : BST_UNCHECKED);
+  if (form.change) CheckDlgButton(hwnd_, IDC_CHKACCESS1, *form.change ? BST_CHECKED : BST_UNCHECKED);
+  if (form.full) CheckDlgButton(hwnd_, IDC_CHKACCESS2, *form.full ? BST_CHECKED : BST_UNCHECKED);
+
+  log_session_start(log_, program_version());
+
+  std::vector<std::wstring> domains;
+  {
+    WaitCursor wait;
+    domains = list_domains(log_);
+  }
+  HWND list = GetDlgItem(hwnd_, IDC_LSTDOMAINS);
+  for (const std::wstring& d : domains) SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(d.c_str()));
+  if (domains.empty()) {
+    enable(IDC_CMDDRIVES, false);
+    set_status(L"No domains found");
+    // Shown once the window is up.
+    PostMessageW(hwnd_, WM_APP_NO_DOMAINS, 0, 0);
+  } else {
+    set_status(std::to_wstring(domains.size()) + (domains.size() == 1 ? L" domain" : L" domains") +
+               L" found. Find Drives searches " + (domains.size() == 1 ? L"it." : L"them all, or only those chosen."));
+  }
+}
+
+void MainWindow::command(int id, int code) {
+  switch (id) {
+    case IDC_LABEL1:
+      if (code == STN_CLICKED) help_.topic(hwnd_, kTallyraTopic);
+      break;
+    case IDC_CHKWINDOM:
+      enable(IDC_LSTDOMAINS, box(IDC_CHKWINDOM) != 0);
+      break;
+    case IDC_CMDDRIVES: find_drives(); break;
+    case IDC_CMDADD: add_update(); break;
+    case IDC_CMDDEL: delete_shares(); break;
+    case IDC_COMMAND4: export_list(); break;
+    case IDC_CMDUSERBROWSE: browse_account(); break;
+    case IDC_CMDLOG: open_log(); break;
+    case IDC_COMMAND3: help_.index(hwnd_); break;
+    case IDC_CANCELBUTTON: request_close(); break;
+  }
+}
+
+void MainWindow::find_drives() {
+  if (searching_) {
+    // "Stop": the search ends after the drive in progress.
+    stop_requested_ = true;
+    return;
+  }
+  if (busy_) return;
+  Busy busy(busy_);
+  searching_ = true;
+  stop_requested_ = false;
+  enable(IDC_CMDADD, false);
+  enable(IDC_CMDDEL, false);
+  SetDlgItemTextW(hwnd_, IDC_CMDDRIVES, L"&Stop");
+
+  std::vector<std::wstring> taken;
+  HWND list = GetDlgItem(hwnd_, IDC_LSTDOMAINS);
+  bool only_chosen = box(IDC_CHKWINDOM) != 0;
+  int n = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+  for (int i = 0; i < n; ++i)
+    if (!only_chosen || SendMessageW(list, LB_GETSEL, i, 0) > 0) taken.push_back(list_box_text(list, i));
+
+  WindowSearch progress(*this);
+  SearchOutcome outcome = search_drives(taken, log_, volumes_, progress);
+
+  searching_ = false;
+  SetDlgItemTextW(hwnd_, IDC_CMDDRIVES, L"&Find Drives");
+  enable(IDC_CMDADD, outcome.commands_enabled());
+  enable(IDC_CMDDEL, outcome.commands_enabled());
+  std::wstring how = outcome.stopped ? L"Search stopped: " : outcome.ended_early ? L"Search ended early: " : L"Search finished: ";
+  set_status(how + drives_text(volumes_.count()) + L" found");
+  if (close_pending_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+}
+
+void MainWindow::add_update() {
+  if (busy_) return;
+  Busy busy(busy_);
+  std::wstring pattern = field(IDC_TXTSHARENAME);
+  std::wstring question = L"This action will add or update share " + pattern +
+                          L" on every selected drive. To undo this action you will need to delete these shares. "
+                          L"Are you sure you wish to continue?";
+  if (MessageBoxW(hwnd_, question.c_str(), L"Add Shares", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+
+  WaitCursor wait;
+  ShareRequest request;
+  request.pattern = pattern;
+  request.account = field(IDC_TXTUSERNAME);
+  request.mask = access_mask(box(IDC_CHKACCESS0) != 0, box(IDC_CHKACCESS1) != 0, box(IDC_CHKACCESS2) != 0);
+  request.version = program_version();
+  // Checked once, before any share is touched.
+  if (!account_resolves(request.account)) {
+    std::wstring text = L"The account \"" + request.account +
+                        L"\" could not be found. No share has been added or changed.";
+    MessageBoxW(hwnd_, text.c_str(), L"Add Shares", MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+  add_shares(request, volumes_, log_);
+}
+
+void MainWindow::delete_shares() {
+  if (busy_) return;
+  Busy busy(busy_);
+  std::wstring pattern = field(IDC_TXTSHARENAME);
+  size_t n = ticked_count(volumes_);
+  std::wstring question = L"This action will delete share " + pattern + L" on " + std::to_wstring(n) +
+                          (n == 1 ? L" selected drive." : L" selected drives.") +
+                          L" Are you sure you wish to continue?";
+  if (MessageBoxW(hwnd_, question.c_str(), L"Delete Shares", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  WaitCursor wait;
+  corvane::delete_shares(pattern, volumes_, log_);
+}
+
+void MainWindow::export_list() {
+  if (busy_) return;
+  Busy busy(busy_);
+  std::vector<wchar_t> file(32768, L'\0');
+  OPENFILENAMEW ofn = {};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = hwnd_;
+  ofn.lpstrFilter = L"Tallyra list (*.lst)\0*.lst\0";
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = file.data();
+  ofn.nMaxFile = static_cast<DWORD>(file.size());
+  ofn.lpstrTitle = L"Velmora Tallyra List export";
+  ofn.lpstrDefExt = L"lst";
+  // The program's own files are found from its folder; the dialog must not move the current one.
+  ofn.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
+  if (!GetSaveFileNameW(&ofn) || !file[0]) return;  // cancelled: nothing is written
+  write_export(file.data(), export_lines(field(IDC_TXTSHARENAME), volumes_));
+}
+
+void MainWindow::browse_account() {
+  if (busy_) return;
+  Busy busy(busy_);
+  corv::ComPtr<IzrUserBrowser> browser;
+  if (FAILED(CoCreateInstance(CLSID_zrUserBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IzrUserBrowser,
+                              browser.out_void())))
+    return;
+  corv::Bstr title(L"Select Account"), server(L""), help_file(L"");
+  long chosen = 0;
+  if (FAILED(browser->Open(HandleToLong(hwnd_), title.get(), server.get(), help_file.get(), kUserBrowserFlags, 0,
+                           &chosen)) ||
+      chosen <= 0)
+    return;
+  corv::Bstr domain, account, description;
+  if (FAILED(browser->GetSelection(0, domain.out(), account.out(), description.out()))) return;
+  SetDlgItemTextW(hwnd_, IDC_TXTUSERNAME, account.c_str());
+}
+
+void MainWindow::open_log() {
+  // The path stays unquoted, as Notepad has always been started here.
+  std::wstring cmd = L"notepad " + log_.path();
+  STARTUPINFOW si = {};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESHOWWINDOW;
+  si.wShowWindow = SW_SHOWNORMAL;
+  PROCESS_INFORMATION pi = {};
+  if (CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    corv::Handle process(pi.hProcess), thread(pi.hThread);
+  }
+}
+
+void MainWindow::request_close() {
+  if (busy_) {
+    // A search pumps messages: let it end after its drive, then close.
+    stop_requested_ = true;
+    close_pending_ = true;
+    return;
+  }
+  close_session();
+  DestroyWindow(hwnd_);
+}
+
+void MainWindow::close_session() {
+  if (closed_) return;
+  closed_ = true;
+  save_form(ini_, field(IDC_TXTSHARENAME), field(IDC_TXTUSERNAME), box(IDC_CHKACCESS0), box(IDC_CHKACCESS1),
+            box(IDC_CHKACCESS2));
+  log_.write(kSessionTerminated);
+}
+
+void MainWindow::add_tool_tip(int id, const wchar_t* text) {
+  TTTOOLINFOW ti = {};
+  ti.cbSize = sizeof ti;
+  ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  ti.hwnd = hwnd_;
+  ti.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(hwnd_, id));
+  ti.lpszText = const_cast<wchar_t*>(text);
+  SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+void MainWindow::set_link_colour(COLORREF colour) {
+  if (colour == link_colour_) return;
+  link_colour_ = colour;
+  InvalidateRect(GetDlgItem(hwnd_, IDC_LABEL1), nullptr, TRUE);
+}
+
+std::wstring MainWindow::field(int id) const {
+  HWND h = GetDlgItem(hwnd_, id);
+  int n = GetWindowTextLengthW(h);
+  std::wstring s(static_cast<size_t>(n) + 1, L'\0');
+  n = GetWindowTextW(h, &s[0], n + 1);
+  s.resize(static_cast<size_t>(n > 0 ? n : 0));
+  return s;
+}
+
+}  // namespace corvane
