@@ -1,0 +1,266 @@
+// The window end to end: start-up, settings, searching, closing.
+#include <gtest/gtest.h>
+
+#include "driver.h"
+#include "labtest.h"
+
+namespace e2e {
+namespace {
+
+const wchar_t kFindDrivesLabel[] = L"Uncheck volumes you don't want changed";
+
+std::vector<std::wstring> entries_starting(const std::vector<std::wstring>& all, const std::wstring& prefix) {
+  std::vector<std::wstring> out;
+  for (const auto& e : all)
+    if (e.rfind(prefix, 0) == 0) out.push_back(e);
+  return out;
+}
+
+// The default lab with some lines of its description replaced.
+std::wstring lab_with(const std::wstring& from, const std::wstring& to) {
+  std::wstring d = corvlab::TempLab::default_description();
+  size_t at = d.find(from);
+  if (at != std::wstring::npos) d.replace(at, from.size(), to);
+  return d;
+}
+
+TEST(Window, FirstRunShowsTheDefaultsEveryControlAndLogsTheSession) {
+  corvlab::TempLab lab(corvlab::TempLab::default_description());
+  AppFolder app;
+  Program p(app);
+  ASSERT_TRUE(p.start());
+
+  // Every control of the window with its caption; fields and lists right after their labels.
+  for (const wchar_t* caption :
+       {L"CORVANE is designed to complement our leading centralised storage management tool - TALLYRA Pro.  Click for details.",
+        L"Read more about TALLYRA Pro", L"Only look in these Domains:", L"Find Drives", L"Drives to update:",
+        kFindDrivesLabel, L"Share name to use:", L"<drive> will be substituted with drive letter",
+        L"Allow access as follows:", L"...", L"Full Control", L"Change", L"Read", L"Add/Update", L"Delete Shares",
+        L"Create TALLYRA list", L"Log", L"Help", L"Exit"})
+    EXPECT_NE(p.control(caption), nullptr) << "no control reads \"" << std::string(caption, caption + wcslen(caption)) << "\"";
+  HWND pattern = p.after_label(L"Share name to use:");
+  HWND account = p.after_label(L"Allow access as follows:");
+  HWND domains = p.after_label(L"Only look in these Domains:");
+  ASSERT_TRUE(pattern && account && domains && p.after_label(kFindDrivesLabel));
+  wchar_t cls[64];
+  GetClassNameW(p.after_label(kFindDrivesLabel), cls, 64);
+  EXPECT_STREQ(cls, L"SysListView32");
+  EXPECT_EQ(p.tool_tip(p.control(L"Create TALLYRA list")), L"Create a Tallyra pro space collection list");
+  EXPECT_EQ(p.tool_tip(p.control(L"Log")), L"Log");
+
+  // First run: the pattern's default, the signed-in user, only "Read".
+  EXPECT_EQ(p.text(pattern), L"<drive>");
+  EXPECT_EQ(p.text(account), user_name());
+  EXPECT_TRUE(p.checked(p.control(L"Read")));
+  EXPECT_FALSE(p.checked(p.control(L"Change")));
+  EXPECT_FALSE(p.checked(p.control(L"Full Control")));
+
+  // The domains, a disabled list until "Only look in these Domains:" is ticked, and no share
+  // command before a search.
+  EXPECT_EQ(p.list_box_items(domains), (std::vector<std::wstring>{L"CORP", L"BRANCH"}));
+  EXPECT_FALSE(p.enabled(domains));
+  p.set_checked(p.control(L"Only look in these Domains:"), true);
+  EXPECT_TRUE(p.enabled(domains));
+  EXPECT_TRUE(p.enabled(p.control(L"Find Drives")));
+  EXPECT_FALSE(p.enabled(p.control(L"Add/Update")));
+  EXPECT_FALSE(p.enabled(p.control(L"Delete Shares")));
+
+  // "Log" opens the change log in Notepad, as its own process.
+  p.click(L"Log");
+  HWND notepad = nullptr;
+  EXPECT_TRUE(wait_until(
+      [&] {
+        return (notepad = FindWindowW(nullptr, L"ShareChanges.log - Notepad")) != nullptr ||
+               (notepad = FindWindowW(nullptr, L"ShareChanges - Notepad")) != nullptr;
+      },
+      20000));
+  if (notepad) PostMessageW(notepad, WM_CLOSE, 0, 0);
+
+  // Without corvane.hlp, "Help" and the link label open the compiled help in the program's own
+  // HTML Help window (the label's topic 5000 must be in the help's map, or no window opens).
+  for (const wchar_t* opener : {L"Help", L"CORVANE is designed to complement our leading centralised storage "
+                                         L"management tool - TALLYRA Pro.  Click for details."}) {
+    p.click(opener);
+    std::vector<HWND> help;
+    EXPECT_TRUE(wait_until([&] { return !(help = p.other_windows()).empty(); }, 20000))
+        << std::string(opener, opener + wcslen(opener));
+    for (HWND h : help) {
+      EXPECT_EQ(p.text(h), L"Velmora Corvane Help");
+      PostMessageW(h, WM_CLOSE, 0, 0);
+    }
+    EXPECT_TRUE(wait_until([&] { return p.other_windows().empty(); }, 10000));
+  }
+
+  // "Exit" closes: the five keys and the end line.
+  p.close_by_exit();
+  ASSERT_TRUE(p.wait_exit());
+  bool well_formed = false;
+  auto log = log_entries(app.file(L"ShareChanges.log"), &well_formed);
+  EXPECT_TRUE(well_formed);
+  EXPECT_EQ(log, (std::vector<std::wstring>{L"Started Velmora Corvane session.", L"Using Corvane v1.0.4",
+                                            L"Domain CORP", L"Domain BRANCH", L"Corvane session terminated."}));
+  std::wstring ini = app.file(L"cv.ini");
+  EXPECT_EQ(ini_value(ini, L"Sharname"), L"<drive>");
+  EXPECT_EQ(ini_value(ini, L"Account"), user_name());
+  EXPECT_EQ(ini_value(ini, L"AccessRead"), L"1");
+  EXPECT_EQ(ini_value(ini, L"AccessChange"), L"0");
+  EXPECT_EQ(ini_value(ini, L"AccessFull"), L"0");
+}
+
+TEST(Window, SettingsAreRememberedAndEveryWayOfClosingWritesTheEndOnce) {
+  corvlab::TempLab lab(corvlab::TempLab::default_description());
+  AppFolder app;
+  std::wstring ini = app.file(L"cv.ini");
+  {
+    Program p(app);
+    ASSERT_TRUE(p.start());
+    p.set_text(p.after_label(L"Share name to use:"), L"data<drive>");
+    p.set_text(p.after_label(L"Allow access as follows:"), L"Users");
+    p.set_checked(p.control(L"Read"), false);
+    p.set_checked(p.control(L"Change"), true);
+    p.set_checked(p.control(L"Full Control"), true);
+    p.close_by_title_bar();
+    ASSERT_TRUE(p.wait_exit());
+  }
+  EXPECT_EQ(ini_value(ini, L"Sharname"), L"data<drive>");
+  EXPECT_EQ(ini_value(ini, L"Account"), L"Users");
+  EXPECT_EQ(ini_value(ini, L"AccessRead"), L"0");
+  EXPECT_EQ(ini_value(ini, L"AccessChange"), L"1");
+  EXPECT_EQ(ini_value(ini, L"AccessFull"), L"1");
+  {
+    Program p(app);
+    ASSERT_TRUE(p.start());
+    EXPECT_EQ(p.text(p.after_label(L"Share name to use:")), L"data<drive>");
+    EXPECT_EQ(p.text(p.after_label(L"Allow access as follows:")), L"Users");
+    EXPECT_FALSE(p.checked(p.control(L"Read")));
+    EXPECT_TRUE(p.checked(p.control(L"Change")));
+    EXPECT_TRUE(p.checked(p.control(L"Full Control")));
+    p.set_checked(p.control(L"Full Control"), false);
+    p.close_by_alt_f4();
+    ASSERT_TRUE(p.wait_exit());
+  }
+  EXPECT_EQ(ini_value(ini, L"AccessFull"), L"0");
+  {
+    Program p(app);
+    ASSERT_TRUE(p.start());
+    p.set_text(p.after_label(L"Share name to use:"), L"<drive>$");
+    EXPECT_TRUE(p.close_by_end_session());
+    // The end of the session is recorded before the message returns.
+    EXPECT_EQ(ini_value(ini, L"Sharname"), L"<drive>$");
+    ASSERT_TRUE(p.wait_exit());
+  }
+  // Three sessions, each started and ended exactly once, in order.
+  auto log = log_entries(app.file(L"ShareChanges.log"));
+  std::vector<std::wstring> marks;
+  for (const auto& e : log)
+    if (e == L"Started Velmora Corvane session." || e == L"Corvane session terminated.") marks.push_back(e);
+  EXPECT_EQ(marks, (std::vector<std::wstring>{L"Started Velmora Corvane session.", L"Corvane session terminated.",
+                                              L"Started Velmora Corvane session.", L"Corvane session terminated.",
+                                              L"Started Velmora Corvane session.", L"Corvane session terminated."}));
+}
+
+TEST(Window, SearchListsTheReachableDrivesAndCanBeRestrictedAndStopped) {
+  corvlab::TempLab lab(corvlab::TempLab::default_description());
+  AppFolder app;
+  Program p(app);
+  ASSERT_TRUE(p.start());
+  ASSERT_TRUE(p.find_drives());
+
+  auto items = p.drives();
+  std::vector<std::wstring> texts;
+  for (const auto& i : items) texts.push_back(i.text);
+  EXPECT_EQ(texts, (std::vector<std::wstring>{L"\\\\FS01\\C", L"\\\\FS01\\D", L"\\\\FS02\\C", L"\\\\BR01\\C",
+                                              L"\\\\BR01\\D"}));
+  for (const auto& i : items) {
+    EXPECT_TRUE(i.ticked);
+    EXPECT_EQ(i.marker, 0);
+    EXPECT_FALSE(i.filesystem.empty());
+    EXPECT_NE(i.capacity.find(L"MB"), std::wstring::npos);
+  }
+  ASSERT_EQ(items.size(), 5u);
+  EXPECT_EQ(items[0].label, L"SYSTEM");
+  EXPECT_EQ(items[3].label, L"No label");
+  EXPECT_TRUE(p.enabled(p.control(L"Add/Update")));
+  EXPECT_TRUE(p.enabled(p.control(L"Delete Shares")));
+  std::wstring status = p.text(GetWindow(p.after_label(kFindDrivesLabel), GW_HWNDNEXT));
+  EXPECT_EQ(status, L"Search finished: 5 drives found");
+
+  // Kept for a look: the window after a search.
+  std::string root = build_root();
+  if (!root.empty()) {
+    EXPECT_TRUE(screenshot(root + "/e2e-search.png"));
+  }
+
+  auto found = entries_starting(log_entries(app.file(L"ShareChanges.log")), L"Found drive");
+  EXPECT_EQ(found, (std::vector<std::wstring>{L"Found drive \\\\FS01\\C", L"Found drive \\\\FS01\\D",
+                                              L"Found drive \\\\FS02\\C",
+                                              L"Found drive \\\\FS02\\E Unrecognized Error  5.",
+                                              L"Found drive \\\\BR01\\C", L"Found drive \\\\BR01\\D"}));
+
+  // Only the chosen domains: BRANCH alone, then none at all.
+  HWND domains = p.after_label(L"Only look in these Domains:");
+  p.set_checked(p.control(L"Only look in these Domains:"), true);
+  p.select_list_box_item(domains, 1, true);
+  ASSERT_TRUE(p.find_drives());
+  items = p.drives();
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0].text, L"\\\\BR01\\C");
+  p.select_list_box_item(domains, 1, false);
+  ASSERT_TRUE(p.find_drives());
+  EXPECT_TRUE(p.drives().empty());
+  EXPECT_FALSE(p.enabled(p.control(L"Add/Update")));
+  EXPECT_FALSE(p.enabled(p.control(L"Delete Shares")));
+  p.close_by_exit();
+  EXPECT_TRUE(p.wait_exit());
+}
+
+TEST(Window, StopEndsASearchAfterTheDriveInProgressAndKeepsWhatWasFound) {
+  corvlab::TempLab lab(lab_with(L"\nslow=\nslow_ms=1500", L"\nslow=FS01,FS02,BR01\nslow_ms=700"));
+  AppFolder app;
+  Program p(app);
+  ASSERT_TRUE(p.start());
+  HWND button = p.control(L"Find Drives");
+  HWND status = GetWindow(p.after_label(kFindDrivesLabel), GW_HWNDNEXT);
+  p.click(button);
+  // The program answers only between drives, so each look waits for the next one: one look at
+  // the status line until the first drive is in, one at the button, then the click on "Stop".
+  ASSERT_TRUE(wait_until([&] { return p.text(status).find(L" 1 drive found so far") != std::wstring::npos; }, 60000));
+  EXPECT_EQ(p.text(button), L"&Stop");
+  p.click(button);
+  ASSERT_TRUE(wait_until([&] { return p.text(button) == L"&Find Drives"; }, 60000));
+  size_t listed = p.drives().size();
+  EXPECT_GE(listed, 1u);
+  EXPECT_LT(listed, 5u);
+  EXPECT_EQ(p.text(status).rfind(L"Search stopped: " + std::to_wstring(listed) + L" drive", 0), 0u);
+  // Every mapping made was cancelled again.
+  size_t mapped = 0, cancelled = 0;
+  for (const auto& e : lab.journal(L"WNetAddConnectionA")) mapped += e.status == 0;
+  for (const auto& e : lab.journal(L"WNetCancelConnection2A")) cancelled += e.status == 0;
+  EXPECT_EQ(mapped, listed);
+  EXPECT_EQ(cancelled, listed);
+  // Closing while nothing runs still works after a stop.
+  p.close_by_exit();
+  EXPECT_TRUE(p.wait_exit());
+}
+
+TEST(Window, WithoutDomainsTheBoxSaysSoAndFindDrivesStaysDisabled) {
+  corvlab::TempLab lab(lab_with(L"domains=CORP,BRANCH", L"domains="));
+  AppFolder app;
+  Program p(app);
+  ASSERT_TRUE(p.start());
+  HWND box = p.wait_dialog(L"Tallyra Corvane");
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(p.box_text(box), L"No domains have been found - this is may be because you're not logged in to one.");
+  p.answer(box, IDOK);
+  EXPECT_TRUE(wait_until([&] { return !p.find_dialog(L"Tallyra Corvane"); }, 10000));
+  EXPECT_FALSE(p.enabled(p.control(L"Find Drives")));
+  EXPECT_TRUE(p.list_box_items(p.after_label(L"Only look in these Domains:")).empty());
+  p.close_by_exit();
+  ASSERT_TRUE(p.wait_exit());
+  EXPECT_EQ(log_entries(app.file(L"ShareChanges.log")),
+            (std::vector<std::wstring>{L"Started Velmora Corvane session.", L"Using Corvane v1.0.4",
+                                       L"Corvane session terminated."}));
+}
+
+}  // namespace
+}  // namespace e2e
