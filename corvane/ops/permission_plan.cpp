@@ -166,14 +166,15 @@ std::wstring status_text(unsigned long status) {
   return trim_line_end(text.get()) + L".";
 }
 
-std::wstring sddl_of(const corv::Bstr& bytes) {
+std::wstring sddl_of(const corv::Bstr& bytes, bool dacl_only) {
   corv::ByteView v = corv::read_bytes(bytes.get());
   if (v.size < 20) return {};
   std::vector<uint8_t> copy(v.data, v.data + v.size);  // the system wants an aligned block
   corv::LocalMem<wchar_t> text;
   if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(
           copy.data(), SDDL_REVISION_1,
-          OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+          dacl_only ? DACL_SECURITY_INFORMATION
+                    : OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
           reinterpret_cast<LPWSTR*>(text.out()), nullptr))
     return {};
   return text.get() ? text.get() : L"";

@@ -44,8 +44,9 @@ bool write_share_dacl(IzrSecurityInfo* info, const std::wstring& object, const c
 
 // The system's text for a status, "error N" when it has none.
 std::wstring status_text(unsigned long status);
-// Descriptor bytes as SDDL (owner, group and list as far as present); empty when none.
-std::wstring sddl_of(const corv::Bstr& bytes);
+// Descriptor bytes as SDDL (owner, group and list as far as present, or the list alone);
+// empty when none.
+std::wstring sddl_of(const corv::Bstr& bytes, bool dacl_only = false);
 // SDDL to a self-relative descriptor in a byte string; a null string when the text is refused.
 corv::Bstr bytes_of(const std::wstring& sddl);
 

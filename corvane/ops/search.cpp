@@ -182,6 +182,26 @@ bool find_drives(const std::wstring& server, ChangeLog& log, DriveList& list, Se
   return probe_server(server, local.get(), log, list, progress);
 }
 
+namespace {
+// Probes servers (names without backslashes) one by one or several at once. False when stopped.
+bool probe_servers(const std::vector<std::wstring>& servers, ChangeLog& log, DriveList& list,
+                   SearchProgress& progress, unsigned parallel) {
+  if (parallel > 1 && servers.size() > 1) return probe_parallel(servers, parallel, log, list, progress);
+  for (size_t k = 0; k < servers.size(); ++k) {
+    if (!progress.pump()) return false;
+    progress.server(k + 1, servers.size(), servers[k]);
+    if (!find_drives(L"\\\\" + servers[k], log, list, progress)) return false;
+  }
+  return true;
+}
+
+std::wstring bare(const std::wstring& server) {
+  size_t k = 0;
+  while (k < server.size() && server[k] == L'\\') ++k;
+  return server.substr(k);
+}
+}  // namespace
+
 SearchOutcome search_drives(const std::vector<std::wstring>& domains, ChangeLog& log, DriveList& list,
                             SearchProgress& progress, unsigned parallel) {
   SearchOutcome outcome;
@@ -198,20 +218,23 @@ SearchOutcome search_drives(const std::vector<std::wstring>& domains, ChangeLog&
       outcome.ended_early = true;
       break;
     }
-    if (parallel > 1 && servers.size() > 1) {
-      if (!probe_parallel(servers, parallel, log, list, progress)) outcome.stopped = true;
-    } else {
-      for (size_t k = 0; k < servers.size() && !outcome.stopped; ++k) {
-        if (!progress.pump()) {
-          outcome.stopped = true;
-          break;
-        }
-        progress.server(k + 1, servers.size(), servers[k]);
-        if (!find_drives(L"\\\\" + servers[k], log, list, progress)) outcome.stopped = true;
-      }
+    if (!probe_servers(servers, log, list, progress, parallel)) {
+      outcome.stopped = true;
+      break;
     }
-    if (outcome.stopped) break;
   }
+  outcome.drives = list.count();
+  return outcome;
+}
+
+SearchOutcome search_servers(const std::vector<std::wstring>& servers, ChangeLog& log, DriveList& list,
+                             SearchProgress& progress, unsigned parallel) {
+  SearchOutcome outcome;
+  list.clear();
+  std::vector<std::wstring> names;
+  for (const std::wstring& s : servers)
+    if (!bare(s).empty()) names.push_back(bare(s));
+  outcome.stopped = !probe_servers(names, log, list, progress, parallel);
   outcome.drives = list.count();
   return outcome;
 }

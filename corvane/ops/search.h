@@ -24,6 +24,10 @@ struct SearchOutcome {
 SearchOutcome search_drives(const std::vector<std::wstring>& domains, ChangeLog& log, DriveList& list,
                             SearchProgress& progress, unsigned parallel = 1);
 
+// The same for named servers ("FS01" or "\\\\FS01"), as a command line gives them.
+SearchOutcome search_servers(const std::vector<std::wstring>& servers, ChangeLog& log, DriveList& list,
+                             SearchProgress& progress, unsigned parallel = 1);
+
 // Lists the reachable drives of one server ("\\NAME"). Answers false when stopped.
 bool find_drives(const std::wstring& server, ChangeLog& log, DriveList& list, SearchProgress& progress);
 

@@ -2,6 +2,7 @@
 // texts, volume figures, settings values, access masks.
 #include <gtest/gtest.h>
 
+#include "cmd_args.h"
 #include "disk_text.h"
 #include "drive_item.h"
 #include "log_layout.h"
@@ -170,4 +171,38 @@ TEST(CorvaneLogParse, SessionsAndTheirShareChanges) {
   EXPECT_TRUE(line_names_share(L"Previous permissions of \\\\FS01\\PROJECTS: D:", L"\\\\FS01\\PROJECTS"));
   EXPECT_FALSE(line_names_share(L"Added \\\\FS01\\PROJECTS2 CORP\\x", L"\\\\FS01\\PROJECTS"));
   EXPECT_FALSE(line_names_share(L"Found drive \\\\FS01\\D", L"\\\\FS01\\D"));
+}
+
+TEST(CorvaneCmd, ArgumentsAndTheirMistakes) {
+  std::wstring error;
+  CmdArgs a = parse_cmd_args({L"add", L"--drives", L"\\\\FS01\\C, \\\\FS01\\D", L"--access", L"read,Change",
+                              L"--access", L"full", L"--pattern", L"<drive>$", L"--yes", L"--parallel", L"16"},
+                             error);
+  EXPECT_EQ(error, L"");
+  EXPECT_EQ(a.command, L"add");
+  EXPECT_EQ(a.drives, (std::vector<std::wstring>{L"\\\\FS01\\C", L"\\\\FS01\\D"}));
+  EXPECT_TRUE(a.read && a.change && a.full);
+  EXPECT_EQ(*a.pattern, L"<drive>$");
+  EXPECT_TRUE(a.yes);
+  EXPECT_EQ(*a.parallel, 16u);
+
+  a = parse_cmd_args({L"find", L"--servers", L"@list.txt", L"--domain", L"CORP"}, error);
+  EXPECT_EQ(error, L"give --domain or --servers, not both");
+  for (auto bad : std::vector<std::vector<std::wstring>>{
+           {}, {L"frob"}, {L"find", L"extra"}, {L"find", L"--parallel", L"65"}, {L"find", L"--parallel", L"x"},
+           {L"add", L"--access", L"write"}, {L"add", L"--pattern"}, {L"export"}, {L"find", L"--since", L"x"},
+           {L"delete", L"--what-if"}, {L"find", L"--nope"}, {L"find", L"--drives", L""}}) {
+    parse_cmd_args(bad, error);
+    EXPECT_FALSE(error.empty()) << (bad.empty() ? L"(none)" : bad[0]).size();
+  }
+  EXPECT_TRUE(parse_cmd_args({L"/?"}, error).help);
+  EXPECT_EQ(error, L"");
+  EXPECT_EQ(split_list(L"FS01\r\n\r\n  FS02 \r\nFS03,FS04\n"), (std::vector<std::wstring>{L"FS01", L"FS02", L"FS03", L"FS04"}));
+}
+
+TEST(CorvaneCmd, TablesAndCsv) {
+  std::vector<std::vector<std::wstring>> rows = {{L"\\\\FS01\\C", L"SYS, main", L"say \"hi\""}, {L"x"}};
+  EXPECT_EQ(format_table({L"Drive", L"Label", L"Note"}, rows, true),
+            L"Drive,Label,Note\r\n\\\\FS01\\C,\"SYS, main\",\"say \"\"hi\"\"\"\r\nx,,\r\n");
+  EXPECT_EQ(format_table({L"A", L"B"}, {{L"long value", L"1"}}, false), L"A           B\r\n----------  -\r\nlong value  1\r\n");
 }

@@ -96,11 +96,16 @@ TEST(CorvaneParallel, StopLeavesNoMappingAndAnOrderedPrefix) {
   Pass r = search(4, stop);
   EXPECT_TRUE(r.outcome.stopped);
   check_mappings(lab);
-  // What was listed is the start of the full list, in its order.
+  // What was listed (every drive found before the stop, several servers being probed at once)
+  // stands in the full list's order.
   SearchProgress quiet;
   corvlab::TempLab full_lab(busy_network());
   Pass full = search(1, quiet);
   ASSERT_LE(r.items.size(), full.items.size());
   EXPECT_GE(r.items.size(), 3u);
-  EXPECT_TRUE(std::equal(r.items.begin(), r.items.end(), full.items.begin()));
+  size_t at = 0;
+  for (const auto& item : r.items) {
+    while (at < full.items.size() && full.items[at] != item) ++at;
+    EXPECT_LT(at, full.items.size()) << "out of order or unknown: " << item;
+  }
 }

@@ -1,0 +1,296 @@
+// corvanecmd: the program's operations for scheduled and scripted runs, with the same settings
+// and change log as the window. Each run is a session of its own in the change log.
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app.h"
+#include "change_log_file.h"
+#include "cmd_args.h"
+#include "disk_text.h"
+#include "drive_item.h"
+#include "ini_file.h"
+#include "log_parse.h"
+#include "search.h"
+#include "session.h"
+#include "settings_form.h"
+#include "shares.h"
+#include "undo.h"
+
+using namespace corvane;
+
+namespace {
+
+// Text to the console as it is, or UTF-8 when redirected (a file, a pipe into a script).
+void print(HANDLE out, const std::wstring& text) {
+  DWORD mode = 0, written = 0;
+  if (GetConsoleMode(out, &mode)) {
+    WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    return;
+  }
+  int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], n, nullptr, nullptr);
+  WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+void out(const std::wstring& t) { print(GetStdHandle(STD_OUTPUT_HANDLE), t); }
+void err(const std::wstring& t) { print(GetStdHandle(STD_ERROR_HANDLE), t); }
+
+std::wstring read_file_text(const std::wstring& path, bool& ok) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ok = h != INVALID_HANDLE_VALUE;
+  if (!ok) return {};
+  std::string bytes;
+  char buf[65536];
+  DWORD got = 0;
+  while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got) bytes.append(buf, got);
+  CloseHandle(h);
+  if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
+  return from_acp(bytes);
+}
+
+// The drive list of a command-line run.
+struct Drives : DriveList {
+  std::vector<FoundDrive> items;
+  std::vector<int> markers;
+  void clear() override { items.clear(); markers.clear(); }
+  void add(const FoundDrive& d) override { items.push_back(d); markers.push_back(0); }
+  size_t count() const override { return items.size(); }
+  std::wstring text(size_t i) const override { return items[i].item; }
+  bool ticked(size_t) const override { return true; }
+  int marker(size_t i) const override { return markers[i]; }
+  void set_marker(size_t i, int m) override { markers[i] = m; }
+};
+
+// Progress to the error stream, so that the results on the output stay clean.
+struct ConsoleProgress : SearchProgress {
+  bool quiet;
+  explicit ConsoleProgress(bool q) : quiet(q) {}
+  void server(size_t n, size_t m, const std::wstring& name) override {
+    if (!quiet) err(L"  server " + std::to_wstring(n) + L" of " + std::to_wstring(m) + L": " + name + L"\r\n");
+  }
+};
+
+bool confirm(const std::wstring& question) {
+  err(question + L" [y/N] ");
+  HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  char c[16] = {};
+  DWORD got = 0;
+  if (!ReadFile(in, c, sizeof c - 1, &got, nullptr) || got == 0) {
+    err(L"\r\n");
+    return false;
+  }
+  return c[0] == 'y' || c[0] == 'Y';
+}
+
+std::wstring mb(double v) { return std::to_wstring(static_cast<long long>(v)); }
+
+class Run {
+public:
+  Run(const CmdArgs& a, ChangeLogFile& log, const IniFile& ini) : a_(a), log_(log), ini_(ini) {}
+
+  // Checks everything the arguments name before anything is logged or changed.
+  int prepare() {
+    if (!a_.since.empty() && !parse_stamp(a_.since, locale_months(), since_))
+      return usage_error(L"--since takes \"dd-mmm-yyyy hh:mm\" as the log writes it");
+    drives_ = a_.drives;
+    if (!a_.drives_file.empty()) {
+      bool ok = false;
+      drives_ = split_list(read_file_text(a_.drives_file, ok));
+      if (!ok) return usage_error(L"cannot read " + a_.drives_file);
+    }
+    for (const std::wstring& d : drives_)
+      if (split_item(d).letter.empty()) return usage_error(L"'" + d + L"' is no drive like \\\\SERVER\\C");
+    servers_ = a_.servers;
+    if (!a_.servers_file.empty()) {
+      bool ok = false;
+      servers_ = split_list(read_file_text(a_.servers_file, ok));
+      if (!ok) return usage_error(L"cannot read " + a_.servers_file);
+    }
+    if (a_.command == L"add" && !a_.account && load_form_settings().account.empty())
+      return usage_error(L"no account: give --account");
+    return 0;
+  }
+
+  int execute() {
+    if (a_.command == L"undo") return undo();
+    gather();
+    if (a_.command == L"find") return find();
+    if (a_.command == L"export") return exportlist();
+    if (a_.command == L"delete") return remove();
+    return add();
+  }
+
+private:
+  // The drives to work on: as given, or found by a search.
+  void gather() {
+    if (!drives_.empty()) {
+      for (const std::wstring& d : drives_) list_.add({d});
+      return;
+    }
+    unsigned parallel = a_.parallel ? *a_.parallel : load_form_settings().parallel;
+    ConsoleProgress progress(a_.csv);
+    if (!servers_.empty()) {
+      search_ = search_servers(servers_, log_, list_, progress, parallel);
+    } else {
+      std::vector<std::wstring> domains = a_.domains;
+      if (domains.empty()) domains = list_domains(log_);
+      search_ = search_drives(domains, log_, list_, progress, parallel);
+    }
+  }
+
+  FormValues load_form_settings() {
+    // Settings without the first-run account lookup: only what the command line leaves open.
+    FormValues v;
+    v.pattern = ini_.read(kSettingsSection, kKeyPattern);
+    if (v.pattern.empty()) v.pattern = kDefaultPattern;
+    v.account = ini_.read(kSettingsSection, kKeyAccount);
+    v.parallel = parallel_value(ini_.read(kSettingsSection, kKeyParallel));
+    return v;
+  }
+
+  int find() {
+    std::vector<std::vector<std::wstring>> rows;
+    for (const FoundDrive& d : list_.items)
+      rows.push_back({d.item, d.label, d.filesystem, mb(d.capacity_mb), mb(d.free_mb)});
+    out(format_table({L"Drive", L"Label", L"FileSystem", L"CapacityMB", L"FreeMB"}, rows, a_.csv));
+    return search_.ended_early ? 1 : 0;
+  }
+
+  std::wstring pattern() { return a_.pattern ? *a_.pattern : load_form_settings().pattern; }
+
+  int exportlist() {
+    std::vector<std::wstring> lines = export_lines(pattern(), list_);
+    if (!write_export(a_.out_file, lines)) {
+      err(L"corvanecmd: cannot write " + a_.out_file + L"\r\n");
+      return 1;
+    }
+    std::vector<std::vector<std::wstring>> rows;
+    for (const std::wstring& l : lines) rows.push_back({l});
+    out(format_table({L"Share"}, rows, a_.csv));
+    return 0;
+  }
+
+  int results(const std::vector<ShareOutcome>& outcomes) {
+    std::vector<std::vector<std::wstring>> rows;
+    bool failed = false;
+    for (const ShareOutcome& o : outcomes) {
+      rows.push_back({o.item, o.object, o.result, o.detail});
+      failed = failed || !o.ok;
+    }
+    out(format_table({L"Drive", L"Share", L"Result", L"Detail"}, rows, a_.csv));
+    return failed ? 1 : 0;
+  }
+
+  int remove() {
+    std::wstring p = pattern();
+    if (!a_.yes && !confirm(L"Delete the share " + p + L" on " + std::to_wstring(list_.count()) + L" drives?")) {
+      err(L"Nothing was changed.\r\n");
+      return 1;
+    }
+    return results(delete_shares(p, list_, log_));
+  }
+
+  int add() {
+    ShareRequest r;
+    r.pattern = pattern();
+    r.account = a_.account ? *a_.account : load_form_settings().account;
+    r.mask = access_mask(a_.read, a_.change, a_.full);
+    r.version = program_version();
+    if (!account_resolves(r.account)) {
+      err(L"corvanecmd: the account " + r.account + L" cannot be found; nothing was changed\r\n");
+      return 1;
+    }
+    if (a_.what_if) {
+      out(preview_report(r, preview_shares(r, list_)));
+      return 0;
+    }
+    if (!a_.yes && !confirm(L"Add or update the share " + r.pattern + L" for " + r.account + L" on " +
+                            std::to_wstring(list_.count()) + L" drives?")) {
+      err(L"Nothing was changed.\r\n");
+      return 1;
+    }
+    return results(add_shares(r, list_, log_));
+  }
+
+  int undo() {
+    std::optional<Stamp> since;
+    if (!a_.since.empty()) since = since_;
+    UndoPlan plan = plan_undo(log_.path(), since);
+    if (plan.steps.empty()) {
+      out(L"No share changes to undo in " + log_.path() + L".\r\n");
+      return 0;
+    }
+    std::wstring what;
+    for (const UndoStep& s : plan.steps)
+      what += L"  " + s.object + L": " +
+              (s.kind == UndoStep::Restore ? L"previous access list put back"
+               : s.kind == UndoStep::Delete ? L"deleted (it was created then)"
+                                            : L"left as it is (" + s.reason + L")") + L"\r\n";
+    err(L"Undo of the session(s) started " + plan.sessions.front() + L":\r\n" + what);
+    if (!a_.yes && !confirm(L"Undo these changes?")) {
+      err(L"Nothing was changed.\r\n");
+      return 1;
+    }
+    std::vector<std::vector<std::wstring>> rows;
+    bool failed = false;
+    for (const UndoOutcome& o : run_undo(plan, log_)) {
+      rows.push_back({o.object, o.result, o.detail});
+      failed = failed || !o.ok;
+    }
+    out(format_table({L"Share", L"Result", L"Detail"}, rows, a_.csv));
+    return failed ? 1 : 0;
+  }
+
+  int usage_error(const std::wstring& what) {
+    err(L"corvanecmd: " + what + L"\r\n");
+    return 2;
+  }
+
+  const CmdArgs& a_;
+  ChangeLogFile& log_;
+  const IniFile& ini_;
+  Drives list_;
+  SearchOutcome search_;
+  std::vector<std::wstring> drives_, servers_;
+  Stamp since_;
+};
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::wstring> args(argv + 1, argv + argc);
+  std::wstring error;
+  CmdArgs a = parse_cmd_args(args, error);
+  const std::wstring folder = data_folder();
+  if (a.help) {
+    out(cmd_usage() + L"\r\nSettings: " + folder + L"cv.ini\r\nChange log: " + folder + L"ShareChanges.log\r\n");
+    return 0;
+  }
+  if (!error.empty()) {
+    err(L"corvanecmd: " + error + L"\r\n");
+    return 2;
+  }
+  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+    err(L"corvanecmd: the component system cannot be started\r\n");
+    return 1;
+  }
+  int status;
+  {
+    IniFile ini(folder + L"cv.ini");
+    ChangeLogFile log(a.log_file.empty() ? folder + L"ShareChanges.log" : a.log_file);
+    Run run(a, log, ini);
+    status = run.prepare();
+    if (status == 0) {
+      log.write(L"Started Velmora Corvane command-line session (corvanecmd " + a.command + L").");
+      log.write(version_line(program_version()));
+      status = run.execute();
+      log.write(L"Corvane command-line session terminated.");
+    }
+  }
+  CoUninitialize();
+  return status;
+}

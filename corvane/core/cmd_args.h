@@ -1,0 +1,39 @@
+// The command line of corvanecmd: parsed into plain values, and tables printed as text or CSV.
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+struct CmdArgs {
+  std::wstring command;                 // find, add, delete, export, undo
+  std::vector<std::wstring> domains;    // --domain, repeated
+  std::vector<std::wstring> servers;    // --servers a,b or @file (names, read by the caller)
+  std::wstring servers_file;            // the file of --servers @file
+  std::vector<std::wstring> drives;     // --drives \\S\C,\\S\D
+  std::wstring drives_file;             // --drives @file
+  std::optional<std::wstring> pattern, account;
+  bool read = false, change = false, full = false;  // --access, repeated or comma-separated
+  bool what_if = false, yes = false, csv = false, help = false;
+  std::optional<unsigned> parallel;
+  std::wstring log_file, out_file, since;
+};
+
+// Parses the arguments after the program name. On a mistake, `error` gets one line that says
+// what is wrong and the result is not to be used.
+CmdArgs parse_cmd_args(const std::vector<std::wstring>& args, std::wstring& error);
+
+// Names or items from a comma-separated list, or from a file's lines; blanks trimmed, empties
+// dropped.
+std::vector<std::wstring> split_list(const std::wstring& text);
+
+// The usage text.
+std::wstring cmd_usage();
+
+// A table of rows under a header, as aligned columns or as CSV (every field quoted when it
+// holds a comma, a quote or a line break; quotes doubled).
+std::wstring format_table(const std::vector<std::wstring>& header, const std::vector<std::vector<std::wstring>>& rows,
+                          bool csv);
+
+}  // namespace corvane
