@@ -432,10 +432,17 @@ bool screenshot(const std::string& host_path) {
   std::wstring dos;
   for (char c : "Z:" + host_path) dos += c == '/' ? L'\\' : static_cast<wchar_t>(c);
   DeleteFileW(dos.c_str());
+  // The host program gets its own standard handles: handing it ours loses our output after it.
+  HANDLE null = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
   STARTUPINFOA si = {};
   si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = si.hStdOutput = si.hStdError = null;
   PROCESS_INFORMATION pi = {};
-  if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+  BOOL started = CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  if (null != INVALID_HANDLE_VALUE) CloseHandle(null);
+  if (!started) return false;
   CloseHandle(pi.hProcess);
   CloseHandle(pi.hThread);
   return wait_until([&] { return file_exists(dos); }, 30000);
