@@ -92,6 +92,7 @@ struct Faults {
   std::vector<std::wstring> more_data;  // domains ("*": the domain list) answering 234
   std::vector<std::wstring> slow;       // servers that answer after slow_ms
   DWORD slow_ms = 1500;
+  DWORD latency_ms = 0;                 // round trip of every call to another computer
   std::vector<std::wstring> refuse_1501;  // servers ("*": all) refusing level 1501
 };
 struct Network {
@@ -105,6 +106,9 @@ struct Network {
 
   // Reads the description with GetPrivateProfile*W; false when the file is missing.
   bool load(const std::wstring& path);
+  // The same, read once per process for as long as the file stays unchanged: a large network
+  // costs thousands of profile reads, and every call would pay them again.
+  bool load_cached(const std::wstring& path);
   const Server* server(const std::wstring& name) const;
   const Domain* domain(const std::wstring& name) const;
   bool is_slow(const std::wstring& server) const;

@@ -167,6 +167,39 @@ bool Network::more_data(const std::wstring& name) const {
   return false;
 }
 
+bool Network::load_cached(const std::wstring& path) {
+  struct Cache {
+    CRITICAL_SECTION lock;
+    std::wstring path;
+    FILETIME written = {};
+    ULONGLONG size = 0;
+    Network net;
+    bool valid = false;
+    Cache() { InitializeCriticalSection(&lock); }
+  };
+  static Cache* cache = new Cache();  // kept to the process's end: no destructor runs at exit
+  WIN32_FILE_ATTRIBUTE_DATA attr;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attr)) {
+    *this = Network();
+    return false;
+  }
+  ULONGLONG size = (static_cast<ULONGLONG>(attr.nFileSizeHigh) << 32) | attr.nFileSizeLow;
+  EnterCriticalSection(&cache->lock);
+  bool hit = cache->valid && cache->path == path && cache->size == size &&
+             CompareFileTime(&cache->written, &attr.ftLastWriteTime) == 0;
+  if (!hit) {
+    cache->valid = cache->net.load(path);
+    cache->path = path;
+    cache->size = size;
+    cache->written = attr.ftLastWriteTime;
+  }
+  bool ok = cache->valid;
+  if (ok) *this = cache->net;
+  LeaveCriticalSection(&cache->lock);
+  if (!ok) *this = Network();
+  return ok;
+}
+
 bool Network::load(const std::wstring& path) {
   *this = Network();
   if (!file_exists(path)) return false;
@@ -280,6 +313,7 @@ bool Network::load(const std::wstring& path) {
   faults.more_data = split_list(text(path, L"faults", L"more_data"));
   faults.slow = split_list(text(path, L"faults", L"slow"));
   faults.slow_ms = number(path, L"faults", L"slow_ms", faults.slow_ms, warnings);
+  faults.latency_ms = number(path, L"faults", L"latency_ms", 0, warnings);
   faults.refuse_1501 = split_list(text(path, L"faults", L"refuse_1501"));
   for (const auto& d : faults.more_data)
     if (d != L"*" && !domain(d)) warnings.push_back(L"faults: more_data names unknown domain " + d);

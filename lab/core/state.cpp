@@ -211,7 +211,7 @@ bool Session::commit() {
 bool Session::lock_and_load() {
   delete lock_;
   lock_ = new FolderLock(folder);
-  return lock_->held() && ensure_created(folder) && net.load(description_path(folder));
+  return lock_->held() && ensure_created(folder) && net.load_cached(description_path(folder));
 }
 
 bool Session::open(const wchar_t* target_server) {
@@ -219,11 +219,14 @@ bool Session::open(const wchar_t* target_server) {
   CreateDirectoryW(folder.c_str(), nullptr);
   if (!lock_and_load()) return false;
   Target t = resolve(net, target_server);
-  if (target_server && !t.status && net.is_slow(t.name)) {
-    // The wait of a slow server holds no lock, so other callers go on meanwhile.
+  DWORD wait = 0;
+  if (target_server && !t.local) wait += net.faults.latency_ms;  // the round trip, answered or not
+  if (target_server && !t.status && net.is_slow(t.name)) wait += net.faults.slow_ms;
+  if (wait) {
+    // The wait holds no lock, so other callers go on meanwhile.
     delete lock_;
     lock_ = nullptr;
-    Sleep(net.faults.slow_ms);
+    Sleep(wait);
     if (!lock_and_load()) return false;
   }
   std::wstring text;
