@@ -14,6 +14,7 @@
 #include <windows.h>
 #include <oleauto.h>
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
 #include "rgs_parse.h"
