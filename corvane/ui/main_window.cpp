@@ -112,8 +112,8 @@ private:
 };
 
 MainWindow::MainWindow()
-    : ini_(exe_folder() + L"cv.ini"),
-      log_(exe_folder() + L"ShareChanges.log"),
+    : ini_(data_folder() + L"cv.ini"),
+      log_(data_folder() + L"ShareChanges.log"),
       help_(exe_folder()),
       link_colour_(GetSysColor(COLOR_BTNTEXT)) {}
 
