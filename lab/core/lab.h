@@ -153,6 +153,19 @@ struct State {
 std::wstring lab_folder();
 std::wstring description_path(const std::wstring& folder);
 std::wstring state_path(const std::wstring& folder);
+std::wstring connections_path(const std::wstring& folder);  // the drive mappings, kept apart
+
+// The state of a lab folder: the shares and other sections (state.ini, read once per process
+// while unchanged) and the drive mappings (connections.ini, small). Mapping a letter then
+// rewrites a few lines, not every share of a large network. The caller holds the folder lock.
+struct StateFiles {
+  std::wstring main_text, connections_text;  // as read or last written
+};
+bool load_state(const std::wstring& folder, State& state, StateFiles* files = nullptr);
+// Writes the parts that differ from `files` (all of them without it) and updates `files`.
+bool save_state(const std::wstring& folder, const State& state, StateFiles* files = nullptr);
+// Writes the drive mappings alone.
+bool save_connections(const std::wstring& folder, const State& state, StateFiles& files);
 std::wstring journal_path(const std::wstring& folder);
 
 // Exclusive lock on the lab folder (a byte-range lock on its lock file), bounded wait.
@@ -182,11 +195,13 @@ public:
   void journal(const std::wstring& args, DWORD status);
   Network net;
   State state;
-  bool dirty = false;
+  bool dirty = false;           // shares or other sections changed
+  bool mappings_dirty = false;  // only the drive mappings changed
   std::wstring folder;
 private:
   bool lock_and_load();
   std::wstring function_;
+  StateFiles files_;
   FolderLock* lock_ = nullptr;
 };
 

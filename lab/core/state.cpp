@@ -35,7 +35,7 @@ bool build_state(const std::wstring& folder, std::wstring& error) {
     error = L"no network description in " + folder;
     return false;
   }
-  if (!write_utf16_file(state_path(folder), State::initial(net).to_ini().text())) {
+  if (!save_state(folder, State::initial(net))) {
     error = L"cannot write " + state_path(folder);
     return false;
   }
@@ -167,6 +167,98 @@ std::wstring lab_folder() {
 
 std::wstring description_path(const std::wstring& folder) { return folder + L"\\network.ini"; }
 std::wstring state_path(const std::wstring& folder) { return folder + L"\\state.ini"; }
+std::wstring connections_path(const std::wstring& folder) { return folder + L"\\connections.ini"; }
+
+namespace {
+bool is_connection(const IniSection& sec) { return sec.name.compare(0, 11, L"connection ") == 0; }
+
+bool file_stamp(const std::wstring& path, FILETIME& written, ULONGLONG& size) {
+  WIN32_FILE_ATTRIBUTE_DATA a;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &a)) return false;
+  written = a.ftLastWriteTime;
+  size = (static_cast<ULONGLONG>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
+  return true;
+}
+
+// The parsed state.ini of the last lab this process used, with the file's time and size: other
+// processes change the file, and then it is read again.
+struct MainCache {
+  CRITICAL_SECTION lock;
+  std::wstring path, text;
+  FILETIME written = {};
+  ULONGLONG size = 0;
+  State state;
+  bool valid = false;
+  MainCache() { InitializeCriticalSection(&lock); }
+};
+MainCache& main_cache() {
+  static MainCache* cache = new MainCache();  // kept to the process's end: no destructor at exit
+  return *cache;
+}
+
+void remember(const std::wstring& path, const std::wstring& text, const State& main) {
+  MainCache& c = main_cache();
+  EnterCriticalSection(&c.lock);
+  c.valid = file_stamp(path, c.written, c.size);
+  c.path = path;
+  c.text = text;
+  c.state = main;
+  LeaveCriticalSection(&c.lock);
+}
+}  // namespace
+
+bool load_state(const std::wstring& folder, State& state, StateFiles* files) {
+  const std::wstring path = state_path(folder);
+  FILETIME written;
+  ULONGLONG size = 0;
+  if (!file_stamp(path, written, size)) return false;
+  MainCache& c = main_cache();
+  std::wstring main_text;
+  EnterCriticalSection(&c.lock);
+  bool hit = c.valid && c.path == path && c.size == size && CompareFileTime(&c.written, &written) == 0;
+  if (hit) {
+    state = c.state;
+    main_text = c.text;
+  }
+  LeaveCriticalSection(&c.lock);
+  if (!hit) {
+    if (!read_text_file(path, main_text)) return false;
+    state = State::from_ini(IniDoc::parse(main_text));
+    remember(path, main_text, state);
+  }
+  // Mappings found in state.ini (a lab written before they were kept apart) count too; the next
+  // save moves them.
+  std::wstring conn_text;
+  if (read_text_file(connections_path(folder), conn_text))
+    for (const Connection& k : State::from_ini(IniDoc::parse(conn_text)).connections) state.connections.push_back(k);
+  if (files) *files = {main_text, conn_text};
+  return true;
+}
+
+bool save_connections(const std::wstring& folder, const State& state, StateFiles& files) {
+  State only;
+  only.connections = state.connections;
+  const std::wstring text = only.to_ini().text();
+  if (text == files.connections_text) return true;
+  if (!write_utf16_file(connections_path(folder), text)) return false;
+  files.connections_text = text;
+  return true;
+}
+
+bool save_state(const std::wstring& folder, const State& state, StateFiles* files) {
+  IniDoc all = state.to_ini(), main, conns;
+  for (const IniSection& sec : all.sections) (is_connection(sec) ? conns : main).sections.push_back(sec);
+  const std::wstring main_text = main.text(), conn_text = conns.text();
+  if (!files || files->main_text != main_text) {
+    if (!write_utf16_file(state_path(folder), main_text)) return false;
+    remember(state_path(folder), main_text, State::from_ini(main));
+  }
+  if (!files || files->connections_text != conn_text) {
+    if (!write_utf16_file(connections_path(folder), conn_text)) return false;
+  }
+  if (files) *files = {main_text, conn_text};
+  return true;
+}
 std::wstring journal_path(const std::wstring& folder) { return folder + L"\\journal.log"; }
 
 FolderLock::FolderLock(const std::wstring& folder) {
@@ -202,9 +294,10 @@ Session::~Session() {
 }
 
 bool Session::commit() {
-  if (!dirty) return true;
-  if (!lock_ || !lock_->held() || !write_utf16_file(state_path(folder), state.to_ini().text())) return false;
-  dirty = false;
+  if (!dirty && !mappings_dirty) return true;
+  if (!lock_ || !lock_->held()) return false;
+  if (dirty ? !save_state(folder, state, &files_) : !save_connections(folder, state, files_)) return false;
+  dirty = mappings_dirty = false;
   return true;
 }
 
@@ -229,10 +322,7 @@ bool Session::open(const wchar_t* target_server) {
     Sleep(wait);
     if (!lock_and_load()) return false;
   }
-  std::wstring text;
-  if (!read_text_file(state_path(folder), text)) return false;
-  state = State::from_ini(IniDoc::parse(text));
-  return true;
+  return load_state(folder, state, &files_);
 }
 
 void Session::journal(const std::wstring& args, DWORD status) {
@@ -266,10 +356,10 @@ bool create_lab(const std::wstring& folder, const std::wstring* description_sour
     return false;
   }
   // Drive mappings made by this lab are undone before its state is thrown away.
-  std::wstring text;
-  if (read_text_file(state_path(folder), text)) {
+  State old;
+  if (load_state(folder, old)) {
     LetterMutex letters;
-    for (const auto& c : State::from_ini(IniDoc::parse(text)).connections)
+    for (const auto& c : old.connections)
       if (!c.local.empty()) unmap_letter(c.local[0], c.volume);
   }
   if (description_source) {

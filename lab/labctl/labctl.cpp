@@ -61,10 +61,7 @@ std::wstring status_text(DWORD status) {
 bool load(const std::wstring& folder, lab::Network& net, lab::State& state) {
   lab::FolderLock lock(folder);
   if (!lock.held()) return false;
-  std::wstring text;
-  if (!net.load(lab::description_path(folder)) || !lab::read_text_file(lab::state_path(folder), text)) return false;
-  state = lab::State::from_ini(lab::IniDoc::parse(text));
-  return true;
+  return net.load(lab::description_path(folder)) && lab::load_state(folder, state);
 }
 
 void show_warnings(const lab::Network& net) {

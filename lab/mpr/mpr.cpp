@@ -59,7 +59,7 @@ DWORD add_connection(const wchar_t* fn, const wchar_t* remote, const wchar_t* lo
     lab::Connection* c = s.state.connection(device);
     if (!c || letter_in_use(device)) return done(ERROR_ALREADY_ASSIGNED);
     s.state.connections.erase(s.state.connections.begin() + (c - s.state.connections.data()));
-    s.dirty = true;
+    s.mappings_dirty = true;
   }
   lab::Target t = lab::resolve(s.net, (L"\\\\" + server).c_str());
   if (t.status) return done(t.status);
@@ -73,7 +73,7 @@ DWORD add_connection(const wchar_t* fn, const wchar_t* remote, const wchar_t* lo
   std::wstring volume = lab::prepare_volume(s.folder, t.name, *drive);
   if (DWORD err = lab::map_letter(device[0], volume)) return done(err);
   s.state.connections.push_back({device, L"\\\\" + t.name + L"\\" + sh->name, volume});
-  s.dirty = true;
+  s.mappings_dirty = true;
   if (!s.commit()) {
     lab::unmap_letter(device[0], volume);
     return done(ERROR_NO_NETWORK);
@@ -100,7 +100,7 @@ DWORD cancel_connection(const wchar_t* fn, const wchar_t* name, DWORD flags, BOO
     if (!match) { ++i; continue; }
     if (DWORD err = lab::unmap_letter(c.local[0], c.volume)) return done(err);
     s.state.connections.erase(s.state.connections.begin() + static_cast<std::ptrdiff_t>(i));
-    s.dirty = true;
+    s.mappings_dirty = true;
     found = true;
   }
   if (found && !s.commit()) return done(ERROR_NO_NETWORK);

@@ -125,9 +125,11 @@ private:
   std::vector<std::wstring> connected_letters() const {
     std::vector<std::wstring> out;
     wchar_t names[8192];
-    DWORD n = GetPrivateProfileSectionNamesW(names, 8192, (folder_ + L"\\state.ini").c_str());
-    for (const wchar_t* p = names; p < names + n && *p; p += wcslen(p) + 1)
-      if (wcsncmp(p, L"connection ", 11) == 0) out.push_back(p + 11);
+    for (const wchar_t* file : {L"\\connections.ini", L"\\state.ini"}) {
+      DWORD n = GetPrivateProfileSectionNamesW(names, 8192, (folder_ + file).c_str());
+      for (const wchar_t* p = names; p < names + n && *p; p += wcslen(p) + 1)
+        if (wcsncmp(p, L"connection ", 11) == 0) out.push_back(p + 11);
+    }
     return out;
   }
 
