@@ -1,5 +1,7 @@
 #include "main_window.h"
 
+#include "preview_dialog.h"
+
 #include <commctrl.h>
 #include <commdlg.h>
 
@@ -248,6 +250,7 @@ void MainWindow::start() {
   }
 
   FormValues form = load_form(ini_);
+  parallel_ = form.parallel;
   SetDlgItemTextW(hwnd_, IDC_TXTSHARENAME, form.pattern.c_str());
   SetDlgItemTextW(hwnd_, IDC_TXTUSERNAME, form.account.c_str());
   if (form.read) CheckDlgButton(hwnd_, IDC_CHKACCESS0, *form.read ? BST_CHECKED : BST_UNCHECKED);
@@ -284,6 +287,7 @@ void MainWindow::command(int id, int code) {
       break;
     case IDC_CMDDRIVES: find_drives(); break;
     case IDC_CMDADD: add_update(); break;
+    case IDC_CMDPREVIEW: preview(); break;
     case IDC_CMDDEL: delete_shares(); break;
     case IDC_COMMAND4: export_list(); break;
     case IDC_CMDUSERBROWSE: browse_account(); break;
@@ -303,8 +307,7 @@ void MainWindow::find_drives() {
   Busy busy(busy_);
   searching_ = true;
   stop_requested_ = false;
-  enable(IDC_CMDADD, false);
-  enable(IDC_CMDDEL, false);
+  for (int id : {IDC_CMDADD, IDC_CMDPREVIEW, IDC_CMDDEL}) enable(id, false);
   SetDlgItemTextW(hwnd_, IDC_CMDDRIVES, L"&Stop");
 
   std::vector<std::wstring> taken;
@@ -315,12 +318,11 @@ void MainWindow::find_drives() {
     if (!only_chosen || SendMessageW(list, LB_GETSEL, i, 0) > 0) taken.push_back(list_box_text(list, i));
 
   WindowSearch progress(*this);
-  SearchOutcome outcome = search_drives(taken, log_, volumes_, progress);
+  SearchOutcome outcome = search_drives(taken, log_, volumes_, progress, parallel_);
 
   searching_ = false;
   SetDlgItemTextW(hwnd_, IDC_CMDDRIVES, L"&Find Drives");
-  enable(IDC_CMDADD, outcome.commands_enabled());
-  enable(IDC_CMDDEL, outcome.commands_enabled());
+  for (int id : {IDC_CMDADD, IDC_CMDPREVIEW, IDC_CMDDEL}) enable(id, outcome.commands_enabled());
   std::wstring how = outcome.stopped ? L"Search stopped: " : outcome.ended_early ? L"Search ended early: " : L"Search finished: ";
   set_status(how + drives_text(volumes_.count()) + L" found");
   if (close_pending_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
@@ -336,19 +338,39 @@ void MainWindow::add_update() {
   if (MessageBoxW(hwnd_, question.c_str(), L"Add Shares", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
 
   WaitCursor wait;
+  ShareRequest request = share_request();
+  // Checked once, before any share is touched.
+  if (!account_found(request, L"Add Shares", L"No share has been added or changed.")) return;
+  add_shares(request, volumes_, log_);
+}
+
+ShareRequest MainWindow::share_request() const {
   ShareRequest request;
-  request.pattern = pattern;
+  request.pattern = field(IDC_TXTSHARENAME);
   request.account = field(IDC_TXTUSERNAME);
   request.mask = access_mask(box(IDC_CHKACCESS0) != 0, box(IDC_CHKACCESS1) != 0, box(IDC_CHKACCESS2) != 0);
   request.version = program_version();
-  // Checked once, before any share is touched.
-  if (!account_resolves(request.account)) {
-    std::wstring text = L"The account \"" + request.account +
-                        L"\" could not be found. No share has been added or changed.";
-    MessageBoxW(hwnd_, text.c_str(), L"Add Shares", MB_OK | MB_ICONEXCLAMATION);
-    return;
+  return request;
+}
+
+bool MainWindow::account_found(const ShareRequest& request, const wchar_t* title, const wchar_t* outcome) {
+  if (account_resolves(request.account)) return true;
+  std::wstring text = L"The account \"" + request.account + L"\" could not be found. " + outcome;
+  MessageBoxW(hwnd_, text.c_str(), title, MB_OK | MB_ICONEXCLAMATION);
+  return false;
+}
+
+void MainWindow::preview() {
+  if (busy_) return;
+  Busy busy(busy_);
+  ShareRequest request = share_request();
+  std::wstring report;
+  {
+    WaitCursor wait;
+    if (!account_found(request, L"Preview", L"Nothing would be changed.")) return;
+    report = preview_report(request, preview_shares(request, volumes_));
   }
-  add_shares(request, volumes_, log_);
+  show_preview(hwnd_, report);
 }
 
 void MainWindow::delete_shares() {

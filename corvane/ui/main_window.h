@@ -10,6 +10,7 @@
 #include "help.h"
 #include "ini_file.h"
 #include "resource.h"
+#include "shares.h"
 
 namespace corvane {
 
@@ -30,6 +31,10 @@ private:
   void command(int id, int code);
   void find_drives();
   void add_update();
+  void preview();
+  ShareRequest share_request() const;
+  // Whether the account resolves; a box says so when it does not.
+  bool account_found(const ShareRequest& request, const wchar_t* title, const wchar_t* outcome);
   void delete_shares();
   void export_list();
   void browse_account();
@@ -51,6 +56,7 @@ private:
   Help help_;
   DriveListView volumes_{nullptr};
   COLORREF link_colour_;
+  unsigned parallel_ = 8;       // servers a search probes at once
   bool busy_ = false;           // a command runs: no other starts
   bool searching_ = false;      // "Find Drives" reads "Stop"
   bool stop_requested_ = false;
