@@ -7,6 +7,8 @@
 
 #include <lm.h>
 
+#include "net_buffer.h"
+
 namespace corvane {
 
 namespace {
@@ -151,13 +153,12 @@ std::vector<PreviewItem> preview_shares(const ShareRequest& request, const Drive
     p.item = list.text(i);
     p.object = t.server + L"\\" + t.share;
     p.path = t.root;
-    LPBYTE buf = nullptr;
-    if (NetShareGetInfo(const_cast<LPWSTR>(t.server.c_str()), const_cast<LPWSTR>(t.share.c_str()), 2, &buf) == 0 && buf) {
+    corv::NetBuffer buf;
+    if (NetShareGetInfo(const_cast<LPWSTR>(t.server.c_str()), const_cast<LPWSTR>(t.share.c_str()), 2, buf.out()) == 0 &&
+        buf.get()) {
       p.exists = true;
-      auto* info = reinterpret_cast<SHARE_INFO_2*>(buf);
-      if (info->shi2_path) p.path = info->shi2_path;
+      if (const wchar_t* path = buf.as<SHARE_INFO_2>()->shi2_path) p.path = path;
     }
-    if (buf) NetApiBufferFree(buf);
     if (!resolved) {
       p.possible = false;
       p.entry = L"none: the account " + request.account + L" cannot be found";

@@ -7,6 +7,8 @@
 
 #include <lm.h>
 
+#include "net_buffer.h"
+
 namespace corvane {
 
 namespace {
@@ -34,14 +36,12 @@ bool split_object(const std::wstring& object, std::wstring& server, std::wstring
 bool ours(const std::wstring& object) {
   std::wstring server, share;
   if (!split_object(object, server, share)) return false;
-  LPBYTE buf = nullptr;
-  bool is_ours = false;
-  if (NetShareGetInfo(const_cast<LPWSTR>(server.c_str()), const_cast<LPWSTR>(share.c_str()), 1, &buf) == 0 && buf) {
-    auto* info = reinterpret_cast<SHARE_INFO_1*>(buf);
-    is_ours = info->shi1_remark && std::wstring(info->shi1_remark).rfind(L"Added via Velmora Corvane v", 0) == 0;
-  }
-  if (buf) NetApiBufferFree(buf);
-  return is_ours;
+  corv::NetBuffer buf;
+  if (NetShareGetInfo(const_cast<LPWSTR>(server.c_str()), const_cast<LPWSTR>(share.c_str()), 1, buf.out()) != 0 ||
+      !buf.get())
+    return false;
+  const wchar_t* remark = buf.as<SHARE_INFO_1>()->shi1_remark;
+  return remark && std::wstring(remark).rfind(L"Added via Velmora Corvane v", 0) == 0;
 }
 
 }  // namespace

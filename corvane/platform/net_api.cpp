@@ -3,22 +3,11 @@
 #include <windows.h>
 #include <lm.h>
 
+#include "net_buffer.h"
+
 namespace corvane {
 
-namespace {
-// Releases a network-management buffer, whatever the call answered.
-class NetBuffer {
-public:
-  NetBuffer() = default;
-  NetBuffer(const NetBuffer&) = delete;
-  NetBuffer& operator=(const NetBuffer&) = delete;
-  ~NetBuffer() { if (p_) NetApiBufferFree(p_); }
-  LPBYTE* out() { return &p_; }
-  LPBYTE get() const { return p_; }
-private:
-  LPBYTE p_ = nullptr;
-};
-}  // namespace
+using corv::NetBuffer;
 
 bool classNetAPI::isNT() const {
   OSVERSIONINFOA info = {};

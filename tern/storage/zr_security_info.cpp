@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <new>
 #include "byte_string.h"
+#include "net_buffer.h"
 #include "catalogue.h"
 #include "sd_bytes.h"
 #include "sd_layout.h"
@@ -55,18 +56,6 @@ public:
   HANDLE get() const { return h_; }
 private:
   HANDLE h_ = nullptr;
-};
-
-class NetBuffer {
-public:
-  NetBuffer() = default;
-  NetBuffer(const NetBuffer&) = delete;
-  NetBuffer& operator=(const NetBuffer&) = delete;
-  ~NetBuffer() { if (p_) NetApiBufferFree(p_); }
-  LPBYTE* out() { return &p_; }
-  LPBYTE get() const { return p_; }
-private:
-  LPBYTE p_ = nullptr;
 };
 
 void copy_descriptor(std::vector<uint8_t>& to, const void* sd, size_t bound) {
@@ -348,7 +337,7 @@ bool ZrSecurityInfo::share_read_record(void** record) {
 bool ZrSecurityInfo::share_path(bool write) {
   LPWSTR server = has_computer_ ? const_cast<wchar_t*>(computer_.c_str()) : nullptr;
   LPWSTR share = const_cast<wchar_t*>(path_.c_str());
-  NetBuffer buffer;
+  corv::NetBuffer buffer;
   PSECURITY_DESCRIPTOR loaded = sd_.empty() ? nullptr : sd_.data();
   if (write) {
     SHARE_INFO_1501 info1501 = {0, loaded};
