@@ -222,14 +222,21 @@ TEST(Window, SearchListsTheReachableDrivesAndCanBeRestricted) {
 TEST(Window, StopEndsASearchAfterTheDriveInProgressAndKeepsWhatWasFound) {
   corvlab::TempLab lab(lab_with(L"\nslow=\nslow_ms=1500", L"\nslow=FS01,FS02,BR01\nslow_ms=700"));
   AppFolder app;
+  // One server at a time, so that a stop finds the search half way.
+  WritePrivateProfileStringW(L"Defaults", L"Parallel", L"1", app.file(L"cv.ini").c_str());
   Program p(app);
   ASSERT_TRUE(p.start());
   HWND button = p.control(L"Find Drives");
   HWND status = GetWindow(p.after_label(kFindDrivesLabel), GW_HWNDNEXT);
   p.click(button);
   // The program answers only between drives, so each look waits for the next one: one look at
-  // the status line until the first drive is in, one at the button, then the click on "Stop".
-  ASSERT_TRUE(wait_until([&] { return p.text(status).find(L" 1 drive found so far") != std::wstring::npos; }, 60000));
+  // the status line until drives are in, one at the button, then the click on "Stop".
+  ASSERT_TRUE(wait_until(
+      [&] {
+        std::wstring s = p.text(status);
+        return s.find(L" found so far") != std::wstring::npos && s.find(L" - 0 drives found") == std::wstring::npos;
+      },
+      60000));
   EXPECT_EQ(p.text(button), L"&Stop");
   p.click(button);
   ASSERT_TRUE(wait_until([&] { return p.text(button) == L"&Find Drives"; }, 60000));
