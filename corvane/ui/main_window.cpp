@@ -275,6 +275,12 @@ void MainWindow::start() {
     set_status(std::to_wstring(domains.size()) + (domains.size() == 1 ? L" domain" : L" domains") +
                L" found. Find Drives searches " + (domains.size() == 1 ? L"it." : L"them all, or only those chosen."));
   }
+  // Installed where it may not write, the program keeps its files in the user's folder: say where.
+  if (data_folder() != exe_folder()) {
+    wchar_t shown[MAX_PATH];
+    GetDlgItemTextW(hwnd_, IDC_STATUS, shown, MAX_PATH);
+    set_status(std::wstring(shown) + L" Change log and settings: " + data_folder());
+  }
 }
 
 void MainWindow::command(int id, int code) {
