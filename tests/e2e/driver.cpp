@@ -425,13 +425,13 @@ bool screenshot(const std::string& host_path) {
   DWORD n = GetEnvironmentVariableA("DISPLAY", display, sizeof display);
   if (n == 0 || n >= sizeof display) return false;
   // Wine starts a host program when given its path on the drive that maps "/". Its process
-  // handle tells nothing about the end, so the picture is written aside and moved in place.
-  std::string cmd = "Z:\\bin\\sh -c \"rm -f '" + host_path + "'; xwd -root -silent -display " +
-                    std::string(display, n) + " | /usr/bin/convert xwd:- '" + host_path + ".tmp.png' && mv '" +
-                    host_path + ".tmp.png' '" + host_path + "'\"";
-  std::wstring dos;
-  for (char c : "Z:" + host_path) dos += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-  DeleteFileW(dos.c_str());
+  // handle tells nothing about the end, so the program leaves a marker of this call when done.
+  std::string done = host_path + ".done-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
+  std::string cmd = "Z:\\bin\\sh -c \"xwd -root -silent -display " + std::string(display, n) +
+                    " | /usr/bin/convert xwd:- '" + host_path + ".tmp.png' && mv '" + host_path + ".tmp.png' '" +
+                    host_path + "' && touch '" + done + "'\"";
+  std::wstring marker;
+  for (char c : "Z:" + done) marker += c == '/' ? L'\\' : static_cast<wchar_t>(c);
   // The host program gets its own standard handles: handing it ours loses our output after it.
   HANDLE null = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, 0, nullptr);
@@ -445,7 +445,9 @@ bool screenshot(const std::string& host_path) {
   if (!started) return false;
   CloseHandle(pi.hProcess);
   CloseHandle(pi.hThread);
-  return wait_until([&] { return file_exists(dos); }, 30000);
+  bool taken = wait_until([&] { return file_exists(marker); }, 30000);
+  DeleteFileW(marker.c_str());
+  return taken;
 }
 
 }  // namespace e2e
