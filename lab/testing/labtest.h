@@ -95,7 +95,25 @@ public:
     return s.substr(0, s.find_last_of(L"\\/") + 1);
   }
 
-  static std::wstring read_text(const std::wstring& path) {
+  // Removes a folder and everything in it.
+  static void remove_tree(const std::wstring& dir) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+      do {
+        std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..") continue;
+        std::wstring path = dir + L"\\" + name;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) remove_tree(path);
+        else DeleteFileW(path.c_str());
+      } while (FindNextFileW(h, &fd));
+      FindClose(h);
+    }
+    RemoveDirectoryW(dir.c_str());
+  }
+
+  // A file's bytes as they are; empty when it cannot be read.
+  static std::string read_bytes(const std::wstring& path) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) return {};
@@ -104,6 +122,11 @@ public:
     DWORD got = 0;
     while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got) bytes.append(buf, got);
     CloseHandle(h);
+    return bytes;
+  }
+
+  static std::wstring read_text(const std::wstring& path) {
+    std::string bytes = read_bytes(path);
     if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE')
       return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
     int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
@@ -133,21 +156,6 @@ private:
     return out;
   }
 
-  static void remove_tree(const std::wstring& dir) {
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-      do {
-        std::wstring name = fd.cFileName;
-        if (name == L"." || name == L"..") continue;
-        std::wstring path = dir + L"\\" + name;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) remove_tree(path);
-        else DeleteFileW(path.c_str());
-      } while (FindNextFileW(h, &fd));
-      FindClose(h);
-    }
-    RemoveDirectoryW(dir.c_str());
-  }
 
   std::wstring folder_, old_;
   bool had_old_ = false;

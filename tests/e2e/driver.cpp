@@ -1,5 +1,7 @@
 #include "driver.h"
 
+#include "labtest.h"
+
 #include <commctrl.h>
 
 #include <regex>
@@ -46,22 +48,6 @@ std::vector<HWND> top_windows(DWORD pid) {
       },
       reinterpret_cast<LPARAM>(&ctx));
   return ctx.out;
-}
-
-void remove_tree(const std::wstring& dir) {
-  WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW((dir + L"*").c_str(), &fd);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = fd.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring p = dir + name;
-      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) remove_tree(p + L"\\");
-      else DeleteFileW(p.c_str());
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-  }
-  RemoveDirectoryW(dir.c_str());
 }
 
 // Memory in the program's process for messages whose arguments are pointers (list view, tool tips).
@@ -128,7 +114,11 @@ void AppFolder::populate() {
 }
 
 AppFolder::~AppFolder() {
-  if (!keep_) remove_tree(path_);
+  if (!keep_) {
+    std::wstring folder = path_;
+    while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+    corvlab::TempLab::remove_tree(folder);
+  }
 }
 
 // ---- the program ----
@@ -357,17 +347,7 @@ bool wait_until(const std::function<bool()>& condition, DWORD timeout_ms) {
   }
 }
 
-std::string file_bytes(const std::wstring& path) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return {};
-  std::string bytes;
-  char buf[65536];
-  DWORD got = 0;
-  while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got) bytes.append(buf, got);
-  CloseHandle(h);
-  return bytes;
-}
+std::string file_bytes(const std::wstring& path) { return corvlab::TempLab::read_bytes(path); }
 
 bool file_exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 

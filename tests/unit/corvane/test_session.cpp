@@ -13,16 +13,7 @@ using namespace corvane_test;
 
 namespace {
 
-std::string read_bytes(const std::wstring& path) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return {};
-  std::string out;
-  char buf[4096];
-  DWORD got = 0;
-  while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got) out.append(buf, got);
-  CloseHandle(h);
-  return out;
-}
+std::string read_bytes(const std::wstring& path) { return corvlab::TempLab::read_bytes(path); }
 
 struct TempDir {
   std::wstring path;
