@@ -5,6 +5,7 @@
 #pragma once
 #include <windows.h>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -155,29 +156,38 @@ std::wstring description_path(const std::wstring& folder);
 std::wstring state_path(const std::wstring& folder);
 std::wstring connections_path(const std::wstring& folder);  // the drive mappings, kept apart
 
-// The state of a lab folder: the shares and other sections (state.ini, read once per process
-// while unchanged) and the drive mappings (connections.ini, small). Mapping a letter then
-// rewrites a few lines, not every share of a large network. The caller holds the folder lock.
+// The state of a lab folder: the shares, one file per server (shares\SERVER.ini), the drive
+// mappings (connections.ini) and the other sections (state.ini, written last: a lab whose
+// state.ini exists is complete). Each file is read again only when another process has changed
+// it, and a change rewrites only the files it touches, so a call's cost does not grow with the
+// network. The caller holds the folder lock.
+std::wstring shares_folder(const std::wstring& folder);
+std::wstring share_file(const std::wstring& folder, const std::wstring& server);
 struct StateFiles {
-  std::wstring main_text, connections_text;  // as read or last written
+  std::wstring main_text, connections_text;            // as read or last written
+  std::map<std::wstring, std::wstring> share_texts;   // upper-case server -> its file's text
 };
-bool load_state(const std::wstring& folder, State& state, StateFiles* files = nullptr);
+// With `server`, the shares of that server alone (the other servers' are neither read nor written
+// back); without, every server's.
+bool load_state(const std::wstring& folder, State& state, StateFiles* files = nullptr,
+                const std::wstring* server = nullptr);
 // Writes the parts that differ from `files` (all of them without it) and updates `files`.
 bool save_state(const std::wstring& folder, const State& state, StateFiles* files = nullptr);
 // Writes the drive mappings alone.
 bool save_connections(const std::wstring& folder, const State& state, StateFiles& files);
 std::wstring journal_path(const std::wstring& folder);
 
-// Exclusive lock on the lab folder (a byte-range lock on its lock file), bounded wait.
+// Exclusive lock on the lab folder (a named mutex of this Wine session, named after the folder),
+// bounded wait.
 class FolderLock {
 public:
   explicit FolderLock(const std::wstring& folder);
   ~FolderLock();
   FolderLock(const FolderLock&) = delete;
   FolderLock& operator=(const FolderLock&) = delete;
-  bool held() const { return handle_ != INVALID_HANDLE_VALUE; }
+  bool held() const { return mutex_ != nullptr; }
 private:
-  HANDLE handle_ = INVALID_HANDLE_VALUE;
+  HANDLE mutex_ = nullptr;
 };
 
 // One API call against the lab: the folder locked, the description and the state loaded; the
@@ -192,6 +202,11 @@ public:
   bool open(const wchar_t* target_server = nullptr);
   // Writes the state back now if it changed; false when it could not be written.
   bool commit();
+  // Commits and unlocks, for work that needs no lock (mapping a letter); relock() takes the
+  // lock again and reloads the state.
+  bool release();
+  bool relock();
+  // Appends the call's journal line; needs a successful open(), not the lock.
   void journal(const std::wstring& args, DWORD status);
   Network net;
   State state;
@@ -200,9 +215,10 @@ public:
   std::wstring folder;
 private:
   bool lock_and_load();
-  std::wstring function_;
+  std::wstring function_, server_;
   StateFiles files_;
   FolderLock* lock_ = nullptr;
+  bool opened_ = false;
 };
 
 // Creates or resets a lab: description copied in (unless null), state rebuilt from it, journal
@@ -215,13 +231,16 @@ void append_journal(const std::wstring& folder, const std::wstring& function,
 // Maps a local letter to a folder; under Wine through the mount manager, so that the volume
 // functions answer from the folder; elsewhere with DefineDosDevice.
 DWORD map_letter(wchar_t letter, const std::wstring& folder);
-DWORD unmap_letter(wchar_t letter, const std::wstring& folder);
+// Without `verify`, the caller knows the letter is this folder's (its record says so and it holds
+// the letter's lock) and the mount manager is not asked first.
+DWORD unmap_letter(wchar_t letter, const std::wstring& folder, bool verify = true);
 // Prepares the folder that stands for a drive of a server (label and serial files).
 std::wstring prepare_volume(const std::wstring& lab, const std::wstring& server, const Drive& d);
-// Serialises letter changes of all labs of this Wine session.
+// Serialises the changes to one drive letter across all labs of this Wine session. Taken before
+// the folder lock, never while holding it.
 class LetterMutex {
 public:
-  LetterMutex();
+  explicit LetterMutex(wchar_t letter);
   ~LetterMutex();
 private:
   HANDLE mutex_ = nullptr;

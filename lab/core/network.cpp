@@ -1,32 +1,93 @@
-// Reading the network description (plain INI, through the profile functions) and resolving
+// Reading the network description (plain INI, read as the profile functions read it) and resolving
 // server names against it.
 #include "lab.h"
 
 #include <sddl.h>
 
+#include <deque>
+#include <map>
+
 namespace lab {
 namespace {
 
-// Sentinel default that no description value can hold.
-const wchar_t kMissing[] = L"\x01";
-
-bool profile(const std::wstring& path, const std::wstring& section, const wchar_t* key, std::wstring& out) {
-  std::wstring buf(4096, L'\0');
-  for (;;) {
-    DWORD n = GetPrivateProfileStringW(section.c_str(), key, kMissing, &buf[0], static_cast<DWORD>(buf.size()),
-                                       path.c_str());
-    if (n + 2 < buf.size() || buf.size() >= 1u << 20) { buf.resize(n); break; }
-    buf.resize(buf.size() * 4);
+// The description, parsed once as the profile functions read it: sections and keys found without
+// regard to case, the first one counting, values trimmed and freed of one pair of quotes, ";"
+// lines ignored. Read through GetPrivateProfileString, a network of a few hundred servers took
+// thousands of calls, each opening the file again.
+class Profile {
+public:
+  bool load(const std::wstring& path) {
+    std::wstring all;
+    if (!read_text_file(path, all)) return false;
+    Section* current = nullptr;
+    for (size_t pos = 0; pos < all.size();) {
+      size_t end = all.find_first_of(L"\r\n", pos);
+      if (end == std::wstring::npos) end = all.size();
+      std::wstring line = trim(all.substr(pos, end - pos));
+      pos = end + 1;
+      if (line.empty() || line[0] == L';') continue;
+      if (line[0] == L'[') {
+        size_t close = line.find(L']');
+        std::wstring name = trim(line.substr(1, close == std::wstring::npos ? std::wstring::npos : close - 1));
+        current = find(name);
+        if (!current) {
+          sections_.push_back({name, {}});
+          current = &sections_.back();
+          index_.emplace(upper(name), sections_.size() - 1);
+        }
+        continue;
+      }
+      if (!current) continue;
+      size_t eq = line.find(L'=');
+      std::wstring key = trim(line.substr(0, eq));
+      std::wstring value = eq == std::wstring::npos ? std::wstring() : trim(line.substr(eq + 1));
+      if (value.size() >= 2 && (value[0] == L'"' || value[0] == L'\'') && value.back() == value[0])
+        value = value.substr(1, value.size() - 2);
+      bool known = false;
+      for (const auto& kv : current->keys) known = known || iequals(kv.first, key);
+      if (!known) current->keys.emplace_back(key, value);
+    }
+    return true;
   }
-  if (buf == kMissing) return false;
-  out = buf;
-  return true;
-}
+  bool get(const std::wstring& section, const wchar_t* key, std::wstring& out) const {
+    const Section* sec = const_cast<Profile*>(this)->find(section);
+    if (!sec) return false;
+    for (const auto& kv : sec->keys)
+      if (iequals(kv.first, key)) {
+        out = kv.second;
+        return true;
+      }
+    return false;
+  }
+  std::vector<std::wstring> section_names() const {
+    std::vector<std::wstring> out;
+    for (const auto& sec : sections_) out.push_back(sec.name);
+    return out;
+  }
+  std::vector<std::wstring> key_names(const std::wstring& section) const {
+    std::vector<std::wstring> out;
+    if (const Section* sec = const_cast<Profile*>(this)->find(section))
+      for (const auto& kv : sec->keys) out.push_back(kv.first);
+    return out;
+  }
 
-std::wstring text(const std::wstring& path, const std::wstring& section, const wchar_t* key,
+private:
+  struct Section {
+    std::wstring name;
+    std::vector<std::pair<std::wstring, std::wstring>> keys;
+  };
+  Section* find(const std::wstring& name) {
+    auto it = index_.find(upper(name));
+    return it == index_.end() ? nullptr : &sections_[it->second];
+  }
+  std::deque<Section> sections_;
+  std::map<std::wstring, size_t> index_;
+};
+
+std::wstring text(const Profile& ini, const std::wstring& section, const wchar_t* key,
                   const std::wstring& def = L"") {
   std::wstring v;
-  return profile(path, section, key, v) ? trim(v) : def;
+  return ini.get(section, key, v) ? trim(v) : def;
 }
 
 // Decimal, 0x hexadecimal, or negative (-1 for "unlimited").
@@ -45,17 +106,17 @@ bool parse_number(const std::wstring& s, DWORD& out) {
   return true;
 }
 
-DWORD number(const std::wstring& path, const std::wstring& section, const wchar_t* key, DWORD def,
+DWORD number(const Profile& ini, const std::wstring& section, const wchar_t* key, DWORD def,
              std::vector<std::wstring>& warnings) {
-  std::wstring v = text(path, section, key);
+  std::wstring v = text(ini, section, key);
   if (v.empty()) return def;
   DWORD out = def;
   if (!parse_number(v, out)) warnings.push_back(L"[" + section + L"] " + key + L"=" + v + L" is not a number");
   return out;
 }
 
-bool flag(const std::wstring& path, const std::wstring& section, const wchar_t* key, bool def) {
-  std::wstring v = text(path, section, key);
+bool flag(const Profile& ini, const std::wstring& section, const wchar_t* key, bool def) {
+  std::wstring v = text(ini, section, key);
   if (v.empty()) return def;
   return iequals(v, L"1") || iequals(v, L"yes") || iequals(v, L"true") || iequals(v, L"on");
 }
@@ -68,31 +129,6 @@ DWORD parse_serial(std::wstring s) {
   DWORD v = 0;
   parse_number(s, v);
   return v;
-}
-
-std::vector<std::wstring> section_names(const std::wstring& path) {
-  std::vector<wchar_t> buf(8192);
-  for (;;) {
-    DWORD n = GetPrivateProfileSectionNamesW(buf.data(), static_cast<DWORD>(buf.size()), path.c_str());
-    if (n + 2 < buf.size() || buf.size() >= 1u << 22) break;
-    buf.resize(buf.size() * 4);
-  }
-  std::vector<std::wstring> out;
-  for (const wchar_t* p = buf.data(); *p; p += wcslen(p) + 1) out.push_back(p);
-  return out;
-}
-
-std::vector<std::wstring> key_names(const std::wstring& path, const std::wstring& section) {
-  std::wstring all;
-  profile(path, section, nullptr, all);
-  std::vector<std::wstring> out;
-  for (size_t pos = 0; pos < all.size();) {
-    size_t end = all.find(L'\0', pos);
-    if (end == std::wstring::npos) end = all.size();
-    if (end > pos) out.push_back(all.substr(pos, end - pos));
-    pos = end + 1;
-  }
-  return out;
 }
 
 // A stable made-up machine identifier for a server the description gives none.
@@ -109,10 +145,14 @@ std::wstring derived_sid(const std::wstring& name) {
   return buf;
 }
 
-std::wstring computer_name() {
-  wchar_t buf[MAX_COMPUTERNAME_LENGTH + 1];
-  DWORD n = MAX_COMPUTERNAME_LENGTH + 1;
-  return GetComputerNameW(buf, &n) ? std::wstring(buf, n) : L"LOCALHOST";
+// Asked once per process: every call resolves a server name against it.
+const std::wstring& computer_name() {
+  static const std::wstring* name = [] {
+    wchar_t buf[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD n = MAX_COMPUTERNAME_LENGTH + 1;
+    return new std::wstring(GetComputerNameW(buf, &n) ? std::wstring(buf, n) : L"LOCALHOST");
+  }();
+  return *name;
 }
 
 // The account-domain identifier of this computer as the account functions see it.
@@ -202,13 +242,14 @@ bool Network::load_cached(const std::wstring& path) {
 
 bool Network::load(const std::wstring& path) {
   *this = Network();
-  if (!file_exists(path)) return false;
-  const std::wstring real_name = computer_name();
+  Profile ini;
+  if (!ini.load(path)) return false;
+  const std::wstring& real_name = computer_name();
 
-  workstation = text(path, L"network", L"workstation");
+  workstation = text(ini, L"network", L"workstation");
   if (workstation.empty()) workstation = real_name;
-  workstation_domain = text(path, L"network", L"workstation_domain", L"WORKGROUP");
-  workstation_sid = text(path, L"network", L"workstation_sid");
+  workstation_domain = text(ini, L"network", L"workstation_domain", L"WORKGROUP");
+  workstation_sid = text(ini, L"network", L"workstation_sid");
   if (workstation_sid.empty())
     workstation_sid = iequals(workstation, real_name) ? local_machine_sid(real_name) : derived_sid(workstation);
 
@@ -219,17 +260,17 @@ bool Network::load(const std::wstring& path) {
     s.domain = domain_name;
     servers.push_back(s);
   };
-  for (const auto& name : split_list(text(path, L"network", L"domains"))) {
+  for (const auto& name : split_list(text(ini, L"network", L"domains"))) {
     Domain d;
     d.name = name;
     std::wstring sec = L"domain " + name;
-    d.comment = text(path, sec, L"comment");
-    d.servers = split_list(text(path, sec, L"servers"));
+    d.comment = text(ini, sec, L"comment");
+    d.servers = split_list(text(ini, sec, L"servers"));
     for (const auto& s : d.servers) add_server(s, name);
     domains.push_back(d);
   }
 
-  const std::vector<std::wstring> sections = section_names(path);
+  const std::vector<std::wstring> sections = ini.section_names();
   for (const auto& sec : sections)
     if (sec.compare(0, 7, L"server ") == 0) add_server(trim(sec.substr(7)), workstation_domain);
 
@@ -238,16 +279,16 @@ bool Network::load(const std::wstring& path) {
     bool described = false;
     for (const auto& n : sections) described = described || iequals(n, sec);
     if (!described) warnings.push_back(L"server " + s.name + L" has no [" + sec + L"] section");
-    s.comment = text(path, sec, L"comment");
-    s.type = number(path, sec, L"type", s.type, warnings);
-    std::wstring version = text(path, sec, L"version", L"6.1");
+    s.comment = text(ini, sec, L"comment");
+    s.type = number(ini, sec, L"type", s.type, warnings);
+    std::wstring version = text(ini, sec, L"version", L"6.1");
     swscanf(version.c_str(), L"%lu.%lu", &s.version_major, &s.version_minor);
-    s.account_domain = text(path, sec, L"account_domain", s.name);
-    s.sid = text(path, sec, L"sid");
+    s.account_domain = text(ini, sec, L"account_domain", s.name);
+    s.sid = text(ini, sec, L"sid");
     if (s.sid.empty()) s.sid = iequals(s.name, workstation) ? workstation_sid : derived_sid(s.name);
-    s.reachable = !flag(path, sec, L"unreachable", false);
-    s.share_status = number(path, sec, L"share_status", 0, warnings);
-    for (const auto& letter : split_list(text(path, sec, L"drives"))) {
+    s.reachable = !flag(ini, sec, L"unreachable", false);
+    s.share_status = number(ini, sec, L"share_status", 0, warnings);
+    for (const auto& letter : split_list(text(ini, sec, L"drives"))) {
       Drive d;
       d.letter = static_cast<wchar_t>(towupper(letter[0]));
       if (letter.size() > 2 || (letter.size() == 2 && letter[1] != L':') || d.letter < L'A' || d.letter > L'Z') {
@@ -255,13 +296,13 @@ bool Network::load(const std::wstring& path) {
         continue;
       }
       std::wstring dsec = L"drive " + s.name + L" " + std::wstring(1, d.letter);
-      d.label = text(path, dsec, L"label");
-      d.filesystem = text(path, dsec, L"filesystem", L"NTFS");
-      d.serial = parse_serial(text(path, dsec, L"serial"));
-      d.size_mb = number(path, dsec, L"size_mb", 0, warnings);
-      d.free_mb = number(path, dsec, L"free_mb", 0, warnings);
-      d.admin_share = flag(path, dsec, L"admin_share", true);
-      d.connect = number(path, dsec, L"connect", 0, warnings);
+      d.label = text(ini, dsec, L"label");
+      d.filesystem = text(ini, dsec, L"filesystem", L"NTFS");
+      d.serial = parse_serial(text(ini, dsec, L"serial"));
+      d.size_mb = number(ini, dsec, L"size_mb", 0, warnings);
+      d.free_mb = number(ini, dsec, L"free_mb", 0, warnings);
+      d.admin_share = flag(ini, dsec, L"admin_share", true);
+      d.connect = number(ini, dsec, L"connect", 0, warnings);
       s.drives.push_back(d);
     }
   }
@@ -277,11 +318,11 @@ bool Network::load(const std::wstring& path) {
     ShareSeed sh;
     sh.server = rest.substr(0, space);
     sh.name = trim(rest.substr(space + 1));
-    sh.path = text(path, sec, L"path");
-    sh.remark = text(path, sec, L"remark");
-    sh.sddl = text(path, sec, L"sddl");
-    sh.max_uses = number(path, sec, L"max_uses", 0xFFFFFFFF, warnings);
-    sh.type = number(path, sec, L"type", 0, warnings);
+    sh.path = text(ini, sec, L"path");
+    sh.remark = text(ini, sec, L"remark");
+    sh.sddl = text(ini, sec, L"sddl");
+    sh.max_uses = number(ini, sec, L"max_uses", 0xFFFFFFFF, warnings);
+    sh.type = number(ini, sec, L"type", 0, warnings);
     const Server* owner = server(sh.server);
     if (!owner) warnings.push_back(L"share " + sh.name + L": unknown server " + sh.server);
     else if (sh.path.size() < 2 || sh.path[1] != L':' || !owner->drive(sh.path[0]))
@@ -292,8 +333,8 @@ bool Network::load(const std::wstring& path) {
     shares.push_back(sh);
   }
 
-  for (const auto& key : key_names(path, L"picker")) {
-    std::wstring v = text(path, L"picker", key.c_str());
+  for (const auto& key : ini.key_names(L"picker")) {
+    std::wstring v = text(ini, L"picker", key.c_str());
     wchar_t expanded[1024];
     if (ExpandEnvironmentStringsW(v.c_str(), expanded, 1024)) v = expanded;
     Pick p;
@@ -310,11 +351,11 @@ bool Network::load(const std::wstring& path) {
     if (!p.account.empty()) picks.push_back(p);
   }
 
-  faults.more_data = split_list(text(path, L"faults", L"more_data"));
-  faults.slow = split_list(text(path, L"faults", L"slow"));
-  faults.slow_ms = number(path, L"faults", L"slow_ms", faults.slow_ms, warnings);
-  faults.latency_ms = number(path, L"faults", L"latency_ms", 0, warnings);
-  faults.refuse_1501 = split_list(text(path, L"faults", L"refuse_1501"));
+  faults.more_data = split_list(text(ini, L"faults", L"more_data"));
+  faults.slow = split_list(text(ini, L"faults", L"slow"));
+  faults.slow_ms = number(ini, L"faults", L"slow_ms", faults.slow_ms, warnings);
+  faults.latency_ms = number(ini, L"faults", L"latency_ms", 0, warnings);
+  faults.refuse_1501 = split_list(text(ini, L"faults", L"refuse_1501"));
   for (const auto& d : faults.more_data)
     if (d != L"*" && !domain(d)) warnings.push_back(L"faults: more_data names unknown domain " + d);
   return true;

@@ -3,6 +3,8 @@
 
 #include <lm.h>
 
+#include <map>
+
 namespace lab {
 namespace {
 
@@ -29,12 +31,26 @@ HMODULE this_module() {
   return m;
 }
 
+// Removes the share files of an earlier state.
+void clear_shares(const std::wstring& folder) {
+  WIN32_FIND_DATAW fd;
+  const std::wstring dir = shares_folder(folder);
+  HANDLE h = FindFirstFileW((dir + L"\\*.ini").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do DeleteFileW((dir + L"\\" + fd.cFileName).c_str());
+  while (FindNextFileW(h, &fd));
+  FindClose(h);
+}
+
 bool build_state(const std::wstring& folder, std::wstring& error) {
   Network net;
   if (!net.load(description_path(folder))) {
     error = L"no network description in " + folder;
     return false;
   }
+  DeleteFileW(state_path(folder).c_str());
+  clear_shares(folder);
+  CreateDirectoryW(shares_folder(folder).c_str(), nullptr);
   if (!save_state(folder, State::initial(net))) {
     error = L"cannot write " + state_path(folder);
     return false;
@@ -42,14 +58,26 @@ bool build_state(const std::wstring& folder, std::wstring& error) {
   return true;
 }
 
-// Copies the default description (shipped beside the lab modules) into a lab folder that has none.
+bool folder_exists(const std::wstring& path) {
+  DWORD a = GetFileAttributesW(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Copies the default description (shipped beside the lab modules) into a lab folder that has none;
+// builds the state when there is none, and moves the shares of a lab written before they were
+// kept per server out of its state.ini.
 bool ensure_created(const std::wstring& folder) {
   if (!file_exists(description_path(folder))) {
     std::wstring source = module_folder(this_module()) + L"\\networks\\default.ini";
     if (!CopyFileW(source.c_str(), description_path(folder).c_str(), FALSE)) return false;
   }
   std::wstring error;
-  return file_exists(state_path(folder)) || build_state(folder, error);
+  if (!file_exists(state_path(folder))) return build_state(folder, error);
+  if (folder_exists(shares_folder(folder))) return true;
+  State old;
+  if (!load_state(folder, old)) return false;
+  CreateDirectoryW(shares_folder(folder).c_str(), nullptr);
+  return save_state(folder, old);
 }
 
 }  // namespace
@@ -169,7 +197,25 @@ std::wstring description_path(const std::wstring& folder) { return folder + L"\\
 std::wstring state_path(const std::wstring& folder) { return folder + L"\\state.ini"; }
 std::wstring connections_path(const std::wstring& folder) { return folder + L"\\connections.ini"; }
 
+std::wstring shares_folder(const std::wstring& folder) { return folder + L"\\shares"; }
+
+std::wstring share_file(const std::wstring& folder, const std::wstring& server) {
+  // Upper case, and anything a file name could not hold as %XXXX.
+  std::wstring name;
+  for (wchar_t c : upper(server)) {
+    if ((c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'-' || c == L'_') {
+      name += c;
+    } else {
+      wchar_t buf[8];
+      swprintf(buf, 8, L"%%%04X", static_cast<unsigned>(c));
+      name += buf;
+    }
+  }
+  return shares_folder(folder) + L"\\" + name + L".ini";
+}
+
 namespace {
+bool is_share(const IniSection& sec) { return sec.name.compare(0, 6, L"share ") == 0; }
 bool is_connection(const IniSection& sec) { return sec.name.compare(0, 11, L"connection ") == 0; }
 
 bool file_stamp(const std::wstring& path, FILETIME& written, ULONGLONG& size) {
@@ -180,58 +226,120 @@ bool file_stamp(const std::wstring& path, FILETIME& written, ULONGLONG& size) {
   return true;
 }
 
-// The parsed state.ini of the last lab this process used, with the file's time and size: other
-// processes change the file, and then it is read again.
-struct MainCache {
+// The state files this process read or wrote last, parsed, with each file's time and size: a
+// call looks at the time and size (no read) and reads the file again only when another process
+// has changed it.
+struct FileCache {
+  struct Entry {
+    FILETIME written = {};
+    ULONGLONG size = 0;
+    std::wstring text;
+    State state;
+  };
   CRITICAL_SECTION lock;
-  std::wstring path, text;
-  FILETIME written = {};
-  ULONGLONG size = 0;
-  State state;
-  bool valid = false;
-  MainCache() { InitializeCriticalSection(&lock); }
+  std::map<std::wstring, Entry> files;  // by upper-case path
+  FileCache() { InitializeCriticalSection(&lock); }
 };
-MainCache& main_cache() {
-  static MainCache* cache = new MainCache();  // kept to the process's end: no destructor at exit
+FileCache& file_cache() {
+  static FileCache* cache = new FileCache();  // kept to the process's end: no destructor at exit
   return *cache;
 }
 
-void remember(const std::wstring& path, const std::wstring& text, const State& main) {
-  MainCache& c = main_cache();
+void remember(const std::wstring& path, const std::wstring& text, const State& parsed) {
+  FileCache& c = file_cache();
+  FileCache::Entry e;
+  if (!file_stamp(path, e.written, e.size)) return;
+  e.text = text;
+  e.state = parsed;
   EnterCriticalSection(&c.lock);
-  c.valid = file_stamp(path, c.written, c.size);
-  c.path = path;
-  c.text = text;
-  c.state = main;
+  c.files[upper(path)] = std::move(e);
   LeaveCriticalSection(&c.lock);
 }
-}  // namespace
 
-bool load_state(const std::wstring& folder, State& state, StateFiles* files) {
-  const std::wstring path = state_path(folder);
+// Reads one state file through the cache; false when it does not exist or cannot be read.
+bool read_state_file(const std::wstring& path, std::wstring& text, State& parsed) {
   FILETIME written;
   ULONGLONG size = 0;
   if (!file_stamp(path, written, size)) return false;
-  MainCache& c = main_cache();
-  std::wstring main_text;
+  FileCache& c = file_cache();
+  const std::wstring key = upper(path);
   EnterCriticalSection(&c.lock);
-  bool hit = c.valid && c.path == path && c.size == size && CompareFileTime(&c.written, &written) == 0;
+  auto it = c.files.find(key);
+  bool hit = it != c.files.end() && it->second.size == size && CompareFileTime(&it->second.written, &written) == 0;
   if (hit) {
-    state = c.state;
-    main_text = c.text;
+    text = it->second.text;
+    parsed = it->second.state;
   }
   LeaveCriticalSection(&c.lock);
-  if (!hit) {
-    if (!read_text_file(path, main_text)) return false;
-    state = State::from_ini(IniDoc::parse(main_text));
-    remember(path, main_text, state);
+  if (hit) return true;
+  if (!read_text_file(path, text)) return false;
+  parsed = State::from_ini(IniDoc::parse(text));
+  remember(path, text, parsed);
+  return true;
+}
+
+bool write_state_file(const std::wstring& path, const std::wstring& text) {
+  if (!write_utf16_file(path, text)) return false;
+  remember(path, text, State::from_ini(IniDoc::parse(text)));
+  return true;
+}
+
+std::wstring sections_text(const IniDoc& all, bool (*keep)(const IniSection&)) {
+  IniDoc part;
+  for (const IniSection& sec : all.sections)
+    if (keep(sec)) part.sections.push_back(sec);
+  return part.text();
+}
+
+// The shares of one server as its file holds them.
+std::wstring server_text(const State& state, const std::wstring& server) {
+  State one;
+  for (const Share& sh : state.shares)
+    if (iequals(sh.server, server)) one.shares.push_back(sh);
+  return one.to_ini().text();
+}
+
+bool load_shares(const std::wstring& folder, const std::wstring& server, State& state, StateFiles* files) {
+  std::wstring text;
+  State parsed;
+  if (read_state_file(share_file(folder, server), text, parsed))
+    state.shares.insert(state.shares.end(), parsed.shares.begin(), parsed.shares.end());
+  else
+    text.clear();
+  if (files) files->share_texts[upper(server)] = text;
+  return true;
+}
+
+}  // namespace
+
+bool load_state(const std::wstring& folder, State& state, StateFiles* files, const std::wstring* server) {
+  std::wstring main_text;
+  if (!read_state_file(state_path(folder), main_text, state)) return false;
+  if (files) *files = StateFiles{main_text, L"", {}};
+  if (server) {
+    load_shares(folder, *server, state, files);
+  } else {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((shares_folder(folder) + L"\\*.ini").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+      do {
+        std::wstring text;
+        State parsed;
+        if (!read_state_file(shares_folder(folder) + L"\\" + fd.cFileName, text, parsed) || parsed.shares.empty())
+          continue;
+        state.shares.insert(state.shares.end(), parsed.shares.begin(), parsed.shares.end());
+        if (files) files->share_texts[upper(parsed.shares.front().server)] = text;
+      } while (FindNextFileW(h, &fd));
+      FindClose(h);
+    }
   }
   // Mappings found in state.ini (a lab written before they were kept apart) count too; the next
   // save moves them.
   std::wstring conn_text;
-  if (read_text_file(connections_path(folder), conn_text))
-    for (const Connection& k : State::from_ini(IniDoc::parse(conn_text)).connections) state.connections.push_back(k);
-  if (files) *files = {main_text, conn_text};
+  State conns;
+  if (read_state_file(connections_path(folder), conn_text, conns))
+    state.connections.insert(state.connections.end(), conns.connections.begin(), conns.connections.end());
+  if (files) files->connections_text = conn_text;
   return true;
 }
 
@@ -240,58 +348,95 @@ bool save_connections(const std::wstring& folder, const State& state, StateFiles
   only.connections = state.connections;
   const std::wstring text = only.to_ini().text();
   if (text == files.connections_text) return true;
-  if (!write_utf16_file(connections_path(folder), text)) return false;
+  if (!write_state_file(connections_path(folder), text)) return false;
   files.connections_text = text;
   return true;
 }
 
 bool save_state(const std::wstring& folder, const State& state, StateFiles* files) {
-  IniDoc all = state.to_ini(), main, conns;
-  for (const IniSection& sec : all.sections) (is_connection(sec) ? conns : main).sections.push_back(sec);
-  const std::wstring main_text = main.text(), conn_text = conns.text();
-  if (!files || files->main_text != main_text) {
-    if (!write_utf16_file(state_path(folder), main_text)) return false;
-    remember(state_path(folder), main_text, State::from_ini(main));
+  // Shares go to one file per server, and only the files of servers whose shares changed are
+  // written: a call's cost does not grow with the shares of the whole network.
+  std::map<std::wstring, std::wstring> servers;  // upper-case name -> a spelling
+  if (files)
+    for (const auto& kv : files->share_texts) servers.emplace(kv.first, kv.first);
+  for (const Share& sh : state.shares) servers.emplace(upper(sh.server), sh.server);
+  if (!servers.empty()) CreateDirectoryW(shares_folder(folder).c_str(), nullptr);
+  for (const auto& kv : servers) {
+    const std::wstring text = server_text(state, kv.second);
+    if (files) {
+      auto known = files->share_texts.find(kv.first);
+      if (known != files->share_texts.end() && known->second == text) continue;
+    }
+    if (!write_state_file(share_file(folder, kv.second), text)) return false;
+    if (files) files->share_texts[kv.first] = text;
   }
+  const IniDoc all = state.to_ini();
+  const std::wstring conn_text = sections_text(all, is_connection);
   if (!files || files->connections_text != conn_text) {
-    if (!write_utf16_file(connections_path(folder), conn_text)) return false;
+    if (!write_state_file(connections_path(folder), conn_text)) return false;
+    if (files) files->connections_text = conn_text;
   }
-  if (files) *files = {main_text, conn_text};
+  // state.ini last: a lab whose state.ini exists is complete.
+  const std::wstring main_text =
+      sections_text(all, [](const IniSection& sec) { return !is_share(sec) && !is_connection(sec); });
+  if (!files || files->main_text != main_text) {
+    if (!write_state_file(state_path(folder), main_text)) return false;
+    if (files) files->main_text = main_text;
+  }
   return true;
 }
 std::wstring journal_path(const std::wstring& folder) { return folder + L"\\journal.log"; }
 
-FolderLock::FolderLock(const std::wstring& folder) {
-  std::wstring path = folder + L"\\lab.lock";
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return;
-  DWORD start = GetTickCount();
-  for (;;) {
-    OVERLAPPED ov = {};
-    if (LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &ov)) {
-      handle_ = h;
-      return;
-    }
-    if (GetTickCount() - start > kLockWaitMs) break;
-    Sleep(2);
+namespace {
+
+// A named mutex per lab folder and purpose, opened once per process. Waiting on it costs nothing
+// while another caller works; polling a byte-range lock kept every waiter busy and left the lock
+// idle between polls, which is what made parallel callers slow.
+HANDLE folder_mutex(const std::wstring& folder, const wchar_t* purpose) {
+  static CRITICAL_SECTION* guard = [] {
+    auto* cs = new CRITICAL_SECTION;
+    InitializeCriticalSection(cs);
+    return cs;
+  }();
+  static auto* handles = new std::vector<std::pair<std::wstring, HANDLE>>();  // kept to the process's end
+  std::wstring key = std::wstring(purpose) + L"|" + upper(folder);
+  EnterCriticalSection(guard);
+  HANDLE h = nullptr;
+  for (const auto& e : *handles)
+    if (e.first == key) h = e.second;
+  if (!h) {
+    uint32_t hash = 2166136261u;
+    for (wchar_t c : key) { hash ^= static_cast<uint32_t>(c); hash *= 16777619u; }
+    wchar_t name[64];
+    swprintf(name, 64, L"Local\\CorvLab-%08x-%u", hash, static_cast<unsigned>(key.size()));
+    h = CreateMutexW(nullptr, FALSE, name);
+    if (h) handles->emplace_back(key, h);
   }
-  CloseHandle(h);
+  LeaveCriticalSection(guard);
+  return h;
+}
+
+// Waits for a mutex; an owner that died while holding it leaves it to the next waiter.
+bool take(HANDLE mutex) {
+  if (!mutex) return false;
+  DWORD r = WaitForSingleObject(mutex, kLockWaitMs);
+  return r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+}
+
+}  // namespace
+
+FolderLock::FolderLock(const std::wstring& folder) {
+  HANDLE mutex = folder_mutex(folder, L"state");
+  if (take(mutex)) mutex_ = mutex;
 }
 
 FolderLock::~FolderLock() {
-  if (handle_ == INVALID_HANDLE_VALUE) return;
-  OVERLAPPED ov = {};
-  UnlockFileEx(handle_, 0, 1, 0, &ov);
-  CloseHandle(handle_);
+  if (mutex_) ReleaseMutex(mutex_);
 }
 
 Session::Session(const wchar_t* function) : function_(function) {}
 
-Session::~Session() {
-  commit();
-  delete lock_;
-}
+Session::~Session() { release(); }
 
 bool Session::commit() {
   if (!dirty && !mappings_dirty) return true;
@@ -299,6 +444,18 @@ bool Session::commit() {
   if (dirty ? !save_state(folder, state, &files_) : !save_connections(folder, state, files_)) return false;
   dirty = mappings_dirty = false;
   return true;
+}
+
+bool Session::release() {
+  bool ok = commit();
+  delete lock_;
+  lock_ = nullptr;
+  return ok;
+}
+
+bool Session::relock() {
+  release();
+  return lock_and_load() && load_state(folder, state, &files_, &server_);
 }
 
 bool Session::lock_and_load() {
@@ -310,23 +467,36 @@ bool Session::lock_and_load() {
 bool Session::open(const wchar_t* target_server) {
   folder = lab_folder();
   CreateDirectoryW(folder.c_str(), nullptr);
-  if (!lock_and_load()) return false;
-  Target t = resolve(net, target_server);
+  opened_ = false;
+  // The round trip is waited for before the lock is taken, so other callers go on meanwhile. The
+  // description is only ever replaced whole, so reading it unlocked sees one version or the other.
   DWORD wait = 0;
-  if (target_server && !t.local) wait += net.faults.latency_ms;  // the round trip, answered or not
-  if (target_server && !t.status && net.is_slow(t.name)) wait += net.faults.slow_ms;
-  if (wait) {
-    // The wait holds no lock, so other callers go on meanwhile.
-    delete lock_;
-    lock_ = nullptr;
-    Sleep(wait);
-    if (!lock_and_load()) return false;
+  bool known = target_server && net.load_cached(description_path(folder));
+  if (known) {
+    Target t = resolve(net, target_server);
+    if (!t.local) wait += net.faults.latency_ms;  // answered or not
+    if (!t.status && net.is_slow(t.name)) wait += net.faults.slow_ms;
   }
-  return load_state(folder, state, &files_);
+  if (wait) Sleep(wait);
+  if (!lock_and_load()) return false;
+  if (target_server && !known) {
+    // A lab made by this very call (no description before it) may still ask for a wait.
+    Target t = resolve(net, target_server);
+    DWORD late = (t.local ? 0 : net.faults.latency_ms) + (!t.status && net.is_slow(t.name) ? net.faults.slow_ms : 0);
+    if (late) {
+      release();
+      Sleep(late);
+      if (!lock_and_load()) return false;
+    }
+  }
+  // Only the shares of the server the call is about are read.
+  server_ = resolve(net, target_server).name;
+  opened_ = load_state(folder, state, &files_, &server_);
+  return opened_;
 }
 
 void Session::journal(const std::wstring& args, DWORD status) {
-  if (lock_ && lock_->held()) append_journal(folder, function_, args, status);
+  if (opened_) append_journal(folder, function_, args, status);
 }
 
 void append_journal(const std::wstring& folder, const std::wstring& function, const std::wstring& args,
@@ -337,12 +507,18 @@ void append_journal(const std::wstring& folder, const std::wstring& function, co
   swprintf(head, 64, L"%02u:%02u:%02u.%03u\t%lu\t", t.wHour, t.wMinute, t.wSecond, t.wMilliseconds,
            GetCurrentProcessId());
   std::string line = narrow(head + function + L"\t" + args + L"\t" + std::to_wstring(status)) + "\r\n";
+  // Appending is a look at the size and a write there, so writers take turns; the journal has
+  // its own lock, and a call need not hold the folder's to write its line.
+  HANDLE mutex = folder_mutex(folder, L"journal");
+  if (!take(mutex)) return;
   HANDLE h = CreateFileW(journal_path(folder).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-  CloseHandle(h);
+  if (h != INVALID_HANDLE_VALUE) {
+    DWORD written = 0;
+    WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    CloseHandle(h);
+  }
+  ReleaseMutex(mutex);
 }
 
 bool create_lab(const std::wstring& folder, const std::wstring* description_source, std::wstring& error) {
@@ -350,17 +526,26 @@ bool create_lab(const std::wstring& folder, const std::wstring* description_sour
     error = L"cannot create " + folder;
     return false;
   }
+  // Drive mappings made by this lab are undone before its state is thrown away, each under its
+  // letter's lock, taken (as by every call) before the folder's.
+  State old;
+  {
+    FolderLock lock(folder);
+    if (!lock.held()) {
+      error = L"the lab is locked by another process";
+      return false;
+    }
+    load_state(folder, old);
+  }
+  for (const auto& c : old.connections) {
+    if (c.local.empty()) continue;
+    LetterMutex letter(c.local[0]);
+    unmap_letter(c.local[0], c.volume);
+  }
   FolderLock lock(folder);
   if (!lock.held()) {
     error = L"the lab is locked by another process";
     return false;
-  }
-  // Drive mappings made by this lab are undone before its state is thrown away.
-  State old;
-  if (load_state(folder, old)) {
-    LetterMutex letters;
-    for (const auto& c : old.connections)
-      if (!c.local.empty()) unmap_letter(c.local[0], c.volume);
   }
   if (description_source) {
     std::wstring desc;

@@ -168,7 +168,9 @@ bool read_text_file(const std::wstring& path, std::wstring& text) {
 
 // Written beside the target and moved over it, so a reader never sees half a file.
 bool write_file_replace(const std::wstring& path, const std::string& bytes) {
-  std::wstring tmp = path + L".new";
+  // The temporary name is the writer's own: two processes may write one file at once.
+  std::wstring tmp = path + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                     std::to_wstring(GetCurrentThreadId()) + L".new";
   HANDLE h = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;

@@ -78,8 +78,23 @@ std::string wine_mount_point(wchar_t letter) {
 
 std::wstring device(wchar_t letter) { return std::wstring(1, static_cast<wchar_t>(towupper(letter))) + L":"; }
 
-bool write_small_file(const std::wstring& path, const std::string& content) {
-  return write_file_replace(path, content);
+// Written beside the label and serial files last; its name carries what they hold, so a folder
+// already prepared for this drive costs one look at the file system.
+std::wstring marker_name(const Drive& d) {
+  uint32_t hash = 2166136261u;
+  for (wchar_t c : d.label) { hash ^= static_cast<uint32_t>(c); hash *= 16777619u; }
+  wchar_t name[64];
+  swprintf(name, 64, L".prepared-%08lx-%08x-%u", d.serial, hash, static_cast<unsigned>(d.label.size()));
+  return name;
+}
+
+void remove_markers(const std::wstring& folder) {
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW((folder + L"\\.prepared-*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do DeleteFileW((folder + L"\\" + fd.cFileName).c_str());
+  while (FindNextFileW(h, &fd));
+  FindClose(h);
 }
 
 }  // namespace
@@ -96,9 +111,10 @@ DWORD map_letter(wchar_t letter, const std::wstring& folder) {
   return GetDriveTypeW(root.c_str()) == DRIVE_NO_ROOT_DIR ? ERROR_BAD_DEVICE : 0;
 }
 
-DWORD unmap_letter(wchar_t letter, const std::wstring& folder) {
+DWORD unmap_letter(wchar_t letter, const std::wstring& folder, bool verify) {
   std::string unix_folder;
   if (unix_name(folder, unix_folder)) {
+    if (!verify && !mount_manager(kDefineUnixDrive, drive_request(letter, 0, ""), nullptr)) return 0;
     // Only a letter that still points at this lab's folder is removed.
     std::string current = wine_mount_point(letter);
     if (current.empty()) return 0;
@@ -114,23 +130,29 @@ DWORD unmap_letter(wchar_t letter, const std::wstring& folder) {
 }
 
 std::wstring prepare_volume(const std::wstring& lab, const std::wstring& server, const Drive& d) {
-  std::wstring folder = lab + L"\\volumes";
+  std::wstring folder = lab + L"\\volumes\\" + upper(server) + L"\\" + std::wstring(1, d.letter);
+  const std::wstring marker = folder + L"\\" + marker_name(d);
+  if (file_exists(marker)) return folder;
+  std::wstring part = lab + L"\\volumes";
+  CreateDirectoryW(part.c_str(), nullptr);
+  part += L"\\" + upper(server);
+  CreateDirectoryW(part.c_str(), nullptr);
   CreateDirectoryW(folder.c_str(), nullptr);
-  folder += L"\\" + upper(server);
-  CreateDirectoryW(folder.c_str(), nullptr);
-  folder += L"\\" + std::wstring(1, d.letter);
-  CreateDirectoryW(folder.c_str(), nullptr);
+  remove_markers(folder);
   std::wstring label_file = folder + L"\\.windows-label";
+  bool ok = true;
   if (d.label.empty()) DeleteFileW(label_file.c_str());
-  else write_small_file(label_file, narrow(d.label));
+  else ok = write_file_replace(label_file, narrow(d.label));
   char serial[16];
   snprintf(serial, sizeof serial, "%08lx", d.serial);
-  write_small_file(folder + L"\\.windows-serial", serial);
+  ok = write_file_replace(folder + L"\\.windows-serial", serial) && ok;
+  if (ok) write_file_replace(marker, std::string());
   return folder;
 }
 
-LetterMutex::LetterMutex() {
-  mutex_ = CreateMutexW(nullptr, FALSE, L"Local\\CorvLabDriveLetters");
+LetterMutex::LetterMutex(wchar_t letter) {
+  std::wstring name = L"Local\\CorvLabDriveLetter-" + std::wstring(1, static_cast<wchar_t>(towupper(letter)));
+  mutex_ = CreateMutexW(nullptr, FALSE, name.c_str());
   if (mutex_ && WaitForSingleObject(mutex_, 20000) == WAIT_TIMEOUT) {
     CloseHandle(mutex_);
     mutex_ = nullptr;

@@ -6,6 +6,8 @@
 
 #include "lab.h"
 
+#include <memory>
+
 using lab::Session;
 
 namespace {
@@ -37,7 +39,12 @@ bool split_remote(const wchar_t* remote, std::wstring& server, std::wstring& sha
   return !share.empty();
 }
 
+// A letter is mapped under its own lock, taken before the folder's, and the folder is unlocked
+// while the mount manager works: callers with other letters go on meanwhile.
 DWORD add_connection(const wchar_t* fn, const wchar_t* remote, const wchar_t* local) {
+  std::wstring device = drive_device(local);
+  std::unique_ptr<lab::LetterMutex> letter;
+  if (!device.empty()) letter.reset(new lab::LetterMutex(device[0]));
   Session s(fn);
   std::wstring a = args(remote, local);
   std::wstring server, share;
@@ -48,12 +55,10 @@ DWORD add_connection(const wchar_t* fn, const wchar_t* remote, const wchar_t* lo
     return status;
   };
   if (!remote) return done(ERROR_INVALID_PARAMETER);
-  std::wstring device = drive_device(local);
   bool deviceless = !local || !*local;
   if (!deviceless && device.empty()) return done(ERROR_BAD_DEVICE);
   if (!well_formed) return done(ERROR_BAD_NET_NAME);
 
-  lab::LetterMutex letters;
   if (!deviceless && (s.state.connection(device) || letter_in_use(device))) {
     // A recorded connection whose letter has vanished is stale and gives way.
     lab::Connection* c = s.state.connection(device);
@@ -71,17 +76,54 @@ DWORD add_connection(const wchar_t* fn, const wchar_t* remote, const wchar_t* lo
   if (!drive) return done(ERROR_BAD_NET_NAME);
 
   std::wstring volume = lab::prepare_volume(s.folder, t.name, *drive);
-  if (DWORD err = lab::map_letter(device[0], volume)) return done(err);
   s.state.connections.push_back({device, L"\\\\" + t.name + L"\\" + sh->name, volume});
   s.mappings_dirty = true;
-  if (!s.commit()) {
-    lab::unmap_letter(device[0], volume);
-    return done(ERROR_NO_NETWORK);
+  if (!s.release()) return done(ERROR_NO_NETWORK);
+  if (DWORD err = lab::map_letter(device[0], volume)) {
+    // Not mapped after all: the record goes again.
+    if (s.relock()) {
+      if (lab::Connection* c = s.state.connection(device)) {
+        s.state.connections.erase(s.state.connections.begin() + (c - s.state.connections.data()));
+        s.mappings_dirty = true;
+      }
+      s.release();
+    }
+    return done(err);
   }
   return done(NO_ERROR);
 }
 
+// Ends the connection of one letter when it is still the one expected (by letter alone when
+// `remote` is empty). The caller holds the letter's lock and the folder's; the record goes under
+// the folder lock, the letter after it.
+DWORD cancel_letter(Session& s, const std::wstring& device, const std::wstring& remote, bool& found) {
+  lab::Connection* c = s.state.connection(device);
+  if (!c || (!remote.empty() && !lab::iequals(c->remote, remote))) {
+    s.release();
+    return NO_ERROR;
+  }
+  lab::Connection gone = *c;
+  s.state.connections.erase(s.state.connections.begin() + (c - s.state.connections.data()));
+  s.mappings_dirty = true;
+  if (!s.release()) return ERROR_NO_NETWORK;
+  if (DWORD err = lab::unmap_letter(gone.local[0], gone.volume, false)) {
+    // Still mapped: the record comes back.
+    if (s.relock()) {
+      s.state.connections.push_back(gone);
+      s.mappings_dirty = true;
+      s.release();
+    }
+    return err;
+  }
+  found = true;
+  return NO_ERROR;
+}
+
 DWORD cancel_connection(const wchar_t* fn, const wchar_t* name, DWORD flags, BOOL force) {
+  // A letter's lock comes before the folder's.
+  std::wstring device = name ? drive_device(name) : std::wstring();
+  std::unique_ptr<lab::LetterMutex> letter;
+  if (!device.empty()) letter.reset(new lab::LetterMutex(device[0]));
   Session s(fn);
   std::wstring a = L"name=" + lab::quoted(name) + L" flags=" + std::to_wstring(flags) +
                    L" force=" + std::to_wstring(force ? 1 : 0);
@@ -91,19 +133,21 @@ DWORD cancel_connection(const wchar_t* fn, const wchar_t* name, DWORD flags, BOO
     return status;
   };
   if (!name || !*name) return done(ERROR_INVALID_PARAMETER);
-  std::wstring device = drive_device(name);
-  lab::LetterMutex letters;
   bool found = false;
-  for (size_t i = 0; i < s.state.connections.size();) {
-    const lab::Connection& c = s.state.connections[i];
-    bool match = device.empty() ? lab::iequals(c.remote, name) : lab::iequals(c.local, device);
-    if (!match) { ++i; continue; }
-    if (DWORD err = lab::unmap_letter(c.local[0], c.volume)) return done(err);
-    s.state.connections.erase(s.state.connections.begin() + static_cast<std::ptrdiff_t>(i));
-    s.mappings_dirty = true;
-    found = true;
+  if (!device.empty()) {
+    if (DWORD err = cancel_letter(s, device, std::wstring(), found)) return done(err);
+    return done(found ? NO_ERROR : ERROR_NOT_CONNECTED);
   }
-  if (found && !s.commit()) return done(ERROR_NO_NETWORK);
+  // A remote name: every letter connected to it, each under its own lock.
+  std::vector<std::pair<std::wstring, std::wstring>> targets;
+  for (const lab::Connection& c : s.state.connections)
+    if (lab::iequals(c.remote, name)) targets.emplace_back(c.local, c.remote);
+  s.release();
+  for (const auto& target : targets) {
+    lab::LetterMutex each(target.first[0]);
+    if (!s.relock()) return done(ERROR_NO_NETWORK);
+    if (DWORD err = cancel_letter(s, target.first, target.second, found)) return done(err);
+  }
   return done(found ? NO_ERROR : ERROR_NOT_CONNECTED);
 }
 

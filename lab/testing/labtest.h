@@ -79,11 +79,17 @@ public:
     return out;
   }
 
-  // A value of the state file, read with the profile functions as any tool may.
+  // A value of the state, read with the profile functions as any tool may: "share SERVER NAME"
+  // from the server's file under shares (names of letters and digits), the rest from state.ini.
   std::wstring state(const std::wstring& section, const std::wstring& key) const {
+    std::wstring file = folder_ + L"\\state.ini";
+    if (section.compare(0, 6, L"share ") == 0) {
+      std::wstring server = section.substr(6, section.find(L' ', 6) - 6);
+      CharUpperBuffW(&server[0], static_cast<DWORD>(server.size()));
+      file = folder_ + L"\\shares\\" + server + L".ini";
+    }
     wchar_t buf[4096];
-    DWORD n = GetPrivateProfileStringW(section.c_str(), key.c_str(), L"\x01", buf, 4096,
-                                       (folder_ + L"\\state.ini").c_str());
+    DWORD n = GetPrivateProfileStringW(section.c_str(), key.c_str(), L"\x01", buf, 4096, file.c_str());
     std::wstring v(buf, n);
     return v == L"\x01" ? L"(missing)" : v;
   }
