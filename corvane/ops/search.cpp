@@ -102,11 +102,13 @@ struct WorkerProgress : SearchProgress {
   bool pump() override { return !stop.load(); }
 };
 
-// Probes the servers of one domain with several workers, each with a letter of its own; the
-// findings reach the log and the list in server order, on the caller's thread, which keeps
-// pumping its window meanwhile. Answers false when stopped.
+// Probes servers with several workers, each with a letter of its own; the findings reach the log
+// and the list in server order, on the caller's thread, which keeps pumping its window meanwhile.
+// `domains` (if any) names the domain that begins at a server's index; it is reported when the
+// findings reach that server, as the sequential search reports it before probing there. Answers
+// false when stopped.
 bool probe_parallel(const std::vector<std::wstring>& servers, unsigned parallel, ChangeLog& log, DriveList& list,
-                    SearchProgress& progress) {
+                    SearchProgress& progress, const std::vector<std::pair<size_t, std::wstring>>& domains = {}) {
   const size_t n = servers.size();
   std::vector<Findings> findings(n);
   std::vector<char> done(n, 0);
@@ -157,6 +159,8 @@ bool probe_parallel(const std::vector<std::wstring>& servers, unsigned parallel,
         std::lock_guard<std::mutex> hold(lock);
         if (delivered >= n || !done[delivered]) break;
       }
+      for (const auto& d : domains)
+        if (d.first == delivered) progress.domain(d.second);
       progress.server(delivered + 1, n, servers[delivered]);
       for (const Findings::Event& e : findings[delivered].events) {
         if (e.is_drive) {
@@ -207,6 +211,32 @@ SearchOutcome search_drives(const std::vector<std::wstring>& domains, ChangeLog&
   SearchOutcome outcome;
   list.clear();
   classNetAPI net;
+  if (parallel > 1) {
+    // The servers of every domain go to one pool, so that the last servers of one domain do not
+    // leave workers idle; a domain that cannot be listed ends the list as it ends the sequential
+    // search, after the servers before it.
+    std::vector<std::wstring> all;
+    std::vector<std::pair<size_t, std::wstring>> starts;
+    for (const std::wstring& domain : domains) {
+      std::vector<std::wstring> servers;
+      if (domain.empty() || net.fnNetServerEnum(domain, kSvTypeServer, servers) != 0) {
+        outcome.ended_early = true;
+        break;
+      }
+      starts.emplace_back(all.size(), domain);
+      all.insert(all.end(), servers.begin(), servers.end());
+    }
+    if (!probe_parallel(all, parallel, log, list, progress, starts)) {
+      outcome.stopped = true;
+      outcome.ended_early = false;
+    } else {
+      // Domains with no servers at the end are reported too.
+      for (const auto& d : starts)
+        if (d.first >= all.size()) progress.domain(d.second);
+    }
+    outcome.drives = list.count();
+    return outcome;
+  }
   for (const std::wstring& domain : domains) {
     if (domain.empty()) {
       outcome.ended_early = true;

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -107,9 +108,9 @@ struct Network {
 
   // Reads the description with GetPrivateProfile*W; false when the file is missing.
   bool load(const std::wstring& path);
-  // The same, read once per process for as long as the file stays unchanged: a large network
-  // costs thousands of profile reads, and every call would pay them again.
-  bool load_cached(const std::wstring& path);
+  // The same, read once per process for as long as the file's time and size stay the same, and
+  // shared by every call (not copied): null when the file is missing.
+  static std::shared_ptr<const Network> cached(const std::wstring& path);
   const Server* server(const std::wstring& name) const;
   const Domain* domain(const std::wstring& name) const;
   bool is_slow(const std::wstring& server) const;
@@ -208,13 +209,15 @@ public:
   bool relock();
   // Appends the call's journal line; needs a successful open(), not the lock.
   void journal(const std::wstring& args, DWORD status);
-  Network net;
+  // The description, valid from a successful open() to the end of the session.
+  const Network& net() const { return *net_; }
   State state;
   bool dirty = false;           // shares or other sections changed
   bool mappings_dirty = false;  // only the drive mappings changed
   std::wstring folder;
 private:
   bool lock_and_load();
+  std::shared_ptr<const Network> net_;
   std::wstring function_, server_;
   StateFiles files_;
   FolderLock* lock_ = nullptr;

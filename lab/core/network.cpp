@@ -5,6 +5,7 @@
 #include <sddl.h>
 
 #include <deque>
+#include <memory>
 #include <map>
 
 namespace lab {
@@ -207,37 +208,32 @@ bool Network::more_data(const std::wstring& name) const {
   return false;
 }
 
-bool Network::load_cached(const std::wstring& path) {
+std::shared_ptr<const Network> Network::cached(const std::wstring& path) {
   struct Cache {
     CRITICAL_SECTION lock;
     std::wstring path;
     FILETIME written = {};
     ULONGLONG size = 0;
-    Network net;
-    bool valid = false;
+    std::shared_ptr<const Network> net;
     Cache() { InitializeCriticalSection(&lock); }
   };
   static Cache* cache = new Cache();  // kept to the process's end: no destructor runs at exit
   WIN32_FILE_ATTRIBUTE_DATA attr;
-  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attr)) {
-    *this = Network();
-    return false;
-  }
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attr)) return nullptr;
   ULONGLONG size = (static_cast<ULONGLONG>(attr.nFileSizeHigh) << 32) | attr.nFileSizeLow;
   EnterCriticalSection(&cache->lock);
-  bool hit = cache->valid && cache->path == path && cache->size == size &&
+  bool hit = cache->net && cache->path == path && cache->size == size &&
              CompareFileTime(&cache->written, &attr.ftLastWriteTime) == 0;
   if (!hit) {
-    cache->valid = cache->net.load(path);
+    auto fresh = std::make_shared<Network>();
+    cache->net = fresh->load(path) ? fresh : nullptr;
     cache->path = path;
     cache->size = size;
     cache->written = attr.ftLastWriteTime;
   }
-  bool ok = cache->valid;
-  if (ok) *this = cache->net;
+  std::shared_ptr<const Network> out = cache->net;
   LeaveCriticalSection(&cache->lock);
-  if (!ok) *this = Network();
-  return ok;
+  return out;
 }
 
 bool Network::load(const std::wstring& path) {

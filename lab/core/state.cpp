@@ -461,7 +461,9 @@ bool Session::relock() {
 bool Session::lock_and_load() {
   delete lock_;
   lock_ = new FolderLock(folder);
-  return lock_->held() && ensure_created(folder) && net.load_cached(description_path(folder));
+  if (!lock_->held() || !ensure_created(folder)) return false;
+  net_ = Network::cached(description_path(folder));
+  return net_ != nullptr;
 }
 
 bool Session::open(const wchar_t* target_server) {
@@ -471,18 +473,19 @@ bool Session::open(const wchar_t* target_server) {
   // The round trip is waited for before the lock is taken, so other callers go on meanwhile. The
   // description is only ever replaced whole, so reading it unlocked sees one version or the other.
   DWORD wait = 0;
-  bool known = target_server && net.load_cached(description_path(folder));
+  if (target_server) net_ = Network::cached(description_path(folder));
+  bool known = target_server && net_;
   if (known) {
-    Target t = resolve(net, target_server);
-    if (!t.local) wait += net.faults.latency_ms;  // answered or not
-    if (!t.status && net.is_slow(t.name)) wait += net.faults.slow_ms;
+    Target t = resolve(*net_, target_server);
+    if (!t.local) wait += net_->faults.latency_ms;  // answered or not
+    if (!t.status && net_->is_slow(t.name)) wait += net_->faults.slow_ms;
   }
   if (wait) Sleep(wait);
   if (!lock_and_load()) return false;
   if (target_server && !known) {
     // A lab made by this very call (no description before it) may still ask for a wait.
-    Target t = resolve(net, target_server);
-    DWORD late = (t.local ? 0 : net.faults.latency_ms) + (!t.status && net.is_slow(t.name) ? net.faults.slow_ms : 0);
+    Target t = resolve(*net_, target_server);
+    DWORD late = (t.local ? 0 : net_->faults.latency_ms) + (!t.status && net_->is_slow(t.name) ? net_->faults.slow_ms : 0);
     if (late) {
       release();
       Sleep(late);
@@ -490,7 +493,7 @@ bool Session::open(const wchar_t* target_server) {
     }
   }
   // Only the shares of the server the call is about are read.
-  server_ = resolve(net, target_server).name;
+  server_ = resolve(*net_, target_server).name;
   opened_ = load_state(folder, state, &files_, &server_);
   return opened_;
 }

@@ -39,16 +39,18 @@ bool unix_name(const std::wstring& folder, std::string& out) {
   return true;
 }
 
+// The mount manager is opened once per process: every open and close of it is a round trip to
+// the process that runs it, and a search maps and unmaps a letter per drive.
 DWORD mount_manager(DWORD code, const std::vector<char>& in, std::vector<char>* out) {
-  HANDLE h = CreateFileW(kMountManager, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return GetLastError();
+  static HANDLE device = [] {
+    return CreateFileW(kMountManager, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, 0, nullptr);
+  }();
+  if (device == INVALID_HANDLE_VALUE) return ERROR_FILE_NOT_FOUND;
   DWORD got = 0;
-  BOOL ok = DeviceIoControl(h, code, const_cast<char*>(in.data()), static_cast<DWORD>(in.size()),
+  BOOL ok = DeviceIoControl(device, code, const_cast<char*>(in.data()), static_cast<DWORD>(in.size()),
                             out ? out->data() : nullptr, out ? static_cast<DWORD>(out->size()) : 0, &got, nullptr);
-  DWORD err = ok ? 0 : GetLastError();
-  CloseHandle(h);
-  return err;
+  return ok ? 0 : GetLastError();
 }
 
 std::vector<char> drive_request(wchar_t letter, ULONG type, const std::string& mount_point) {
@@ -102,11 +104,10 @@ void remove_markers(const std::wstring& folder) {
 DWORD map_letter(wchar_t letter, const std::wstring& folder) {
   std::string unix_folder;
   if (unix_name(folder, unix_folder)) {
-    DWORD err = mount_manager(kDefineUnixDrive, drive_request(letter, DRIVE_REMOTE, unix_folder), nullptr);
-    if (err) return err;
-  } else if (!DefineDosDeviceW(0, device(letter).c_str(), folder.c_str())) {
-    return GetLastError();
+    // The mount manager's answer is the letter's state: no second look is needed.
+    return mount_manager(kDefineUnixDrive, drive_request(letter, DRIVE_REMOTE, unix_folder), nullptr);
   }
+  if (!DefineDosDeviceW(0, device(letter).c_str(), folder.c_str())) return GetLastError();
   std::wstring root = device(letter) + L"\\";
   return GetDriveTypeW(root.c_str()) == DRIVE_NO_ROOT_DIR ? ERROR_BAD_DEVICE : 0;
 }
@@ -151,18 +152,26 @@ std::wstring prepare_volume(const std::wstring& lab, const std::wstring& server,
 }
 
 LetterMutex::LetterMutex(wchar_t letter) {
-  std::wstring name = L"Local\\CorvLabDriveLetter-" + std::wstring(1, static_cast<wchar_t>(towupper(letter)));
-  mutex_ = CreateMutexW(nullptr, FALSE, name.c_str());
-  if (mutex_ && WaitForSingleObject(mutex_, 20000) == WAIT_TIMEOUT) {
-    CloseHandle(mutex_);
-    mutex_ = nullptr;
-  }
+  // One handle per letter, opened once per process: a search maps and unmaps a letter per drive.
+  static HANDLE handles[26] = {};
+  static CRITICAL_SECTION* guard = [] {
+    auto* cs = new CRITICAL_SECTION;
+    InitializeCriticalSection(cs);
+    return cs;
+  }();
+  wchar_t up = static_cast<wchar_t>(towupper(letter));
+  if (up < L'A' || up > L'Z') return;
+  EnterCriticalSection(guard);
+  HANDLE& h = handles[up - L'A'];
+  if (!h) h = CreateMutexW(nullptr, FALSE, (L"Local\\CorvLabDriveLetter-" + std::wstring(1, up)).c_str());
+  HANDLE mutex = h;
+  LeaveCriticalSection(guard);
+  DWORD r = mutex ? WaitForSingleObject(mutex, 20000) : WAIT_FAILED;
+  if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) mutex_ = mutex;
 }
 
 LetterMutex::~LetterMutex() {
-  if (!mutex_) return;
-  ReleaseMutex(mutex_);
-  CloseHandle(mutex_);
+  if (mutex_) ReleaseMutex(mutex_);
 }
 
 }  // namespace lab

@@ -44,7 +44,13 @@ bool split_remote(const wchar_t* remote, std::wstring& server, std::wstring& sha
 DWORD add_connection(const wchar_t* fn, const wchar_t* remote, const wchar_t* local) {
   std::wstring device = drive_device(local);
   std::unique_ptr<lab::LetterMutex> letter;
-  if (!device.empty()) letter.reset(new lab::LetterMutex(device[0]));
+  // Whether the letter is in use is asked before the folder is locked: the answer may wait for the
+  // mount manager, and the letter's lock keeps it true meanwhile.
+  bool in_use = false;
+  if (!device.empty()) {
+    letter.reset(new lab::LetterMutex(device[0]));
+    in_use = letter_in_use(device);
+  }
   Session s(fn);
   std::wstring a = args(remote, local);
   std::wstring server, share;
@@ -59,14 +65,14 @@ DWORD add_connection(const wchar_t* fn, const wchar_t* remote, const wchar_t* lo
   if (!deviceless && device.empty()) return done(ERROR_BAD_DEVICE);
   if (!well_formed) return done(ERROR_BAD_NET_NAME);
 
-  if (!deviceless && (s.state.connection(device) || letter_in_use(device))) {
+  if (!deviceless && (s.state.connection(device) || in_use)) {
     // A recorded connection whose letter has vanished is stale and gives way.
     lab::Connection* c = s.state.connection(device);
-    if (!c || letter_in_use(device)) return done(ERROR_ALREADY_ASSIGNED);
+    if (!c || in_use) return done(ERROR_ALREADY_ASSIGNED);
     s.state.connections.erase(s.state.connections.begin() + (c - s.state.connections.data()));
     s.mappings_dirty = true;
   }
-  lab::Target t = lab::resolve(s.net, (L"\\\\" + server).c_str());
+  lab::Target t = lab::resolve(s.net(), (L"\\\\" + server).c_str());
   if (t.status) return done(t.status);
   lab::Share* sh = s.state.share(t.name, share);
   if (!sh) return done(ERROR_BAD_NET_NAME);

@@ -234,24 +234,24 @@ NET_API_STATUS WINAPI NetServerEnum(LMCSTR servername, DWORD level, LPBYTE* bufp
   *bufptr = nullptr;
   *entriesread = *totalentries = 0;
   if (level != 100 && level != 101) return finish(s, a, ERROR_INVALID_LEVEL);
-  lab::Target browser = lab::resolve(s.net, servername);
+  lab::Target browser = lab::resolve(s.net(), servername);
   if (browser.status) return finish(s, a, browser.status);
 
   std::vector<ServerEntry> entries;
   bool more_data = false;
   if (servertype == SV_TYPE_DOMAIN_ENUM) {
-    for (const auto& d : s.net.domains)
+    for (const auto& d : s.net().domains)
       entries.push_back({d.name, d.servers.empty() ? L"" : d.servers.front(), SV_TYPE_DOMAIN_ENUM | SV_TYPE_NT, 5, 0});
-    more_data = s.net.more_data(L"*");
+    more_data = s.net().more_data(L"*");
   } else {
-    std::wstring name = domain && *domain ? std::wstring(domain) : s.net.workstation_domain;
-    const lab::Domain* d = s.net.domain(name);
+    std::wstring name = domain && *domain ? std::wstring(domain) : s.net().workstation_domain;
+    const lab::Domain* d = s.net().domain(name);
     if (!d) return finish(s, a, ERROR_NO_BROWSER_SERVERS_FOUND);
     for (const auto& n : d->servers) {
-      const lab::Server* sv = s.net.server(n);
+      const lab::Server* sv = s.net().server(n);
       if (sv && (sv->type & servertype)) entries.push_back({sv->name, sv->comment, sv->type, sv->version_major, sv->version_minor});
     }
-    more_data = s.net.more_data(d->name);
+    more_data = s.net().more_data(d->name);
   }
 
   std::vector<size_t> sizes;
@@ -281,7 +281,7 @@ NET_API_STATUS WINAPI NetServerDiskEnum(LMSTR servername, DWORD level, LPBYTE* b
   *bufptr = nullptr;
   *entriesread = *totalentries = 0;
   if (level != 0) return finish(s, a, ERROR_INVALID_LEVEL);
-  lab::Target t = lab::resolve(s.net, servername);
+  lab::Target t = lab::resolve(s.net(), servername);
   if (t.status) return finish(s, a, t.status);
   std::vector<wchar_t> drives;
   if (t.server)
@@ -313,7 +313,7 @@ NET_API_STATUS WINAPI NetShareAdd(LMSTR servername, DWORD level, LPBYTE buf, LPD
   const auto* r = reinterpret_cast<const SHARE_INFO_502*>(buf);
   a.str(L"netname", r->shi502_netname).hex(L"type", r->shi502_type).str(L"remark", r->shi502_remark)
    .str(L"path", r->shi502_path).num(L"max_uses", r->shi502_max_uses);
-  lab::Target t = lab::resolve(s.net, servername);
+  lab::Target t = lab::resolve(s.net(), servername);
   if (t.status) return finish(s, a, t.status);
   if (t.server && t.server->share_status) return finish(s, a, t.server->share_status);
   if (!r->shi502_netname) return invalid(SHARE_NETNAME_PARMNUM);
@@ -352,7 +352,7 @@ NET_API_STATUS WINAPI NetShareDel(LMSTR servername, LMSTR netname, DWORD reserve
   Args a;
   a.str(L"server", servername).str(L"netname", netname);
   if (!s.open(servername)) return NERR_InternalError;
-  lab::Target t = lab::resolve(s.net, servername);
+  lab::Target t = lab::resolve(s.net(), servername);
   if (t.status) return finish(s, a, t.status);
   if (t.server && t.server->share_status) return finish(s, a, t.server->share_status);
   if (!netname) return finish(s, a, ERROR_INVALID_PARAMETER);
@@ -374,7 +374,7 @@ NET_API_STATUS WINAPI NetShareGetInfo(LMSTR servername, LMSTR netname, DWORD lev
   if (!bufptr) return finish(s, a, ERROR_INVALID_PARAMETER);
   *bufptr = nullptr;
   if (!share_record_size(level)) return finish(s, a, ERROR_INVALID_LEVEL);
-  lab::Target t = lab::resolve(s.net, servername);
+  lab::Target t = lab::resolve(s.net(), servername);
   if (t.status) return finish(s, a, t.status);
   if (!netname) return finish(s, a, ERROR_INVALID_PARAMETER);
   lab::Share* sh = s.state.share(t.name, netname);
@@ -393,10 +393,10 @@ NET_API_STATUS WINAPI NetShareSetInfo(LMSTR servername, LMSTR netname, DWORD lev
     return finish(s, a, ERROR_INVALID_PARAMETER);
   };
   if (level != 1501 && level != 502) return finish(s, a, ERROR_INVALID_LEVEL);
-  lab::Target t = lab::resolve(s.net, servername);
+  lab::Target t = lab::resolve(s.net(), servername);
   if (t.status) return finish(s, a, t.status);
   // The fault switch: a server that knows no level 1501, so callers fall back to 502.
-  if (level == 1501 && s.net.refuses_1501(t.name)) return finish(s, a, ERROR_INVALID_LEVEL);
+  if (level == 1501 && s.net().refuses_1501(t.name)) return finish(s, a, ERROR_INVALID_LEVEL);
   if (!buf) return invalid(0);
   if (t.server && t.server->share_status) return finish(s, a, t.server->share_status);
   if (!netname) return finish(s, a, ERROR_INVALID_PARAMETER);
@@ -437,7 +437,7 @@ NET_API_STATUS WINAPI NetShareEnum(LMSTR servername, DWORD level, LPBYTE* bufptr
   *bufptr = nullptr;
   *entriesread = *totalentries = 0;
   if (!share_record_size(level)) return finish(s, a, ERROR_INVALID_LEVEL);
-  lab::Target t = lab::resolve(s.net, servername);
+  lab::Target t = lab::resolve(s.net(), servername);
   if (t.status) return finish(s, a, t.status);
   std::vector<lab::Share*> all = s.state.shares_of(t.name);
   size_t start = resume_handle ? std::min<size_t>(*resume_handle, all.size()) : 0;
@@ -463,9 +463,9 @@ NET_API_STATUS WINAPI NetWkstaGetInfo(LMSTR servername, DWORD level, LPBYTE* buf
   if (!bufptr) return finish(s, a, ERROR_INVALID_PARAMETER);
   *bufptr = nullptr;
   if (level != 100) return finish(s, a, ERROR_INVALID_LEVEL);
-  lab::Target t = lab::resolve(s.net, servername);
+  lab::Target t = lab::resolve(s.net(), servername);
   if (t.status) return finish(s, a, t.status);
-  std::wstring computer = t.name, group = t.local ? s.net.workstation_domain : t.server->domain;
+  std::wstring computer = t.name, group = t.local ? s.net().workstation_domain : t.server->domain;
   DWORD major = 6, minor = 1;
   if (t.server && !t.local) {
     major = t.server->version_major;
@@ -495,7 +495,7 @@ NET_API_STATUS WINAPI NetWkstaUserGetInfo(LMSTR reserved, DWORD level, LPBYTE* b
   wchar_t user[UNLEN + 1];
   DWORD n = UNLEN + 1;
   std::wstring name = GetUserNameW(user, &n) ? user : L"";
-  const std::wstring& machine = s.net.workstation;
+  const std::wstring& machine = s.net().workstation;
   Block b;
   if (level == 0) {
     if (!b.allocate(sizeof(WKSTA_USER_INFO_0), Block::text_size(name))) return finish(s, a, ERROR_NOT_ENOUGH_MEMORY);
@@ -523,10 +523,10 @@ NET_API_STATUS WINAPI NetUserModalsGet(LPCWSTR servername, DWORD level, LPBYTE* 
   if (!bufptr) return finish(s, a, ERROR_INVALID_PARAMETER);
   *bufptr = nullptr;
   if (level != 2) return finish(s, a, ERROR_INVALID_LEVEL);
-  lab::Target t = lab::resolve(s.net, servername);
+  lab::Target t = lab::resolve(s.net(), servername);
   if (t.status) return finish(s, a, t.status);
   std::wstring domain = t.server ? t.server->account_domain : t.name;
-  std::wstring sid_text = t.server ? t.server->sid : s.net.workstation_sid;
+  std::wstring sid_text = t.server ? t.server->sid : s.net().workstation_sid;
   PSID sid = nullptr;
   if (!ConvertStringSidToSidW(sid_text.c_str(), &sid)) return finish(s, a, NERR_InternalError);
   DWORD sid_len = GetLengthSid(sid);

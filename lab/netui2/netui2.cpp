@@ -80,7 +80,7 @@ Browser* open_browser(const BrowserRequest* request, DWORD& error) {
 
   auto* b = new (std::nothrow) Browser;
   if (b) {
-    b->picks = s.net.picks;
+    b->picks = s.net().picks;
     if ((request->flags & kDisallowMultipleChoice) && b->picks.size() > 1) b->picks.resize(1);
   }
   std::wstring args = L"flags=" + std::to_wstring(request->flags) + L" title=" + lab::quoted(request->title) +
