@@ -131,7 +131,7 @@ private:
       for (const std::wstring& d : drives_) list_.add({d});
       return;
     }
-    unsigned parallel = a_.parallel ? *a_.parallel : load_form_settings().parallel;
+    unsigned parallel = parallel_count();
     ConsoleProgress progress(a_.csv);
     if (!servers_.empty()) {
       search_ = search_servers(servers_, log_, list_, progress, parallel);
@@ -161,6 +161,7 @@ private:
   }
 
   std::wstring pattern() { return a_.pattern ? *a_.pattern : load_form_settings().pattern; }
+  unsigned parallel_count() { return a_.parallel ? *a_.parallel : load_form_settings().parallel; }
 
   int exportlist() {
     std::vector<std::wstring> lines = export_lines(pattern(), list_);
@@ -191,7 +192,7 @@ private:
       err(L"Nothing was changed.\r\n");
       return 1;
     }
-    return results(delete_shares(p, list_, log_));
+    return results(delete_shares(p, list_, log_, parallel_count()));
   }
 
   int add() {
@@ -213,7 +214,7 @@ private:
       err(L"Nothing was changed.\r\n");
       return 1;
     }
-    return results(add_shares(r, list_, log_));
+    return results(add_shares(r, list_, log_, parallel_count()));
   }
 
   int undo() {

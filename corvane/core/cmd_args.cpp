@@ -138,7 +138,7 @@ std::wstring cmd_usage() {
          L"  --domain NAME        search this domain (repeat for more); default: every domain listed\r\n"
          L"  --servers A,B|@FILE  search these servers instead of domains\r\n"
          L"  --drives \\\\S\\C,...|@FILE  take these drives as listed, without searching\r\n"
-         L"  --parallel N         servers searched at once, 1 to 64 (default: setting Parallel, else 8)\r\n"
+         L"  --parallel N         servers searched, drives changed at once, 1 to 64 (default: setting Parallel, else 8)\r\n"
          L"\r\n"
          L"Options:\r\n"
          L"  --pattern P          share name; <drive> stands for the drive letter (default: setting Sharname)\r\n"

@@ -1,5 +1,7 @@
 #include "search.h"
 
+#include "ordered_pool.h"
+
 #include "class_disk.h"
 #include "disk_text.h"
 #include "drive_item.h"
@@ -7,10 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
+#include <memory>
 
 namespace corvane {
 
@@ -104,19 +103,12 @@ struct WorkerProgress : SearchProgress {
 
 // Probes servers with several workers, each with a letter of its own; the findings reach the log
 // and the list in server order, on the caller's thread, which keeps pumping its window meanwhile.
-// `domains` (if any) names the domain that begins at a server's index; it is reported when the
-// findings reach that server, as the sequential search reports it before probing there. Answers
-// false when stopped.
+// `domains` (if any) names the domain that begins at a server's index: it is reported, and the
+// servers are counted within it, as the sequential search does. Answers false when stopped.
 bool probe_parallel(const std::vector<std::wstring>& servers, unsigned parallel, ChangeLog& log, DriveList& list,
                     SearchProgress& progress, const std::vector<std::pair<size_t, std::wstring>>& domains = {}) {
   const size_t n = servers.size();
   std::vector<Findings> findings(n);
-  std::vector<char> done(n, 0);
-  std::mutex lock;
-  std::condition_variable changed;
-  std::atomic<bool> stop{false};
-  std::atomic<size_t> next{0};
-  size_t running = 0;
 
   // Fewer free letters, fewer workers; with none at all, one worker reports that per server.
   std::vector<std::unique_ptr<ReservedLetter>> letters;
@@ -125,58 +117,37 @@ bool probe_parallel(const std::vector<std::wstring>& servers, unsigned parallel,
     if (letter->get().empty()) break;
     letters.push_back(std::move(letter));
   }
-  const size_t workers = std::max<size_t>(letters.size(), 1);
-
-  std::vector<std::thread> threads;
-  running = workers;
-  for (size_t w = 0; w < workers; ++w) {
-    std::wstring local = w < letters.size() ? letters[w]->get() : std::wstring();
-    threads.emplace_back([&, local] {
-      WorkerProgress wp(stop);
-      for (size_t k; !stop.load() && (k = next.fetch_add(1)) < n;) {
-        probe_server(L"\\\\" + servers[k], local, findings[k], findings[k], wp);
-        std::lock_guard<std::mutex> hold(lock);
-        done[k] = 1;
-        changed.notify_all();
-      }
-      std::lock_guard<std::mutex> hold(lock);
-      --running;
-      changed.notify_all();
-    });
-  }
-
-  size_t delivered = 0;
-  for (;;) {
-    bool finished;
-    {
-      std::unique_lock<std::mutex> hold(lock);
-      changed.wait_for(hold, std::chrono::milliseconds(50),
-                       [&] { return running == 0 || (delivered < n && done[delivered]); });
-      finished = running == 0;
+  std::atomic<bool> stop{false};
+  size_t first = 0, end = n;  // the current domain's servers
+  OrderedPool pool;
+  pool.job = [&](size_t k, size_t worker) {
+    WorkerProgress wp(stop);
+    std::wstring local = worker < letters.size() ? letters[worker]->get() : std::wstring();
+    probe_server(L"\\\\" + servers[k], local, findings[k], findings[k], wp);
+  };
+  pool.deliver = [&](size_t k) {
+    for (size_t d = 0; d < domains.size(); ++d) {
+      if (domains[d].first != k) continue;
+      progress.domain(domains[d].second);
+      first = k;
+      end = d + 1 < domains.size() ? domains[d + 1].first : n;
     }
-    for (;;) {
-      {
-        std::lock_guard<std::mutex> hold(lock);
-        if (delivered >= n || !done[delivered]) break;
+    progress.server(k - first + 1, end - first, servers[k]);
+    for (const Findings::Event& e : findings[k].events) {
+      if (e.is_drive) {
+        list.add(e.drive);
+        progress.drives_found(list.count());
+      } else {
+        log.write(e.line);
       }
-      for (const auto& d : domains)
-        if (d.first == delivered) progress.domain(d.second);
-      progress.server(delivered + 1, n, servers[delivered]);
-      for (const Findings::Event& e : findings[delivered].events) {
-        if (e.is_drive) {
-          list.add(e.drive);
-          progress.drives_found(list.count());
-        } else {
-          log.write(e.line);
-        }
-      }
-      ++delivered;
     }
-    if (finished) break;
+    findings[k] = Findings();
+  };
+  pool.pump = [&] {
     if (!progress.pump()) stop = true;
-  }
-  for (std::thread& t : threads) t.join();
-  return !stop.load() && delivered == n;
+    return !stop.load();
+  };
+  return pool.run(n, std::max<size_t>(letters.size(), 1));
 }
 
 }  // namespace

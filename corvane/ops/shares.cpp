@@ -3,9 +3,12 @@
 #include "app.h"
 #include "change_log_file.h"
 #include "drive_item.h"
+#include "ordered_pool.h"
 #include "permission_plan.h"
 
 #include <lm.h>
+
+#include <functional>
 
 #include "net_buffer.h"
 
@@ -77,21 +80,68 @@ size_t ticked_count(const DriveList& list) {
   return n;
 }
 
-std::vector<ShareOutcome> add_shares(const ShareRequest& request, DriveList& list, ChangeLog& log) {
-  std::vector<ShareOutcome> outcomes;
-  // An account that does not resolve touches no share at all.
-  if (!account_resolves(request.account)) return outcomes;
-  for (size_t i = 0; i < list.count(); ++i) {
-    if (!list.ticked(i)) continue;
-    ShareTarget t = share_target(list.text(i), request.pattern);
-    if (!t.usable) continue;
-    std::wstring remark = share_remark(request.version, now_stamp());
-    ShareOutcome out = add_share_with_permission(t, remark, request, log);
-    out.item = list.text(i);
-    if (out.status != 0 && out.status != kDuplicateShare) list.set_marker(i, 1);
-    outcomes.push_back(out);
+namespace {
+
+// The change-log lines of one drive, held until its turn.
+struct HeldLines : ChangeLog {
+  std::vector<std::wstring> lines;
+  void write(const std::wstring& text) override { lines.push_back(text); }
+};
+
+// The ticked items a share command works on, in list order.
+std::vector<size_t> ticked_items(const DriveList& list, const std::wstring& pattern) {
+  std::vector<size_t> items;
+  for (size_t i = 0; i < list.count(); ++i)
+    if (list.ticked(i) && share_target(list.text(i), pattern).usable) items.push_back(i);
+  return items;
+}
+
+// Runs one command on every item, `parallel` at a time; the log gets each item's lines and the
+// list its marker in list order, on the caller's thread, as the one-by-one run gives them.
+std::vector<ShareOutcome> over_items(const std::vector<size_t>& items, unsigned parallel, bool com, DriveList& list,
+                                     ChangeLog& log,
+                                     const std::function<ShareOutcome(const std::wstring& item, ChangeLog&)>& command,
+                                     const std::function<int(const ShareOutcome&)>& marker) {
+  std::vector<ShareOutcome> outcomes(items.size());
+  auto settle = [&](size_t k) {
+    if (int m = marker(outcomes[k])) list.set_marker(items[k], m);
+  };
+  if (parallel <= 1 || items.size() <= 1) {
+    for (size_t k = 0; k < items.size(); ++k) {
+      outcomes[k] = command(list.text(items[k]), log);
+      settle(k);
+    }
+    return outcomes;
   }
+  std::vector<std::wstring> texts;
+  for (size_t i : items) texts.push_back(list.text(i));
+  std::vector<HeldLines> held(items.size());
+  OrderedPool pool;
+  pool.com = com;
+  pool.job = [&](size_t k, size_t) { outcomes[k] = command(texts[k], held[k]); };
+  pool.deliver = [&](size_t k) {
+    for (const std::wstring& line : held[k].lines) log.write(line);
+    settle(k);
+  };
+  pool.run(items.size(), parallel);
   return outcomes;
+}
+
+}  // namespace
+
+std::vector<ShareOutcome> add_shares(const ShareRequest& request, DriveList& list, ChangeLog& log, unsigned parallel) {
+  // An account that does not resolve touches no share at all.
+  if (!account_resolves(request.account)) return {};
+  return over_items(
+      ticked_items(list, request.pattern), parallel, true, list, log,
+      [&](const std::wstring& item, ChangeLog& out_log) {
+        ShareTarget t = share_target(item, request.pattern);
+        std::wstring remark = share_remark(request.version, now_stamp());
+        ShareOutcome out = add_share_with_permission(t, remark, request, out_log);
+        out.item = item;
+        return out;
+      },
+      [](const ShareOutcome& out) { return out.status != 0 && out.status != kDuplicateShare ? 1 : 0; });
 }
 
 long delete_share(const std::wstring& server, const std::wstring& share, ChangeLog& log) {
@@ -102,23 +152,22 @@ long delete_share(const std::wstring& server, const std::wstring& share, ChangeL
   return status;
 }
 
-std::vector<ShareOutcome> delete_shares(const std::wstring& pattern, DriveList& list, ChangeLog& log) {
-  std::vector<ShareOutcome> outcomes;
-  for (size_t i = 0; i < list.count(); ++i) {
-    if (!list.ticked(i)) continue;
-    ShareTarget t = share_target(list.text(i), pattern);
-    if (!t.usable) continue;
-    ShareOutcome out;
-    out.item = list.text(i);
-    out.object = t.server + L"\\" + t.share;
-    out.status = delete_share(t.server, t.share, log);
-    out.ok = out.status == 0;
-    out.result = out.ok ? L"deleted" : L"failed";
-    out.detail = out.ok ? L"" : status_text(static_cast<unsigned long>(out.status));
-    if (out.ok) list.set_marker(i, 1);
-    outcomes.push_back(out);
-  }
-  return outcomes;
+std::vector<ShareOutcome> delete_shares(const std::wstring& pattern, DriveList& list, ChangeLog& log,
+                                        unsigned parallel) {
+  return over_items(
+      ticked_items(list, pattern), parallel, false, list, log,
+      [&](const std::wstring& item, ChangeLog& out_log) {
+        ShareTarget t = share_target(item, pattern);
+        ShareOutcome out;
+        out.item = item;
+        out.object = t.server + L"\\" + t.share;
+        out.status = delete_share(t.server, t.share, out_log);
+        out.ok = out.status == 0;
+        out.result = out.ok ? L"deleted" : L"failed";
+        out.detail = out.ok ? L"" : status_text(static_cast<unsigned long>(out.status));
+        return out;
+      },
+      [](const ShareOutcome& out) { return out.ok ? 1 : 0; });
 }
 
 std::vector<std::wstring> export_lines(const std::wstring& pattern, const DriveList& list) {

@@ -34,10 +34,15 @@ size_t ticked_count(const DriveList& list);
 
 // "Add/Update" over every ticked drive: creates the share (or finds it there), gives the
 // account its entry, logs one "Added" line per share and sets marker 1 where creation failed.
-std::vector<ShareOutcome> add_shares(const ShareRequest& request, DriveList& list, ChangeLog& log);
+// With `parallel` above 1, that many drives are worked on at once; the log lines, the markers
+// and the outcomes still come in list order.
+std::vector<ShareOutcome> add_shares(const ShareRequest& request, DriveList& list, ChangeLog& log,
+                                     unsigned parallel = 1);
 
 // "Delete Shares" over every ticked drive: one "Deleted" line each, marker 1 where deleted.
-std::vector<ShareOutcome> delete_shares(const std::wstring& pattern, DriveList& list, ChangeLog& log);
+// `parallel` as for add_shares.
+std::vector<ShareOutcome> delete_shares(const std::wstring& pattern, DriveList& list, ChangeLog& log,
+                                        unsigned parallel = 1);
 
 // Deletes one share and logs its "Deleted" line (with the failure's text when it failed).
 long delete_share(const std::wstring& server, const std::wstring& share, ChangeLog& log);

@@ -347,7 +347,7 @@ void MainWindow::add_update() {
   ShareRequest request = share_request();
   // Checked once, before any share is touched.
   if (!account_found(request, L"Add Shares", L"No share has been added or changed.")) return;
-  add_shares(request, volumes_, log_);
+  add_shares(request, volumes_, log_, parallel_);
 }
 
 ShareRequest MainWindow::share_request() const {
@@ -389,7 +389,7 @@ void MainWindow::delete_shares() {
                           L" Are you sure you wish to continue?";
   if (MessageBoxW(hwnd_, question.c_str(), L"Delete Shares", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   WaitCursor wait;
-  corvane::delete_shares(pattern, volumes_, log_);
+  corvane::delete_shares(pattern, volumes_, log_, parallel_);
 }
 
 void MainWindow::export_list() {

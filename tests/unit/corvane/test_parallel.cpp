@@ -1,10 +1,12 @@
-// The parallel search against the one-by-one search: the same log, the same list, no letter
-// mapped twice at once, nothing left mapped after a stop.
+// The parallel search and share commands against the one-by-one ones: the same log, the same
+// list, the same progress, no letter mapped twice at once, nothing left mapped after a stop.
 #include "corvane_test.h"
 
+#include <algorithm>
 #include <map>
 
 #include "search.h"
+#include "shares.h"
 
 using namespace corvane;
 using namespace corvane_test;
@@ -18,7 +20,8 @@ std::wstring busy_network() {
   for (int k = 1; k <= 8; ++k) {
     std::wstring name = L"S" + std::to_wstring(k);
     servers += L"," + name;
-    extra += L"[server " + name + L"]\r\n" + (k == 7 ? L"unreachable=yes\r\n" : L"") + L"drives=A,C,D\r\n";
+    extra += L"[server " + name + L"]\r\n" + (k == 7 ? L"unreachable=yes\r\n" : L"") +
+             (k == 3 ? L"share_status=5\r\n" : L"") + L"drives=A,C,D\r\n";
     extra += L"[drive " + name + L" A]\r\nadmin_share=no\r\n";
     extra += L"[drive " + name + L" C]\r\nlabel=SYS" + std::to_wstring(k) + L"\r\n";
     extra += L"[drive " + name + L" D]\r\nlabel=DATA\r\n" + (k % 4 == 0 ? L"connect=5\r\n" : L"");
@@ -34,6 +37,15 @@ std::wstring letter_of(const std::wstring& args, const wchar_t* key) {
 struct Pass {
   std::vector<std::wstring> lines, items;
   SearchOutcome outcome;
+};
+
+// What the search reports as it goes, as one line per call.
+struct Recorder : SearchProgress {
+  std::vector<std::wstring> calls;
+  void domain(const std::wstring& name) override { calls.push_back(L"domain " + name); }
+  void server(size_t n, size_t m, const std::wstring& name) override {
+    calls.push_back(std::to_wstring(n) + L"/" + std::to_wstring(m) + L" " + name);
+  }
 };
 
 Pass search(unsigned parallel, SearchProgress& progress) {
@@ -69,17 +81,23 @@ size_t check_mappings(const corvlab::TempLab& lab) {
 
 }  // namespace
 
-TEST(CorvaneParallel, SameLogAndListAsOneByOne) {
+TEST(CorvaneParallel, SameLogListAndProgressAsOneByOne) {
   corvlab::TempLab lab(busy_network());
-  SearchProgress quiet;
-  Pass one = search(1, quiet);
+  Recorder one_progress;
+  Pass one = search(1, one_progress);
   EXPECT_EQ(check_mappings(lab), 1u);
   ASSERT_GT(one.items.size(), 10u);
 
+  // The workers take the servers of both domains from one pool; the domains and the servers'
+  // numbers within them are still reported as the one-by-one search reports them.
   corvlab::TempLab lab8(busy_network());
-  Pass eight = search(8, quiet);
+  Recorder eight_progress;
+  Pass eight = search(8, eight_progress);
   EXPECT_EQ(eight.lines, one.lines);
   EXPECT_EQ(eight.items, one.items);
+  EXPECT_EQ(eight_progress.calls, one_progress.calls);
+  EXPECT_NE(std::find(one_progress.calls.begin(), one_progress.calls.end(), L"domain BRANCH"),
+            one_progress.calls.end());
   EXPECT_FALSE(eight.outcome.stopped);
   EXPECT_TRUE(eight.outcome.commands_enabled());
   // Several letters were in use at once, never one twice.
@@ -108,4 +126,45 @@ TEST(CorvaneParallel, StopLeavesNoMappingAndAnOrderedPrefix) {
     while (at < full.items.size() && full.items[at] != item) ++at;
     EXPECT_LT(at, full.items.size()) << "out of order or unknown: " << item;
   }
+}
+
+// Adding (twice: created, then updated with the previous list logged) and deleting, several
+// drives at once: the same log lines in list order, the same outcomes and markers, on a network
+// where one server refuses share changes and one is switched off.
+TEST(CorvaneParallel, ShareCommandsLogInListOrder) {
+  ComScope com;
+  struct Run {
+    std::vector<std::wstring> lines, results;
+    std::vector<int> markers;
+  };
+  auto run = [](unsigned parallel) {
+    corvlab::TempLab lab(busy_network());
+    MemoryList list;
+    for (int k = 1; k <= 8; ++k)
+      for (const wchar_t* d : {L"C", L"D"}) list.add_item(L"\\\\S" + std::to_wstring(k) + L"\\" + d, k != 5);
+    MemoryLog log;
+    Run r;
+    std::vector<std::vector<ShareOutcome>> passes = {
+        add_shares({L"p<drive>", L"Users", 0x1200A9, {1, 0, 4}}, list, log, parallel),
+        add_shares({L"p<drive>", L"Users", 0x1301BF, {1, 0, 4}}, list, log, parallel),
+        delete_shares(L"p<drive>", list, log, parallel)};
+    for (const auto& pass : passes)
+      for (const ShareOutcome& o : pass) r.results.push_back(o.item + L" " + o.result + L" " + o.detail);
+    for (const Item& i : list.items) r.markers.push_back(i.marker);
+    r.lines = log.lines;
+    return r;
+  };
+  Run one = run(1), eight = run(8);
+  EXPECT_EQ(eight.lines, one.lines);
+  EXPECT_EQ(eight.results, one.results);
+  EXPECT_EQ(eight.markers, one.markers);
+  // The run did meet every path: created, updated with its previous list, refused, unreachable.
+  auto has = [&](const std::wstring& part) {
+    return std::any_of(one.lines.begin(), one.lines.end(),
+                       [&](const std::wstring& l) { return l.find(part) != std::wstring::npos; });
+  };
+  EXPECT_TRUE(has(L"Previous permissions of \\\\S1\\pC: "));
+  EXPECT_TRUE(has(L"Added \\\\S3\\pC BUILTIN\\Users "));
+  EXPECT_TRUE(has(L"Deleted \\\\S7\\pD "));
+  EXPECT_FALSE(has(L"S5"));
 }
