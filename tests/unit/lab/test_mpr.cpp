@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "lab_support.h"
 
@@ -98,4 +102,53 @@ TEST(Connections, ADeletedAdministrativeShareCannotBeConnected) {
   // A share of another name on the drive is reachable.
   EXPECT_EQ(0u, connect_free("\\\\FS01\\PUBLIC", letter));
   EXPECT_EQ(0u, WNetCancelConnection2A("\\\\FS01\\PUBLIC", 0, TRUE));
+}
+
+// Letters are mapped and unmapped with the folder unlocked, under a lock of their own: threads
+// with letters of their own never get in each other's way, and two threads wanting one letter
+// never both get it.
+TEST(Connections, ThreadsMappingAtOnceKeepTheirLettersApart) {
+  TempLab lab(TempLab::default_description());
+  std::vector<std::string> letters;
+  for (int i = 0; i < 5; ++i) letters.push_back(labtests::free_letter());
+  ASSERT_FALSE(letters.back().empty());
+  const int rounds = 5;
+  std::vector<std::thread> own;
+  for (int t = 0; t < 4; ++t) {
+    own.emplace_back([&, t] {
+      const std::string root = letters[t] + "\\";
+      for (int r = 0; r < rounds; ++r) {
+        ASSERT_EQ(0u, WNetAddConnectionA(t % 2 ? "\\\\FS01\\C$" : "\\\\BR01\\C$", nullptr, letters[t].c_str()));
+        char label[256] = "";
+        DWORD serial = 0;
+        ASSERT_TRUE(GetVolumeInformationA(root.c_str(), label, 255, &serial, nullptr, nullptr, nullptr, 0));
+        EXPECT_EQ(t % 2 ? 0x1A2B3C4Du : 0x0BADF00Du, serial) << letters[t];
+        EXPECT_EQ(0u, WNetCancelConnection2A(letters[t].c_str(), CONNECT_UPDATE_PROFILE, FALSE));
+      }
+    });
+  }
+  // Meanwhile two threads race for one letter, round after round.
+  const std::string& shared = letters[4];
+  for (int r = 0; r < rounds; ++r) {
+    std::atomic<int> ready{0};
+    DWORD status[2] = {1, 1};
+    auto racer = [&](int i) {
+      ++ready;
+      while (ready.load() < 2) Sleep(0);
+      status[i] = WNetAddConnectionA("\\\\FS01\\D$", nullptr, shared.c_str());
+    };
+    std::thread a(racer, 0), b(racer, 1);
+    a.join();
+    b.join();
+    EXPECT_EQ((std::multiset<DWORD>{0u, static_cast<DWORD>(ERROR_ALREADY_ASSIGNED)}),
+              (std::multiset<DWORD>{status[0], status[1]}));
+    EXPECT_EQ(0u, WNetCancelConnection2A(shared.c_str(), 0, FALSE));
+  }
+  for (std::thread& t : own) t.join();
+  for (const std::string& l : letters) {
+    EXPECT_EQ(static_cast<UINT>(DRIVE_NO_ROOT_DIR), GetDriveTypeA((l + "\\").c_str())) << l;
+    char remote[64];
+    DWORD len = sizeof remote;
+    EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_CONNECTED), WNetGetConnectionA(l.c_str(), remote, &len)) << l;
+  }
 }

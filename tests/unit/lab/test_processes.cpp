@@ -146,3 +146,43 @@ TEST(Overrides, SwitchBetweenTheLabAndWine) {
     EXPECT_TRUE(lab.journal().empty());
   }
 }
+
+// Shares are kept one file per server: a change rewrites its server's file and no other, so a
+// call's cost does not grow with the network. A lab written when state.ini held every share is
+// moved to that layout at its first call, its shares kept.
+TEST(Persistence, ShareChangesRewriteOnlyTheirServersFile) {
+  TempLab lab(TempLab::default_description());
+  ASSERT_EQ(0u, add_share(L"\\\\FS01", L"FIRST", L"D:\\", L""));  // the state exists from here on
+  auto stamp = [&](const wchar_t* server) {
+    WIN32_FILE_ATTRIBUTE_DATA a = {};
+    EXPECT_TRUE(GetFileAttributesExW((lab.folder() + L"\\shares\\" + server + L".ini").c_str(),
+                                     GetFileExInfoStandard, &a)) << server;
+    return (static_cast<ULONGLONG>(a.ftLastWriteTime.dwHighDateTime) << 32) | a.ftLastWriteTime.dwLowDateTime;
+  };
+  const std::string fs02 = TempLab::read_bytes(lab.folder() + L"\\shares\\FS02.ini");
+  const ULONGLONG fs01_before = stamp(L"FS01"), fs02_before = stamp(L"FS02"), br01_before = stamp(L"BR01");
+  Sleep(50);
+  ASSERT_EQ(0u, add_share(L"\\\\FS01", L"SECOND", L"C:\\", L""));
+  ASSERT_EQ(0u, NetShareDel(w(L"\\\\FS01"), w(L"FIRST"), 0));
+  EXPECT_NE(fs01_before, stamp(L"FS01"));
+  EXPECT_EQ(fs02_before, stamp(L"FS02"));
+  EXPECT_EQ(br01_before, stamp(L"BR01"));
+  EXPECT_EQ(fs02, TempLab::read_bytes(lab.folder() + L"\\shares\\FS02.ini"));
+  EXPECT_EQ(1u, share_names(L"FS01").count(L"SECOND"));
+  EXPECT_EQ(0u, share_names(L"FS01").count(L"FIRST"));
+
+  // The earlier layout: every share in state.ini, no shares folder.
+  std::wstring old = L"[share FS01 KEPT]\r\npath=D:\\\r\nremark=from before\r\ntype=0x00000000\r\n"
+                     L"permissions=0\r\nmax_uses=-1\r\n\r\n[share FS02 C$]\r\npath=C:\\\r\nremark=Default share\r\n"
+                     L"type=0x80000000\r\npermissions=0\r\nmax_uses=-1\r\n";
+  HANDLE h = CreateFileW((lab.folder() + L"\\state.ini").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  DWORD written = 0;
+  WriteFile(h, "\xFF\xFE", 2, &written, nullptr);
+  WriteFile(h, old.data(), static_cast<DWORD>(old.size() * sizeof(wchar_t)), &written, nullptr);
+  CloseHandle(h);
+  TempLab::remove_tree(lab.folder() + L"\\shares");
+  EXPECT_EQ((std::set<std::wstring>{L"KEPT"}), share_names(L"FS01"));
+  EXPECT_EQ((std::set<std::wstring>{L"C$"}), share_names(L"FS02"));
+  EXPECT_EQ(std::string::npos, TempLab::read_bytes(lab.folder() + L"\\state.ini").find("s\0h\0a\0r\0e\0", 0, 10));
+}
