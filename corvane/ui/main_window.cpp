@@ -305,7 +305,7 @@ void MainWindow::command(int id, int code) {
 
 void MainWindow::find_drives() {
   if (searching_) {
-    // "Stop": the search ends after the drive in progress.
+    // "Stop": the search ends after the drives in progress.
     stop_requested_ = true;
     return;
   }
