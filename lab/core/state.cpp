@@ -466,27 +466,29 @@ bool Session::lock_and_load() {
   return net_ != nullptr;
 }
 
+namespace {
+// How long a call to the server waits for its answer: the round trip (answered or not), and a slow
+// server's delay.
+DWORD answer_wait(const Network& net, const wchar_t* target_server) {
+  if (!target_server) return 0;
+  Target t = resolve(net, target_server);
+  return (t.local ? 0 : net.faults.latency_ms) + (!t.status && net.is_slow(t.name) ? net.faults.slow_ms : 0);
+}
+}  // namespace
+
 bool Session::open(const wchar_t* target_server) {
   folder = lab_folder();
   CreateDirectoryW(folder.c_str(), nullptr);
   opened_ = false;
-  // The round trip is waited for before the lock is taken, so other callers go on meanwhile. The
-  // description is only ever replaced whole, so reading it unlocked sees one version or the other.
-  DWORD wait = 0;
-  if (target_server) net_ = Network::cached(description_path(folder));
-  bool known = target_server && net_;
-  if (known) {
-    Target t = resolve(*net_, target_server);
-    if (!t.local) wait += net_->faults.latency_ms;  // answered or not
-    if (!t.status && net_->is_slow(t.name)) wait += net_->faults.slow_ms;
-  }
-  if (wait) Sleep(wait);
+  // The wait comes before the lock is taken, so other callers go on meanwhile. The description is
+  // only ever replaced whole, so reading it unlocked sees one version or the other.
+  net_ = target_server ? Network::cached(description_path(folder)) : nullptr;
+  const bool known = net_ != nullptr;
+  if (DWORD wait = known ? answer_wait(*net_, target_server) : 0) Sleep(wait);
   if (!lock_and_load()) return false;
-  if (target_server && !known) {
+  if (!known) {
     // A lab made by this very call (no description before it) may still ask for a wait.
-    Target t = resolve(*net_, target_server);
-    DWORD late = (t.local ? 0 : net_->faults.latency_ms) + (!t.status && net_->is_slow(t.name) ? net_->faults.slow_ms : 0);
-    if (late) {
+    if (DWORD late = answer_wait(*net_, target_server)) {
       release();
       Sleep(late);
       if (!lock_and_load()) return false;
