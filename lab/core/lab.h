@@ -23,6 +23,7 @@ std::wstring upper(std::wstring s);
 std::wstring trim(const std::wstring& s);
 std::vector<std::wstring> split_list(const std::wstring& s, wchar_t sep = L',');
 std::wstring to_hex(const std::vector<uint8_t>& bytes);
+uint32_t text_hash(const std::wstring& s, uint32_t seed = 2166136261u);  // FNV-1a over the characters
 bool from_hex(const std::wstring& text, std::vector<uint8_t>& bytes);
 std::wstring escape_value(const std::wstring& v);    // keeps a value on one INI line
 std::wstring unescape_value(const std::wstring& v);
@@ -34,7 +35,14 @@ bool read_text_file(const std::wstring& path, std::wstring& text);   // UTF-16 B
 bool write_file_replace(const std::wstring& path, const std::string& bytes);
 bool write_utf16_file(const std::wstring& path, const std::wstring& text);  // BOM, atomic replace
 bool file_exists(const std::wstring& path);
+void delete_files(const std::wstring& folder, const std::wstring& pattern);  // "*.ini" in the folder
 std::wstring module_folder(HMODULE module);  // without trailing backslash
+
+// ---- locks between the processes of this Wine session ----
+// A named mutex, opened once per process and kept open (the lab's locks are taken per call).
+HANDLE session_mutex(const std::wstring& name);
+// Waits for it (20 s at most); an owner that died while holding it leaves it to the next waiter.
+bool take_mutex(HANDLE mutex);
 
 // ---- INI documents (the state file) ----
 struct IniSection {

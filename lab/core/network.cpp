@@ -136,11 +136,7 @@ DWORD parse_serial(std::wstring s) {
 std::wstring derived_sid(const std::wstring& name) {
   uint32_t parts[3];
   std::wstring key = upper(name);
-  for (uint32_t i = 0; i < 3; ++i) {
-    uint32_t h = 2166136261u ^ (i * 0x9E3779B9u);
-    for (wchar_t c : key) { h ^= static_cast<uint32_t>(c); h *= 16777619u; }
-    parts[i] = h;
-  }
+  for (uint32_t i = 0; i < 3; ++i) parts[i] = text_hash(key, 2166136261u ^ (i * 0x9E3779B9u));
   wchar_t buf[80];
   swprintf(buf, 80, L"S-1-5-21-%u-%u-%u", parts[0], parts[1], parts[2]);
   return buf;

@@ -8,8 +8,6 @@
 namespace lab {
 namespace {
 
-const DWORD kLockWaitMs = 20000;
-
 std::wstring num(DWORD v) { return std::to_wstring(v); }
 std::wstring signed_num(DWORD v) { return std::to_wstring(static_cast<long>(static_cast<int32_t>(v))); }
 std::wstring hex_num(DWORD v) {
@@ -31,17 +29,6 @@ HMODULE this_module() {
   return m;
 }
 
-// Removes the share files of an earlier state.
-void clear_shares(const std::wstring& folder) {
-  WIN32_FIND_DATAW fd;
-  const std::wstring dir = shares_folder(folder);
-  HANDLE h = FindFirstFileW((dir + L"\\*.ini").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return;
-  do DeleteFileW((dir + L"\\" + fd.cFileName).c_str());
-  while (FindNextFileW(h, &fd));
-  FindClose(h);
-}
-
 bool build_state(const std::wstring& folder, std::wstring& error) {
   Network net;
   if (!net.load(description_path(folder))) {
@@ -49,7 +36,7 @@ bool build_state(const std::wstring& folder, std::wstring& error) {
     return false;
   }
   DeleteFileW(state_path(folder).c_str());
-  clear_shares(folder);
+  delete_files(shares_folder(folder), L"*.ini");  // an earlier state's servers
   CreateDirectoryW(shares_folder(folder).c_str(), nullptr);
   if (!save_state(folder, State::initial(net))) {
     error = L"cannot write " + state_path(folder);
@@ -393,41 +380,17 @@ namespace {
 // while another caller works; polling a byte-range lock kept every waiter busy and left the lock
 // idle between polls, which is what made parallel callers slow.
 HANDLE folder_mutex(const std::wstring& folder, const wchar_t* purpose) {
-  static CRITICAL_SECTION* guard = [] {
-    auto* cs = new CRITICAL_SECTION;
-    InitializeCriticalSection(cs);
-    return cs;
-  }();
-  static auto* handles = new std::vector<std::pair<std::wstring, HANDLE>>();  // kept to the process's end
   std::wstring key = std::wstring(purpose) + L"|" + upper(folder);
-  EnterCriticalSection(guard);
-  HANDLE h = nullptr;
-  for (const auto& e : *handles)
-    if (e.first == key) h = e.second;
-  if (!h) {
-    uint32_t hash = 2166136261u;
-    for (wchar_t c : key) { hash ^= static_cast<uint32_t>(c); hash *= 16777619u; }
-    wchar_t name[64];
-    swprintf(name, 64, L"Local\\CorvLab-%08x-%u", hash, static_cast<unsigned>(key.size()));
-    h = CreateMutexW(nullptr, FALSE, name);
-    if (h) handles->emplace_back(key, h);
-  }
-  LeaveCriticalSection(guard);
-  return h;
-}
-
-// Waits for a mutex; an owner that died while holding it leaves it to the next waiter.
-bool take(HANDLE mutex) {
-  if (!mutex) return false;
-  DWORD r = WaitForSingleObject(mutex, kLockWaitMs);
-  return r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+  wchar_t name[64];
+  swprintf(name, 64, L"Local\\CorvLab-%08x-%u", text_hash(key), static_cast<unsigned>(key.size()));
+  return session_mutex(name);
 }
 
 }  // namespace
 
 FolderLock::FolderLock(const std::wstring& folder) {
   HANDLE mutex = folder_mutex(folder, L"state");
-  if (take(mutex)) mutex_ = mutex;
+  if (take_mutex(mutex)) mutex_ = mutex;
 }
 
 FolderLock::~FolderLock() {
@@ -515,7 +478,7 @@ void append_journal(const std::wstring& folder, const std::wstring& function, co
   // Appending is a look at the size and a write there, so writers take turns; the journal has
   // its own lock, and a call need not hold the folder's to write its line.
   HANDLE mutex = folder_mutex(folder, L"journal");
-  if (!take(mutex)) return;
+  if (!take_mutex(mutex)) return;
   HANDLE h = CreateFileW(journal_path(folder).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h != INVALID_HANDLE_VALUE) {

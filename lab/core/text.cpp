@@ -188,6 +188,49 @@ bool write_utf16_file(const std::wstring& path, const std::wstring& text) {
   return write_file_replace(path, bytes);
 }
 
+uint32_t text_hash(const std::wstring& s, uint32_t seed) {
+  uint32_t h = seed;
+  for (wchar_t c : s) {
+    h ^= static_cast<uint32_t>(c);
+    h *= 16777619u;
+  }
+  return h;
+}
+
+void delete_files(const std::wstring& folder, const std::wstring& pattern) {
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW((folder + L"\\" + pattern).c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do DeleteFileW((folder + L"\\" + fd.cFileName).c_str());
+  while (FindNextFileW(h, &fd));
+  FindClose(h);
+}
+
+HANDLE session_mutex(const std::wstring& name) {
+  static CRITICAL_SECTION* guard = [] {
+    auto* cs = new CRITICAL_SECTION;
+    InitializeCriticalSection(cs);
+    return cs;
+  }();
+  static auto* handles = new std::vector<std::pair<std::wstring, HANDLE>>();  // kept to the process's end
+  EnterCriticalSection(guard);
+  HANDLE h = nullptr;
+  for (const auto& e : *handles)
+    if (e.first == name) h = e.second;
+  if (!h) {
+    h = CreateMutexW(nullptr, FALSE, name.c_str());
+    if (h) handles->emplace_back(name, h);
+  }
+  LeaveCriticalSection(guard);
+  return h;
+}
+
+bool take_mutex(HANDLE mutex) {
+  if (!mutex) return false;
+  DWORD r = WaitForSingleObject(mutex, 20000);
+  return r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+}
+
 bool file_exists(const std::wstring& path) {
   DWORD a = GetFileAttributesW(path.c_str());
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);

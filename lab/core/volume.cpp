@@ -83,20 +83,9 @@ std::wstring device(wchar_t letter) { return std::wstring(1, static_cast<wchar_t
 // Written beside the label and serial files last; its name carries what they hold, so a folder
 // already prepared for this drive costs one look at the file system.
 std::wstring marker_name(const Drive& d) {
-  uint32_t hash = 2166136261u;
-  for (wchar_t c : d.label) { hash ^= static_cast<uint32_t>(c); hash *= 16777619u; }
   wchar_t name[64];
-  swprintf(name, 64, L".prepared-%08lx-%08x-%u", d.serial, hash, static_cast<unsigned>(d.label.size()));
+  swprintf(name, 64, L".prepared-%08lx-%08x-%u", d.serial, text_hash(d.label), static_cast<unsigned>(d.label.size()));
   return name;
-}
-
-void remove_markers(const std::wstring& folder) {
-  WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW((folder + L"\\.prepared-*").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return;
-  do DeleteFileW((folder + L"\\" + fd.cFileName).c_str());
-  while (FindNextFileW(h, &fd));
-  FindClose(h);
 }
 
 }  // namespace
@@ -139,7 +128,7 @@ std::wstring prepare_volume(const std::wstring& lab, const std::wstring& server,
   part += L"\\" + upper(server);
   CreateDirectoryW(part.c_str(), nullptr);
   CreateDirectoryW(folder.c_str(), nullptr);
-  remove_markers(folder);
+  delete_files(folder, L".prepared-*");
   std::wstring label_file = folder + L"\\.windows-label";
   bool ok = true;
   if (d.label.empty()) DeleteFileW(label_file.c_str());
@@ -152,22 +141,10 @@ std::wstring prepare_volume(const std::wstring& lab, const std::wstring& server,
 }
 
 LetterMutex::LetterMutex(wchar_t letter) {
-  // One handle per letter, opened once per process: a search maps and unmaps a letter per drive.
-  static HANDLE handles[26] = {};
-  static CRITICAL_SECTION* guard = [] {
-    auto* cs = new CRITICAL_SECTION;
-    InitializeCriticalSection(cs);
-    return cs;
-  }();
   wchar_t up = static_cast<wchar_t>(towupper(letter));
   if (up < L'A' || up > L'Z') return;
-  EnterCriticalSection(guard);
-  HANDLE& h = handles[up - L'A'];
-  if (!h) h = CreateMutexW(nullptr, FALSE, (L"Local\\CorvLabDriveLetter-" + std::wstring(1, up)).c_str());
-  HANDLE mutex = h;
-  LeaveCriticalSection(guard);
-  DWORD r = mutex ? WaitForSingleObject(mutex, 20000) : WAIT_FAILED;
-  if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) mutex_ = mutex;
+  HANDLE mutex = session_mutex(L"Local\\CorvLabDriveLetter-" + std::wstring(1, up));
+  if (take_mutex(mutex)) mutex_ = mutex;
 }
 
 LetterMutex::~LetterMutex() {
