@@ -1,6 +1,7 @@
 // corvanecmd end to end: each command as a scheduled task would run it, its CSV read back, its
 // exit statuses, and bad usage changing nothing.
 #include "corvane_test.h"
+#include "lab_runs.h"
 
 #include <lm.h>
 
@@ -9,70 +10,6 @@
 using namespace corvane_test;
 
 namespace {
-
-struct Result {
-  DWORD exit = 99;
-  std::string out, err;
-};
-
-// Reads what the pipe holds now, without waiting for more.
-void take_available(HANDLE h, std::string& s) {
-  char buf[4096];
-  DWORD avail = 0, got = 0;
-  while (PeekNamedPipe(h, nullptr, 0, nullptr, &avail, nullptr) && avail &&
-         ReadFile(h, buf, avail < sizeof buf ? avail : sizeof buf, &got, nullptr) && got)
-    s.append(buf, got);
-}
-
-// Runs the staged corvanecmd.exe with the arguments and the given standard input.
-Result corvanecmd(const std::wstring& args, const std::string& input = "") {
-  Result r;
-  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-  HANDLE out_r, out_w, err_r, err_w, in_r, in_w;
-  CreatePipe(&out_r, &out_w, &sa, 0);
-  CreatePipe(&err_r, &err_w, &sa, 0);
-  CreatePipe(&in_r, &in_w, &sa, 0);
-  for (HANDLE h : {out_r, err_r, in_w}) SetHandleInformation(h, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW si{sizeof si};
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = out_w;
-  si.hStdError = err_w;
-  si.hStdInput = in_r;
-  PROCESS_INFORMATION pi{};
-  std::wstring exe = corvlab::TempLab::program_folder() + L"corvanecmd.exe";
-  std::wstring line = L"\"" + exe + L"\" " + args;
-  BOOL started = CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
-  CloseHandle(out_w);
-  CloseHandle(err_w);
-  CloseHandle(in_r);
-  if (!started) {
-    ADD_FAILURE() << "corvanecmd.exe did not start: " << GetLastError();
-    for (HANDLE h : {out_r, err_r, in_w}) CloseHandle(h);
-    return r;
-  }
-  DWORD w = 0;
-  if (!input.empty()) WriteFile(in_w, input.data(), static_cast<DWORD>(input.size()), &w, nullptr);
-  CloseHandle(in_w);
-  // Stderr is small (a question, a line): read it after the output, which may be larger.
-  // Read while it runs, and stop at its end rather than at the pipes' end: a process it caused
-  // Wine to start (the mount manager's helpers) may hold the pipes open for longer.
-  ULONGLONG deadline = GetTickCount64() + 120000;
-  for (;;) {
-    take_available(out_r, r.out);
-    take_available(err_r, r.err);
-    if (WaitForSingleObject(pi.hProcess, 20) == WAIT_OBJECT_0) break;
-    if (GetTickCount64() > deadline) {
-      TerminateProcess(pi.hProcess, 99);
-      ADD_FAILURE() << "corvanecmd.exe did not end";
-      break;
-    }
-  }
-  take_available(out_r, r.out);
-  take_available(err_r, r.err);
-  GetExitCodeProcess(pi.hProcess, &r.exit);
-  for (HANDLE h : {pi.hProcess, pi.hThread, out_r, err_r}) CloseHandle(h);
-  return r;
-}
 
 // CSV rows split into fields (the program quotes only what needs it; none of these fields does).
 std::vector<std::vector<std::string>> csv_rows(const std::string& text) {
@@ -151,6 +88,13 @@ TEST(Corvanecmd, FindAddExportDeleteAndUndo) {
   ASSERT_EQ(added.size(), 3u) << add.out;
   EXPECT_EQ(added[1], (std::vector<std::string>{"\\\\FS01\\C", "\\\\FS01\\cC", "created", "Added \\\\FS01\\cC BUILTIN\\Users"}));
   EXPECT_TRUE(share_exists(L"\\\\FS01", L"cD"));
+
+  // A change log that cannot be written (here a folder): nothing is changed, and it says so.
+  Result no_log = corvanecmd(L"add --drives \\\\FS01\\C --pattern z<drive> --account Users --yes --log \"" +
+                             lab.folder() + L"\"");
+  EXPECT_EQ(no_log.exit, 1u);
+  EXPECT_NE(no_log.err.find("No further share was changed"), std::string::npos) << no_log.err;
+  EXPECT_FALSE(share_exists(L"\\\\FS01", L"zC"));
 
   // One refused drive makes the run's status 1.
   Result refused = corvanecmd(L"add --drives \\\\FS02\\C --pattern c<drive> --account Users --yes --csv --log " + log.arg());
