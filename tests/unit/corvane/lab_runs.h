@@ -27,8 +27,8 @@ inline void take_available(HANDLE h, std::string& s) {
     s.append(buf, got);
 }
 
-// Runs the staged corvanecmd.exe with the arguments and the given standard input.
-inline Result corvanecmd(const std::wstring& args, const std::string& input = "") {
+// Runs a staged program (corvanecmd.exe, labctl.exe) with the arguments and the given standard input.
+inline Result run_staged(const std::wstring& program, const std::wstring& args, const std::string& input = "") {
   Result r;
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
   HANDLE out_r, out_w, err_r, err_w, in_r, in_w;
@@ -42,14 +42,14 @@ inline Result corvanecmd(const std::wstring& args, const std::string& input = ""
   si.hStdError = err_w;
   si.hStdInput = in_r;
   PROCESS_INFORMATION pi{};
-  std::wstring exe = corvlab::TempLab::program_folder() + L"corvanecmd.exe";
+  std::wstring exe = corvlab::TempLab::program_folder() + program;
   std::wstring line = L"\"" + exe + L"\" " + args;
   BOOL started = CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
   CloseHandle(out_w);
   CloseHandle(err_w);
   CloseHandle(in_r);
   if (!started) {
-    ADD_FAILURE() << "corvanecmd.exe did not start: " << GetLastError();
+    ADD_FAILURE() << program << " did not start: " << GetLastError();
     for (HANDLE h : {out_r, err_r, in_w}) CloseHandle(h);
     return r;
   }
@@ -66,7 +66,7 @@ inline Result corvanecmd(const std::wstring& args, const std::string& input = ""
     if (WaitForSingleObject(pi.hProcess, 20) == WAIT_OBJECT_0) break;
     if (GetTickCount64() > deadline) {
       TerminateProcess(pi.hProcess, 99);
-      ADD_FAILURE() << "corvanecmd.exe did not end";
+      ADD_FAILURE() << program << " did not end";
       break;
     }
   }
@@ -75,6 +75,10 @@ inline Result corvanecmd(const std::wstring& args, const std::string& input = ""
   GetExitCodeProcess(pi.hProcess, &r.exit);
   for (HANDLE h : {pi.hProcess, pi.hThread, out_r, err_r}) CloseHandle(h);
   return r;
+}
+
+inline Result corvanecmd(const std::wstring& args, const std::string& input = "") {
+  return run_staged(L"corvanecmd.exe", args, input);
 }
 
 // Every share of the servers as "\\\\SERVER\\NAME|path|remark|max uses|SDDL", sorted.

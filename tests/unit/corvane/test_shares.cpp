@@ -273,6 +273,10 @@ TEST(CorvaneShares, PreviewTellsWhatWouldChangeAndChangesNothing) {
   std::wstring report = preview_report(r, again);
   EXPECT_NE(report.find(L"Nothing has been changed."), std::wstring::npos);
   EXPECT_NE(report.find(L"\\\\FS01\\PROJECTS\r\n  Share: already there, path D:\\Projects"), std::wstring::npos) << report;
+  // The list as it is now, in words too.
+  EXPECT_NE(report.find(L"  Access list now: "), std::wstring::npos) << report;
+  EXPECT_NE(report.find(L"\r\n    NT AUTHORITY\\Authenticated Users: Change (allow)\r\n    BUILTIN\\Users: Read (allow)\r\n  Entry for the account: replaced"),
+            std::wstring::npos) << report;
 
   // A share that cannot be read (a server that does not answer) is never "to be created".
   MemoryList off;
