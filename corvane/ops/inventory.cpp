@@ -14,7 +14,10 @@ namespace corvane {
 
 namespace {
 
-constexpr unsigned long kTypeMask = 0xFF;  // kTypeMask: the kind, without the special bits
+constexpr unsigned long kTypeMask = 0xFF;  // STYPE_MASK: the kind, without the special bits
+// Shares are read a block at a time (some dozens of shares), so that a server with thousands of
+// shares answers in several calls rather than one buffer of any size.
+constexpr DWORD kEnumBlock = 8192;
 
 std::wstring with_backslashes(const std::wstring& server) {
   size_t k = 0;
@@ -42,8 +45,8 @@ ServerListing list_server(const std::wstring& server, const InventoryRequest& re
   for (;;) {
     corv::NetBuffer buf;
     DWORD read = 0, total = 0;
-    NET_API_STATUS st = NetShareEnum(const_cast<LPWSTR>(out.server.c_str()), 502, buf.out(), MAX_PREFERRED_LENGTH,
-                                     &read, &total, &resume);
+    NET_API_STATUS st =
+        NetShareEnum(const_cast<LPWSTR>(out.server.c_str()), 502, buf.out(), kEnumBlock, &read, &total, &resume);
     if (st != NERR_Success && st != ERROR_MORE_DATA) {
       out.status = static_cast<long>(st);
       out.reason = status_words(out.status);

@@ -5,6 +5,7 @@
 #include <lm.h>
 #include <sddl.h>
 
+#include "inventory.h"
 #include "shares.h"
 
 #include <algorithm>
@@ -331,4 +332,32 @@ TEST(CorvaneShares, NoChangeWithoutItsRecord) {
           << add.args;
     }
   }
+}
+
+// A server with more shares than one answer holds: every one is listed, read block by block.
+TEST(CorvaneShares, InventoryReadsEveryBlock) {
+  ComScope com;
+  std::wstring many;
+  for (int k = 0; k < 150; ++k)
+    many += L"[share BR01 S" + std::to_wstring(1000 + k) + L"]\r\npath=D:\\\r\nsddl=D:(A;;FA;;;BA)(D;;0x1301bf;;;BG)\r\n";
+  corvlab::TempLab lab(lab_with(L"", L"", many));
+  std::wstring error;
+  auto listed = list_shares({L"BR01", L"ARCHIVE"}, {L"S1<drive>", L"", false}, 1, error);
+  EXPECT_EQ(error, L"");
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_EQ(listed[0].status, 0);
+  EXPECT_EQ(listed[0].shares.size(), 0u);  // "S1<drive>": one letter after S1, none of these
+  listed = list_shares({L"BR01", L"ARCHIVE"}, {}, 2, error);
+  ASSERT_EQ(listed[0].shares.size(), 153u);  // C$, D$, SCANS and the 150
+  EXPECT_EQ(listed[0].shares[3].entries.size(), 2u);
+  EXPECT_EQ(listed[0].shares[3].entries[1].kind, L"deny");
+  EXPECT_EQ(listed[1].status, 53);
+  size_t more = 0;
+  for (const auto& e : lab.journal(L"NetShareEnum")) more += e.status == ERROR_MORE_DATA;
+  EXPECT_GE(more, 2u);
+  // Only the shares with an entry for the account (by identifier).
+  listed = list_shares({L"BR01"}, {L"", L"Guests", false}, 1, error);
+  EXPECT_EQ(listed[0].shares.size(), 150u);
+  list_shares({L"BR01"}, {L"", L"no-such-account-anywhere", false}, 1, error);
+  EXPECT_FALSE(error.empty());
 }
