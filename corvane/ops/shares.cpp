@@ -92,17 +92,22 @@ ShareOutcome fail(ShareOutcome& out, const std::wstring& why) {
   return out;
 }
 
+// Names the drive's share in its outcome; false ("not done") when a lost log line has already
+// stopped the run.
+bool start(const ShareTarget& t, const RunLog& log, ShareOutcome& out) {
+  out.object = t.server + L"\\" + t.share;
+  if (!log.lost()) return true;
+  out.result = L"not done";
+  out.detail = L"the change log cannot be written";
+  return false;
+}
+
 // Creates the share (or finds it there) and gives the account its entry, each change on
 // record before it is made.
 ShareOutcome add_share_with_permission(const ShareTarget& t, const std::wstring& remark, const ShareRequest& request,
                                        RunLog& log) {
   ShareOutcome out;
-  out.object = t.server + L"\\" + t.share;
-  if (log.lost()) {
-    out.result = L"not done";
-    out.detail = L"the change log cannot be written";
-    return out;
-  }
+  if (!start(t, log, out)) return out;
   ShareNow now = read_share(t.server, t.share);
   bool on_record = false;
   if (now.status == 0) {
@@ -168,12 +173,7 @@ ShareOutcome add_share_with_permission(const ShareTarget& t, const std::wstring&
 // Deletes one share, its settings on record first so that it can be made again.
 ShareOutcome delete_one(const ShareTarget& t, RunLog& log) {
   ShareOutcome out;
-  out.object = t.server + L"\\" + t.share;
-  if (log.lost()) {
-    out.result = L"not done";
-    out.detail = L"the change log cannot be written";
-    return out;
-  }
+  if (!start(t, log, out)) return out;
   ShareNow now = read_share(t.server, t.share);
   out.status = now.status;
   if (now.status == 0) {
@@ -195,12 +195,7 @@ ShareOutcome delete_one(const ShareTarget& t, RunLog& log) {
 ShareOutcome revoke_one(const ShareTarget& t, const RevokeRequest& request, const std::wstring& sid,
                         const std::wstring& who, bool apply, RunLog& log) {
   ShareOutcome out;
-  out.object = t.server + L"\\" + t.share;
-  if (apply && log.lost()) {
-    out.result = L"not done";
-    out.detail = L"the change log cannot be written";
-    return out;
-  }
+  if (!start(t, log, out) && apply) return out;
   ShareNow now = read_share(t.server, t.share);
   out.status = now.status;
   out.result = L"unchanged";
