@@ -19,6 +19,7 @@ set(WICK_CORE_SOURCES
 set(WICK_CORE_INCLUDES wick/core)
 
 set(CORVANE_CORE_SOURCES
+  corvane/core/change_lines.cpp
   corvane/core/cmd_args.cpp
   corvane/core/disk_text.cpp
   corvane/core/drive_item.cpp

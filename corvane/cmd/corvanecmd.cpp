@@ -175,15 +175,12 @@ private:
     return 0;
   }
 
-  int results(const std::vector<ShareOutcome>& outcomes) {
+  int results(const CommandReport& report) {
     std::vector<std::vector<std::wstring>> rows;
-    bool failed = false;
-    for (const ShareOutcome& o : outcomes) {
-      rows.push_back({o.item, o.object, o.result, o.detail});
-      failed = failed || !o.ok;
-    }
+    for (const ShareOutcome& o : report.outcomes) rows.push_back({o.item, o.object, o.result, o.detail});
     out(format_table({L"Drive", L"Share", L"Result", L"Detail"}, rows, a_.csv));
-    return failed ? 1 : 0;
+    if (!report.log_error.empty()) err(L"corvanecmd: " + report.log_error + L"\r\n");
+    return report.failed() || !report.log_error.empty() ? 1 : 0;
   }
 
   int remove() {
@@ -218,6 +215,13 @@ private:
   }
 
   int undo() {
+    if (a_.list) {
+      std::vector<std::vector<std::wstring>> rows;
+      for (const SessionSummary& s : recent_sessions(log_.path()))
+        rows.push_back({s.stamp, s.kind, std::to_wstring(s.shares)});
+      out(format_table({L"Started", L"Kind", L"Shares"}, rows, a_.csv));
+      return 0;
+    }
     std::optional<Stamp> since;
     if (!a_.since.empty()) since = since_;
     UndoPlan plan = plan_undo(log_.path(), since);
@@ -226,11 +230,7 @@ private:
       return 0;
     }
     std::wstring what;
-    for (const UndoStep& s : plan.steps)
-      what += L"  " + s.object + L": " +
-              (s.kind == UndoStep::Restore ? L"previous access list put back"
-               : s.kind == UndoStep::Delete ? L"deleted (it was created then)"
-                                            : L"left as it is (" + s.reason + L")") + L"\r\n";
+    for (const UndoStep& s : plan.steps) what += L"  " + s.before.object + L": " + describe_step(s) + L"\r\n";
     err(L"Undo of the session(s) started " + plan.sessions.front() + L":\r\n" + what);
     if (!a_.yes && !confirm(L"Undo these changes?")) {
       err(L"Nothing was changed.\r\n");
@@ -238,12 +238,14 @@ private:
     }
     std::vector<std::vector<std::wstring>> rows;
     bool failed = false;
-    for (const UndoOutcome& o : run_undo(plan, log_)) {
+    UndoReport report = run_undo(plan, log_);
+    for (const UndoOutcome& o : report.outcomes) {
       rows.push_back({o.object, o.result, o.detail});
       failed = failed || !o.ok;
     }
     out(format_table({L"Share", L"Result", L"Detail"}, rows, a_.csv));
-    return failed ? 1 : 0;
+    if (!report.log_error.empty()) err(L"corvanecmd: " + report.log_error + L"\r\n");
+    return failed || !report.log_error.empty() ? 1 : 0;
   }
 
   int usage_error(const std::wstring& what) {

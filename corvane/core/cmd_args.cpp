@@ -65,6 +65,7 @@ CmdArgs parse_cmd_args(const std::vector<std::wstring>& args, std::wstring& erro
     if (arg == L"--what-if") { a.what_if = true; continue; }
     if (arg == L"--yes") { a.yes = true; continue; }
     if (arg == L"--csv") { a.csv = true; continue; }
+    if (arg == L"--list") { a.list = true; continue; }
     // Switches with a value.
     static const wchar_t* const with_value[] = {L"--domain", L"--servers", L"--drives", L"--pattern", L"--account",
                                                L"--access", L"--parallel", L"--log", L"--out", L"--since"};
@@ -121,6 +122,7 @@ CmdArgs parse_cmd_args(const std::vector<std::wstring>& args, std::wstring& erro
   if (a.command == L"export" && a.out_file.empty()) error = L"export needs --out FILE";
   if (a.command != L"undo" && !a.since.empty()) error = L"--since belongs to undo";
   if (a.what_if && a.command != L"add") error = L"--what-if belongs to add";
+  if (a.list && a.command != L"undo") error = L"--list belongs to undo";
   return a;
 }
 
@@ -132,7 +134,7 @@ std::wstring cmd_usage() {
          L"  add      create or update the share the pattern names on each drive, with the account's access\r\n"
          L"  delete   delete the share the pattern names on each drive\r\n"
          L"  export   write the shares the pattern names to a list file (--out)\r\n"
-         L"  undo     put back the shares changed by the last session that changed shares\r\n"
+         L"  undo     put back the shares changed by the last session that changed shares (an undo too)\r\n"
          L"\r\n"
          L"Which drives (find, add, delete, export):\r\n"
          L"  --domain NAME        search this domain (repeat for more); default: every domain listed\r\n"
@@ -148,6 +150,7 @@ std::wstring cmd_usage() {
          L"  --yes                do not ask before changing shares\r\n"
          L"  --out FILE           export: the list file to write\r\n"
          L"  --since \"dd-mmm-yyyy hh:mm\"  undo: every session started at or after this time\r\n"
+         L"  --list               undo: show the recent sessions that changed shares, change nothing\r\n"
          L"  --log FILE           the change log (default: ShareChanges.log beside cv.ini)\r\n"
          L"  --csv                results as CSV, for Import-Csv\r\n"
          L"  --help, /?           this text\r\n"

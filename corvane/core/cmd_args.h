@@ -16,6 +16,7 @@ struct CmdArgs {
   std::optional<std::wstring> pattern, account;
   bool read = false, change = false, full = false;  // --access, repeated or comma-separated
   bool what_if = false, yes = false, csv = false, help = false;
+  bool list = false;                    // undo --list
   std::optional<unsigned> parallel;
   std::wstring log_file, out_file, since;
 };

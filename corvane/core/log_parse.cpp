@@ -6,12 +6,6 @@ namespace corvane {
 
 namespace {
 
-const std::wstring kStarted = L"Started Velmora Corvane";
-const std::wstring kPrevious = L"Previous permissions of ";
-const std::wstring kAdded = L"Added ";
-
-bool starts_with(const std::wstring& s, const std::wstring& head) { return s.compare(0, head.size(), head) == 0; }
-
 bool digits(const std::wstring& s, size_t at, size_t n) {
   if (at + n > s.size()) return false;
   for (size_t k = at; k < at + n; ++k)
@@ -20,21 +14,6 @@ bool digits(const std::wstring& s, size_t at, size_t n) {
 }
 
 int number(const std::wstring& s, size_t at, size_t n) { return std::stoi(s.substr(at, n)); }
-
-// The readings of the share in an "Added" line's rest ("My Share CORP\collector ..."): share
-// names may hold blanks, so every cut at a blank before the account's backslash is one.
-std::vector<std::wstring> added_objects(const std::wstring& rest) {
-  std::vector<std::wstring> out;
-  if (!starts_with(rest, L"\\\\")) return out;
-  size_t share_at = rest.find(L'\\', 2);
-  if (share_at == std::wstring::npos) return out;
-  size_t account_slash = rest.find(L'\\', share_at + 1);
-  size_t limit = account_slash == std::wstring::npos ? rest.size() : account_slash;
-  for (size_t blank = rest.find(L' ', share_at); blank != std::wstring::npos && blank < limit;
-       blank = rest.find(L' ', blank + 1))
-    out.push_back(rest.substr(0, blank));
-  return out;
-}
 
 }  // namespace
 
@@ -83,50 +62,167 @@ int compare_stamps(const Stamp& a, const Stamp& b) {
   return 0;
 }
 
+namespace {
+
+ShareBefore* find_change(std::vector<ShareBefore>& changes, const std::wstring& object) {
+  for (ShareBefore& c : changes) {
+    if (same_name(c.object, object)) return &c;
+    for (const std::wstring& r : c.readings)
+      if (same_name(r, object)) return &c;
+  }
+  return nullptr;
+}
+
+// The share an "Added", "Deleted" or "Restored" line's rest is about, among those known.
+ShareBefore* named_change(std::vector<ShareBefore>& changes, const std::wstring& rest) {
+  ShareBefore* best = nullptr;
+  for (ShareBefore& c : changes)  // the longest name wins: "\\S\My Share" over "\\S\My"
+    if (names_share(rest, c.object) && (!best || c.object.size() > best->object.size())) best = &c;
+  return best;
+}
+
+}  // namespace
+
 std::vector<LogSession> log_sessions(const std::vector<LogEntry>& entries) {
   std::vector<LogSession> sessions;
+  // Per share of the current session: whether its "Added" line came since its "Creating" line.
+  std::vector<std::wstring> added_since_creating;
   for (size_t i = 0; i < entries.size(); ++i) {
-    const std::wstring& text = entries[i].text;
-    if (starts_with(text, kStarted)) {
+    ChangeLine line = read_change_line(entries[i].text);
+    if (line.kind == ChangeLine::Started) {
       if (!sessions.empty()) sessions.back().end = i;
-      sessions.push_back({i, entries.size(), entries[i].stamp, {}});
+      sessions.push_back({i, entries.size(), entries[i].stamp, line.kind_of_session, {}});
+      added_since_creating.clear();
       continue;
     }
-    if (sessions.empty() || !starts_with(text, kAdded)) continue;
-    LogSession& s = sessions.back();
-    ShareChange c;
-    c.line = i;
-    // A share that was there before has its previous list on the line right before.
-    const std::wstring rest = text.substr(kAdded.size());
-    if (i > s.first && starts_with(entries[i - 1].text, kPrevious)) {
-      const std::wstring& prev = entries[i - 1].text;
-      size_t colon = prev.find(L": ", kPrevious.size());
-      std::wstring object = colon == std::wstring::npos ? L"" : prev.substr(kPrevious.size(), colon - kPrevious.size());
-      if (!object.empty() && starts_with(rest, object + L" ")) {
-        c.objects = {object};
-        c.existed = true;
-        c.previous_sddl = prev.substr(colon + 2);
+    if (sessions.empty() || line.kind == ChangeLine::Other) continue;
+    std::vector<ShareBefore>& changes = sessions.back().changes;
+    auto was_added = [&](const std::wstring& o) {
+      for (const std::wstring& a : added_since_creating)
+        if (same_name(a, o)) return true;
+      return false;
+    };
+    switch (line.kind) {
+      case ChangeLine::Creating:
+      case ChangeLine::Deleting:
+      case ChangeLine::Previous: {
+        ShareBefore* c = find_change(changes, line.object);
+        if (!c) {
+          ShareBefore b;
+          b.object = line.object;
+          b.existed = line.kind != ChangeLine::Creating;
+          b.sddl = line.kind == ChangeLine::Previous ? line.sddl : line.record.sddl;
+          changes.push_back(b);
+          c = &changes.back();
+        } else if (line.kind == ChangeLine::Previous && !c->existed && !c->legacy && !was_added(c->object)) {
+          // Found there after all (made meanwhile by someone else): it is its list that counts.
+          c->existed = true;
+          c->sddl = line.sddl;
+        }
+        if (line.kind == ChangeLine::Creating) {
+          c->made.push_back(line.record);
+          for (size_t k = 0; k < added_since_creating.size(); ++k)
+            if (same_name(added_since_creating[k], c->object)) added_since_creating.erase(added_since_creating.begin() + k--);
+        }
+        // The settings to make it again: those recorded before it was deleted.
+        if (line.kind == ChangeLine::Deleting && !c->record_known) {
+          c->record = line.record;
+          c->record_known = true;
+        }
+        break;
       }
+      case ChangeLine::Added: {
+        ShareBefore* c = named_change(changes, line.object);
+        if (!c) {
+          // An earlier version logged a created share by its "Added" line alone. Share names may
+          // hold blanks: every cut at a blank before the account's backslash is a reading.
+          ShareBefore b;
+          b.legacy = true;
+          size_t share_at = line.object.find(L'\\', 2);
+          size_t slash = share_at == std::wstring::npos ? share_at : line.object.find(L'\\', share_at + 1);
+          size_t limit = slash == std::wstring::npos ? line.object.size() : slash;
+          for (size_t blank = share_at == std::wstring::npos ? share_at : line.object.find(L' ', share_at);
+               blank != std::wstring::npos && blank < limit; blank = line.object.find(L' ', blank + 1))
+            b.readings.push_back(line.object.substr(0, blank));
+          if (b.readings.empty()) break;
+          b.object = b.readings.front();
+          changes.push_back(b);
+          c = &changes.back();
+        }
+        if (c->account.empty()) c->account = added_account(line.object, c->object);
+        added_since_creating.push_back(c->object);
+        break;
+      }
+      default:
+        break;
     }
-    if (c.objects.empty()) c.objects = added_objects(rest);
-    if (c.objects.empty()) continue;
-    // Only a share's first change in the session tells how it was before the session.
-    bool seen = false;
-    for (const ShareChange& e : s.changes)
-      for (const std::wstring& o : e.objects)
-        if (o == c.objects.front()) seen = true;
-    if (!seen) s.changes.push_back(c);
   }
   return sessions;
 }
 
-bool line_names_share(const std::wstring& text, const std::wstring& object) {
-  for (const wchar_t* head : {L"Added ", L"Deleted ", L"Restored "}) {
-    std::wstring h = head + object;
-    if (starts_with(text, h) && (text.size() == h.size() || text[h.size()] == L' ' || text[h.size()] == L':'))
-      return true;
+std::vector<ShareBefore> changes_of(const std::vector<const LogSession*>& sessions) {
+  std::vector<ShareBefore> out;
+  for (const LogSession* s : sessions) {
+    for (const ShareBefore& c : s->changes) {
+      ShareBefore* known = nullptr;
+      for (const std::wstring& name : c.readings.empty() ? std::vector<std::wstring>{c.object} : c.readings)
+        if (!known) known = find_change(out, name);
+      if (!known) {
+        out.push_back(c);
+        continue;
+      }
+      // The earliest session tells how the share was; later ones add what they made and settings.
+      known->made.insert(known->made.end(), c.made.begin(), c.made.end());
+      if (!known->record_known && c.record_known) {
+        known->record = c.record;
+        known->record_known = true;
+      }
+      if (known->account.empty()) known->account = c.account;
+    }
   }
-  return starts_with(text, kPrevious + object + L":");
+  return out;
+}
+
+UndoDecision decide_undo(const ShareBefore& before, const ShareNow& now) {
+  UndoDecision d;
+  if (now.status != 0 && now.status != 2310) {
+    d.action = UndoDecision::Fail;
+    return d;  // the caller names the status
+  }
+  const bool there = now.status == 0;
+  if (!before.existed) {
+    if (!there) {
+      d.reason = L"not there, as before";
+      return d;
+    }
+    bool ours = false;
+    if (before.legacy) {
+      ours = now.record.remark.rfind(L"Added via Velmora Corvane v", 0) == 0;
+    } else {
+      for (const ShareRecord& m : before.made)
+        ours = ours || (same_name(m.path, now.record.path) && m.remark == now.record.remark);
+    }
+    d.action = ours ? UndoDecision::Delete : UndoDecision::NotPutBack;
+    if (!ours) d.reason = L"the share there now is not the one made then (its remark is \"" + now.record.remark + L"\")";
+    return d;
+  }
+  if (!there) {
+    d.action = before.record_known ? UndoDecision::Recreate : UndoDecision::Fail;
+    if (!before.record_known) d.reason = L"it is gone and its path is not on record";
+    return d;
+  }
+  if (now.record.sddl == before.sddl) {
+    d.reason = L"its access list is as it was";
+    return d;
+  }
+  if (before.sddl.empty()) {
+    d.action = UndoDecision::NotPutBack;
+    d.reason = L"it had no access list of its own; the entry for " +
+               (before.account.empty() ? std::wstring(L"the account") : before.account) + L" remains";
+    return d;
+  }
+  d.action = UndoDecision::Restore;
+  return d;
 }
 
 }  // namespace corvane

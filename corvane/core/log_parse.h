@@ -1,6 +1,7 @@
-// Reading the change log back: its dated lines, its sessions, and the share changes each
-// session made, so that they can be undone.
+// Reading the change log back: its dated lines, its sessions, the state each share was in
+// before a session first changed it, and what undo does to put it back.
 #pragma once
+#include "change_lines.h"
 #include "log_layout.h"
 
 #include <string>
@@ -21,25 +22,44 @@ bool parse_stamp(const std::wstring& text, const std::vector<std::wstring>& mont
 // Orders two stamps: negative, zero or positive.
 int compare_stamps(const Stamp& a, const Stamp& b);
 
-// One share that a session changed, as its first change in that session left it.
-struct ShareChange {
-  std::vector<std::wstring> objects;  // "\\SERVER\SHARE", or the readings a line allows
-  bool existed = false;               // a "Previous permissions" line came first
-  std::wstring previous_sddl;         // what its list was (empty: it had none)
-  size_t line = 0;                    // index of its "Added" line
+// A share as it was before a session (or a run of sessions) first changed it.
+struct ShareBefore {
+  std::wstring object;                 // "\\SERVER\SHARE"
+  std::vector<std::wstring> readings;  // an earlier version's "Added" line: the names it may mean
+  bool existed = false;
+  std::wstring sddl;                   // existed: its list (empty: no descriptor of its own)
+  bool record_known = false;           // existed: its path, remark and maximum uses are on record
+  ShareRecord record;
+  std::vector<ShareRecord> made;       // what these sessions created under that name
+  bool legacy = false;                 // only an earlier version's "Added" line tells of it
+  std::wstring account;                // of its "Added" line, for messages
 };
 
 struct LogSession {
   size_t first = 0, end = 0;  // its lines [first, end)
   std::wstring stamp;         // of its start line
-  std::vector<ShareChange> changes;
+  std::wstring kind;          // "window", or the command of a command-line session
+  std::vector<ShareBefore> changes;
 };
 
-// The sessions of a log (each begins with a "Started Velmora Corvane" line) with their changes.
+// The sessions of a log (each begins with a "Started Velmora Corvane" line) with the shares each
+// changed, in the order it first touched them.
 std::vector<LogSession> log_sessions(const std::vector<LogEntry>& entries);
 
-// Whether a line names the share (an "Added", "Deleted", "Previous permissions" or "Restored"
-// line about it).
-bool line_names_share(const std::wstring& text, const std::wstring& object);
+// The shares a run of sessions (oldest first) changed, each as it was before the first of them.
+std::vector<ShareBefore> changes_of(const std::vector<const LogSession*>& sessions);
+
+// A share as it is now.
+struct ShareNow {
+  long status = 0;  // of reading it: 0 there, 2310 not there, anything else unknown
+  ShareRecord record;  // when there: path, remark, maximum uses and list (has_access_list set)
+};
+
+// What undo does to a share to return it to `before`.
+struct UndoDecision {
+  enum Action { Nothing, Delete, Restore, Recreate, NotPutBack, Fail } action = Nothing;
+  std::wstring reason;  // NotPutBack and Fail; Nothing: why nothing is needed
+};
+UndoDecision decide_undo(const ShareBefore& before, const ShareNow& now);
 
 }  // namespace corvane

@@ -81,10 +81,17 @@ bool resolve(const std::wstring& name, Account& out) {
 Plan plan_permissions(const std::wstring& object, const Account& account, unsigned long mask) {
   Plan plan;
   Pending pending;
+  // A step that stops the plan says why, with the failing call's status.
+  auto stop = [&](const std::wstring& what) {
+    plan.reason = what + (pending.number() < 0 ? L" (" + hresult_text(pending.number()) + L")." : L".");
+  };
   corv::ComPtr<IzrSd> sd;
   if (!pending.check(create_object(CLSID_zrSecurityInfo, IID_IzrSecurityInfo, plan.info)) ||
       !pending.check(create_object(CLSID_zrSd, IID_IzrSd, sd)))
+    {
+    stop(L"the security components cannot be created");
     return plan;
+  }
 
   corv::Bstr bobject(object.c_str());
   corv::Bstr old;
@@ -102,7 +109,10 @@ Plan plan_permissions(const std::wstring& object, const Account& account, unsign
     pending.check(sd->put_Data(&old_bytes));
     VARIANT_BOOL valid = VARIANT_FALSE;
     pending.check(plan.info->IsValidSecurityDescriptor(&old_bytes, &valid));
-    if (!valid) return plan;
+    if (!valid) {
+    stop(L"the share's descriptor is not valid");
+    return plan;
+  }
     plan.had_descriptor = true;
     plan.old_sddl = sddl_of(old);
     corv::ComPtr<IDispatch> dacl;
@@ -121,10 +131,17 @@ Plan plan_permissions(const std::wstring& object, const Account& account, unsign
       if (replace) plan.replaced = pending.check(plan.acl->RemoveAce(replace.get()));
     }
   }
-  if (!plan.acl && !pending.check(create_object(CLSID_zrAcl, IID_IzrAcl, plan.acl))) return plan;
+  if (!plan.acl && !pending.check(create_object(CLSID_zrAcl, IID_IzrAcl, plan.acl)))
+    {
+    stop(L"the access-list component cannot be created");
+    return plan;
+  }
 
   corv::ComPtr<IzrAce> ace;
-  if (!pending.check(create_object(CLSID_zrAce, IID_IzrAce, ace))) return plan;
+  if (!pending.check(create_object(CLSID_zrAce, IID_IzrAce, ace))) {
+    stop(L"the entry component cannot be created");
+    return plan;
+  }
   pending.check(ace->putref_Sid(account.sid.get()));
   pending.check(ace->put_AccessMask(static_cast<long>(mask)));
   pending.check(ace->put_AceFlags(CONTAINER_INHERIT_ACE | NO_PROPAGATE_INHERIT_ACE));
@@ -139,15 +156,46 @@ Plan plan_permissions(const std::wstring& object, const Account& account, unsign
   pending.check(sd->putref_Dacl(plan.acl.get()));
   pending.check(sd->putref_SidOwner(account.sid.get()));
   plan.ready = pending.check(sd->get_Data(plan.new_bytes.out()));
+  if (!plan.ready) {
+    stop(L"the new descriptor cannot be composed");
+    return plan;
+  }
   return plan;
 }
 
-bool write_share_dacl(IzrSecurityInfo* info, const std::wstring& object, const corv::Bstr& bytes) {
+bool write_share_dacl(IzrSecurityInfo* info, const std::wstring& object, const corv::Bstr& bytes,
+                      std::wstring* reason) {
+  // tern reports why a write failed to a log object; one that only keeps the last record
+  // (no output of its own) is attached for the call.
+  corv::ComPtr<IzrLog> record;
+  if (reason && SUCCEEDED(create_object(CLSID_zrLog, IID_IzrLog, record))) {
+    record->put_FlagTrace(VARIANT_FALSE);
+    corv::ComPtr<IDispatch> disp;
+    if (FAILED(record.query(disp.out())) || FAILED(info->putref_Log(disp.get()))) record.reset();
+  }
   corv::Bstr bobject(object.c_str());
   BSTR raw = bytes.get();
   VARIANT_BOOL written = VARIANT_FALSE;
-  if (FAILED(info->write(bobject.get(), kSeLmShare, kDaclInformation, &raw, &written))) return false;
-  return written != VARIANT_FALSE;
+  HRESULT hr = info->write(bobject.get(), kSeLmShare, kDaclInformation, &raw, &written);
+  if (record) info->putref_Log(nullptr);
+  if (SUCCEEDED(hr) && written) return true;
+  if (!reason) return false;
+  *reason = FAILED(hr) ? hresult_text(hr) : L"the share refused the access list.";
+  long severity = 0, error = 0;
+  corv::Bstr description;
+  if (SUCCEEDED(hr) && record && SUCCEEDED(record->GetLastError(nullptr, nullptr, &severity, &error, description.out())) &&
+      error != 0) {
+    std::wstring text = trim_line_end(description.c_str());
+    *reason = L"status " + std::to_wstring(static_cast<unsigned long>(error)) + L": " + (text.empty() ? status_text(static_cast<unsigned long>(error)) : text + L".");
+  }
+  return false;
+}
+
+std::wstring hresult_text(HRESULT hr) {
+  wchar_t hex[16];
+  swprintf(hex, 16, L"0x%08lX", static_cast<unsigned long>(hr));
+  std::wstring text = status_text(static_cast<unsigned long>(hr));
+  return text.rfind(L"error ", 0) == 0 ? std::wstring(hex) : std::wstring(hex) + L" " + text;
 }
 
 std::wstring status_text(unsigned long status) {
@@ -164,6 +212,15 @@ std::wstring status_text(unsigned long status) {
   }
   if (n == 0 || !text.get()) return L"error " + std::to_wstring(status);
   return trim_line_end(text.get()) + L".";
+}
+
+std::wstring sddl_of_descriptor(PSECURITY_DESCRIPTOR sd) {
+  corv::LocalMem<wchar_t> text;
+  if (!sd || !ConvertSecurityDescriptorToStringSecurityDescriptorW(
+                 sd, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                 reinterpret_cast<LPWSTR*>(text.out()), nullptr))
+    return {};
+  return text.get() ? text.get() : L"";
 }
 
 std::wstring sddl_of(const corv::Bstr& bytes, bool dacl_only) {

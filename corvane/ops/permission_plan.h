@@ -33,20 +33,26 @@ struct Plan {
   bool deny_remains = false;    // a deny entry of the account stays (and still wins)
   corv::ComPtr<IzrSecurityInfo> info;
   corv::ComPtr<IzrAcl> acl;     // the resulting list
+  std::wstring reason;          // not ready: why ("the share's descriptor is not valid.")
 };
 
 // Reads the share's list and composes the new one with the account's entry. Writes nothing.
 // Not ready when a component cannot be created or the share's descriptor is invalid.
 Plan plan_permissions(const std::wstring& object, const Account& account, unsigned long mask);
 
-// Writes descriptor bytes to the share's list through tern; false when the write failed.
-bool write_share_dacl(IzrSecurityInfo* info, const std::wstring& object, const corv::Bstr& bytes);
+// Writes descriptor bytes to the share's list through tern; false when the write failed, with
+// the reason tern gave (its status and text) in `reason` when asked for.
+bool write_share_dacl(IzrSecurityInfo* info, const std::wstring& object, const corv::Bstr& bytes,
+                      std::wstring* reason = nullptr);
 
 // The system's text for a status, "error N" when it has none.
 std::wstring status_text(unsigned long status);
+// "0x80070005 Access denied." for a failed component call.
+std::wstring hresult_text(HRESULT hr);
 // Descriptor bytes as SDDL (owner, group and list as far as present, or the list alone);
 // empty when none.
 std::wstring sddl_of(const corv::Bstr& bytes, bool dacl_only = false);
+std::wstring sddl_of_descriptor(PSECURITY_DESCRIPTOR sd);  // owner, group and list
 // SDDL to a self-relative descriptor in a byte string; a null string when the text is refused.
 corv::Bstr bytes_of(const std::wstring& sddl);
 

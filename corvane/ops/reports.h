@@ -6,11 +6,14 @@
 
 namespace corvane {
 
-// The dated change log: one entry per call, on disk when the call returns.
+// The dated change log: one entry per call, on disk when the call returns. Answers false when
+// the line could not be written; the share commands then make no further change.
 class ChangeLog {
 public:
   virtual ~ChangeLog() = default;
-  virtual void write(const std::wstring& text) = 0;
+  virtual bool write(const std::wstring& text) = 0;
+  // Names the log for a message ("the change log C:\...\ShareChanges.log").
+  virtual std::wstring where() const { return L"the change log"; }
 };
 
 // A reachable drive as discovery read it.
@@ -45,6 +48,18 @@ public:
   virtual void server(size_t n, size_t m, const std::wstring& name) {}
   virtual void drives_found(size_t total) {}
   // Lets pending window messages through; answers false once the user asked to stop.
+  virtual bool pump() { return true; }
+};
+
+// Progress of a share command (add, update, delete), and the caller's chance to keep its
+// window alive and to stop it. Both are called on the caller's thread.
+class CommandProgress {
+public:
+  virtual ~CommandProgress() = default;
+  // After each drive: n of m done.
+  virtual void done(size_t n, size_t m) {}
+  // Lets pending window messages through (at least every 50 ms while drives are worked on);
+  // answers false once the user asked to stop: the drives in progress finish, no other starts.
   virtual bool pump() { return true; }
 };
 

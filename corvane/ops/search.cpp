@@ -84,7 +84,10 @@ struct Findings : ChangeLog, DriveList {
   };
   std::vector<Event> events;
   size_t drives = 0;
-  void write(const std::wstring& text) override { events.push_back({false, text, {}}); }
+  bool write(const std::wstring& text) override {
+    events.push_back({false, text, {}});
+    return true;
+  }
   void clear() override {}
   void add(const FoundDrive& d) override { events.push_back({true, {}, d}); ++drives; }
   size_t count() const override { return drives; }

@@ -1,6 +1,7 @@
 #include "shares.h"
 
 #include "app.h"
+#include "change_lines.h"
 #include "change_log_file.h"
 #include "drive_item.h"
 #include "ordered_pool.h"
@@ -8,11 +9,34 @@
 
 #include <lm.h>
 
+#include <algorithm>
+#include <atomic>
 #include <functional>
+#include <mutex>
 
 #include "net_buffer.h"
 
 namespace corvane {
+
+ShareNow read_share(const std::wstring& server, const std::wstring& share) {
+  ShareNow now;
+  corv::NetBuffer buf;
+  now.status = static_cast<long>(
+      NetShareGetInfo(const_cast<LPWSTR>(server.c_str()), const_cast<LPWSTR>(share.c_str()), 502, buf.out()));
+  if (now.status != 0) return now;
+  const SHARE_INFO_502* info = buf.as<SHARE_INFO_502>();
+  if (!info) {
+    now.status = ERROR_INVALID_DATA;
+    return now;
+  }
+  now.record.path = info->shi502_path ? info->shi502_path : L"";
+  now.record.remark = info->shi502_remark ? info->shi502_remark : L"";
+  now.record.max_uses = info->shi502_max_uses;
+  now.record.has_access_list = true;
+  now.record.sddl = sddl_of_descriptor(info->shi502_security_descriptor);
+  if (info->shi502_security_descriptor && now.record.sddl.empty()) now.status = ERROR_INVALID_SECURITY_DESCR;
+  return now;
+}
 
 namespace {
 
@@ -29,44 +53,233 @@ long create_share(const ShareTarget& t, const std::wstring& remark) {
   return static_cast<long>(NetShareAdd(const_cast<LPWSTR>(t.server.c_str()), 2, reinterpret_cast<LPBYTE>(&rec), nullptr));
 }
 
-// Creates the share (or finds it there) and gives the account its entry.
+// The change log as the workers of one command share it: the first line that cannot be written
+// stops every change that has not begun.
+class RunLog {
+public:
+  explicit RunLog(ChangeLog& log) : log_(log) {}
+  bool write(const std::wstring& line) {
+    if (log_.write(line)) return true;
+    DWORD error = GetLastError();
+    std::lock_guard<std::mutex> hold(lock_);
+    if (!lost_) {
+      error_ = L"A line could not be written to " + log_.where() + L" (" +
+               (error ? status_text(error) : std::wstring(L"the write was refused.")) +
+               L") No further share was changed, so that every change stays on record.";
+      lost_ = true;
+    }
+    return false;
+  }
+  bool lost() const { return lost_; }
+  std::wstring error() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return error_;
+  }
+
+private:
+  ChangeLog& log_;
+  mutable std::mutex lock_;
+  std::atomic<bool> lost_{false};
+  std::wstring error_;
+};
+
+const wchar_t kNoRecord[] = L"not changed: its record could not be written to the change log";
+
+ShareOutcome fail(ShareOutcome& out, const std::wstring& why) {
+  out.ok = false;
+  out.result = L"failed";
+  out.detail = why;
+  return out;
+}
+
+// Creates the share (or finds it there) and gives the account its entry, each change on
+// record before it is made.
 ShareOutcome add_share_with_permission(const ShareTarget& t, const std::wstring& remark, const ShareRequest& request,
-                                       ChangeLog& log) {
+                                       RunLog& log) {
   ShareOutcome out;
   out.object = t.server + L"\\" + t.share;
-  out.status = create_share(t, remark);
+  if (log.lost()) {
+    out.result = L"not done";
+    out.detail = L"the change log cannot be written";
+    return out;
+  }
+  ShareNow now = read_share(t.server, t.share);
+  bool on_record = false;
+  if (now.status == 0) {
+    // There already: its list is on record before anything else happens to it.
+    if (!log.write(previous_line(out.object, now.record.sddl))) return fail(out, kNoRecord);
+    on_record = true;
+  } else if (now.status == NERR_NetNameNotFound) {
+    ShareRecord made;
+    made.path = t.root;
+    made.remark = remark;
+    made.max_uses = 1;
+    if (!log.write(creating_line(out.object, made))) return fail(out, kNoRecord);
+  }
+  // A share that cannot be read is not created or changed: what it was could not be put back.
+  out.status = now.status == 0 || now.status == NERR_NetNameNotFound ? create_share(t, remark) : now.status;
   out.result = out.status == 0 ? L"created" : out.status == kDuplicateShare ? L"updated" : L"failed";
 
-  // The account's identifier finds the entry to replace, whatever the name's spelling. One
-  // that no longer resolves leaves the share as created.
   Account account;
-  if (!resolve(request.account, account)) {
-    out.result = L"failed";
-    return out;
+  const bool resolved = resolve(request.account, account);
+  const std::wstring who = resolved ? account.qualified() : request.account;
+  if (out.status != 0 && out.status != kDuplicateShare) {
+    std::wstring why = status_text(static_cast<unsigned long>(out.status));
+    log.write(added_line(out.object, who, why));
+    return fail(out, L"status " + std::to_wstring(out.status) + L": " + why);
   }
-  Plan plan = plan_permissions(out.object, account, request.mask);
-  if (!plan.ready) {
-    out.result = L"failed";
-    return out;
+  if (out.status == kDuplicateShare && !on_record) {
+    // Made meanwhile by someone else: its list goes on record before it is rewritten.
+    now = read_share(t.server, t.share);
+    std::wstring why;
+    if (now.status != 0)
+      why = L"its access list cannot be read (" + status_text(static_cast<unsigned long>(now.status)) + L")";
+    else if (!log.write(previous_line(out.object, now.record.sddl)))
+      why = L"its previous access list could not be written to the change log";
+    if (!why.empty()) {
+      log.write(added_line(out.object, who, permissions_not_written(why + L".")));
+      return fail(out, why);
+    }
   }
-  // A share that was there before: what its list was, so it can be put back (empty: it had none).
-  if (out.status != 0 && (plan.had_descriptor || out.status == kDuplicateShare))
-    log.write(L"Previous permissions of " + out.object + L": " + plan.old_sddl);
-  bool written = write_share_dacl(plan.info.get(), out.object, plan.new_bytes);
 
-  std::wstring line = L"Added " + out.object + L" " + account.qualified();
-  // A failure is never logged as a success: the creation's and the write's failures follow.
-  if (out.status != 0 && out.status != kDuplicateShare) line += L" " + status_text(static_cast<unsigned long>(out.status));
-  if (!written) line += L" Permissions not written.";
-  if (plan.deny_remains) line += L" (a deny entry for this account remains)";
+  std::wstring why;
+  Plan plan;
+  if (log.lost()) {
+    why = L"the change log cannot be written.";
+  } else if (!resolved) {
+    // It resolved when the command began; an account deleted since leaves the share as made.
+    why = L"the account " + request.account + L" cannot be found.";
+  } else {
+    plan = plan_permissions(out.object, account, request.mask);
+    if (!plan.ready) why = plan.reason;
+    else if (!write_share_dacl(plan.info.get(), out.object, plan.new_bytes, &why) && why.empty())
+      why = L"the access list was not written.";
+  }
+  std::wstring tail = why.empty() ? (plan.deny_remains ? L"(a deny entry for this account remains)" : L"")
+                                  : permissions_not_written(why);
+  std::wstring line = added_line(out.object, who, tail);
   log.write(line);
-  out.ok = written && (out.status == 0 || out.status == kDuplicateShare);
-  if (!out.ok) out.result = L"failed";
+  if (!why.empty()) return fail(out, L"Permissions not written: " + why);
+  out.ok = true;
   out.detail = line;
   return out;
 }
 
+// Deletes one share, its settings on record first so that it can be made again.
+ShareOutcome delete_one(const ShareTarget& t, RunLog& log) {
+  ShareOutcome out;
+  out.object = t.server + L"\\" + t.share;
+  if (log.lost()) {
+    out.result = L"not done";
+    out.detail = L"the change log cannot be written";
+    return out;
+  }
+  ShareNow now = read_share(t.server, t.share);
+  out.status = now.status;
+  if (now.status == 0) {
+    if (!log.write(deleting_line(out.object, now.record))) return fail(out, kNoRecord);
+    out.status = static_cast<long>(
+        NetShareDel(const_cast<LPWSTR>(t.server.c_str()), const_cast<LPWSTR>(t.share.c_str()), 0));
+  }
+  // Not there, or not readable (and so left alone): the status says which.
+  std::wstring why = out.status ? status_text(static_cast<unsigned long>(out.status)) : L"";
+  log.write(deleted_line(out.object, why));
+  out.ok = out.status == 0;
+  out.result = out.ok ? L"deleted" : L"failed";
+  if (!out.ok) out.detail = L"status " + std::to_wstring(out.status) + L": " + why;
+  return out;
+}
+
+// The ticked items a share command works on, in list order.
+std::vector<size_t> ticked_items(const DriveList& list, const std::wstring& pattern) {
+  std::vector<size_t> items;
+  for (size_t i = 0; i < list.count(); ++i)
+    if (list.ticked(i) && share_target(list.text(i), pattern).usable) items.push_back(i);
+  return items;
+}
+
+// Runs one command on every item, `parallel` share at a time: items that name the same share
+// form one job and run one after another in list order, so they never race. Markers are set and
+// progress is reported on the caller's thread; lines are written as the changes happen.
+CommandReport over_items(const std::vector<size_t>& items, const std::wstring& pattern, unsigned parallel, bool com,
+                         DriveList& list, ChangeLog& log, CommandProgress* progress,
+                         const std::function<ShareOutcome(const std::wstring& item, RunLog&)>& command,
+                         const std::function<int(const ShareOutcome&)>& marker) {
+  CommandReport report;
+  report.outcomes.resize(items.size());
+  std::vector<std::wstring> texts;
+  std::vector<std::vector<size_t>> groups;  // positions in `items`, grouped by share
+  std::vector<std::wstring> objects;
+  for (size_t k = 0; k < items.size(); ++k) {
+    texts.push_back(list.text(items[k]));
+    ShareTarget t = share_target(texts[k], pattern);
+    std::wstring object = t.server + L"\\" + t.share;
+    report.outcomes[k].item = texts[k];
+    report.outcomes[k].object = object;
+    report.outcomes[k].result = L"not done";
+    size_t g = 0;
+    while (g < objects.size() && !same_name(objects[g], object)) ++g;
+    if (g == objects.size()) {
+      objects.push_back(object);
+      groups.emplace_back();
+    }
+    groups[g].push_back(k);
+  }
+
+  RunLog run_log(log);
+  size_t done = 0;
+  OrderedPool pool;
+  pool.com = com;
+  pool.job = [&](size_t g, size_t) {
+    for (size_t k : groups[g]) {
+      ShareOutcome out = command(texts[k], run_log);
+      out.item = texts[k];
+      report.outcomes[k] = out;
+    }
+  };
+  pool.deliver = [&](size_t g) {
+    for (size_t k : groups[g])
+      if (int m = marker(report.outcomes[k])) list.set_marker(items[k], m);
+    done += groups[g].size();
+    if (progress) progress->done(done, items.size());
+  };
+  pool.pump = [&] {
+    if (progress && !progress->pump()) report.stopped = true;
+    return !report.stopped && !run_log.lost();
+  };
+  pool.run(groups.size(), std::max(1u, parallel));
+  report.log_error = run_log.error();
+  for (ShareOutcome& o : report.outcomes)
+    if (o.result == L"not done" && o.detail.empty())
+      o.detail = report.stopped ? L"stopped before this drive" : L"the change log cannot be written";
+  return report;
+}
+
 }  // namespace
+
+size_t CommandReport::succeeded() const {
+  size_t n = 0;
+  for (const ShareOutcome& o : outcomes) n += o.ok ? 1 : 0;
+  return n;
+}
+
+size_t CommandReport::failed() const { return outcomes.size() - succeeded(); }
+
+std::wstring command_summary(const CommandReport& report, bool add) {
+  size_t ok = report.succeeded(), bad = report.failed();
+  std::wstring s = report.stopped ? L"Stopped: " : L"";
+  s += std::to_wstring(ok) + (ok == 1 ? L" share " : L" shares ") + (add ? L"added or updated" : L"deleted");
+  if (bad) {
+    s += L", " + std::to_wstring(bad) + L" failed - see Log";
+    for (const ShareOutcome& o : report.outcomes)
+      if (!o.ok) {
+        s += L" (" + o.object + L": " + o.detail + L")";
+        break;
+      }
+  }
+  if (!report.log_error.empty()) s += L". " + report.log_error;
+  return s;
+}
 
 bool account_resolves(const std::wstring& account) {
   Account a;
@@ -80,93 +293,26 @@ size_t ticked_count(const DriveList& list) {
   return n;
 }
 
-namespace {
-
-// The change-log lines of one drive, held until its turn.
-struct HeldLines : ChangeLog {
-  std::vector<std::wstring> lines;
-  void write(const std::wstring& text) override { lines.push_back(text); }
-};
-
-// The ticked items a share command works on, in list order.
-std::vector<size_t> ticked_items(const DriveList& list, const std::wstring& pattern) {
-  std::vector<size_t> items;
-  for (size_t i = 0; i < list.count(); ++i)
-    if (list.ticked(i) && share_target(list.text(i), pattern).usable) items.push_back(i);
-  return items;
-}
-
-// Runs one command on every item, `parallel` at a time; the log gets each item's lines and the
-// list its marker in list order, on the caller's thread, as the one-by-one run gives them.
-std::vector<ShareOutcome> over_items(const std::vector<size_t>& items, unsigned parallel, bool com, DriveList& list,
-                                     ChangeLog& log,
-                                     const std::function<ShareOutcome(const std::wstring& item, ChangeLog&)>& command,
-                                     const std::function<int(const ShareOutcome&)>& marker) {
-  std::vector<ShareOutcome> outcomes(items.size());
-  auto settle = [&](size_t k) {
-    if (int m = marker(outcomes[k])) list.set_marker(items[k], m);
-  };
-  if (parallel <= 1 || items.size() <= 1) {
-    for (size_t k = 0; k < items.size(); ++k) {
-      outcomes[k] = command(list.text(items[k]), log);
-      settle(k);
-    }
-    return outcomes;
-  }
-  std::vector<std::wstring> texts;
-  for (size_t i : items) texts.push_back(list.text(i));
-  std::vector<HeldLines> held(items.size());
-  OrderedPool pool;
-  pool.com = com;
-  pool.job = [&](size_t k, size_t) { outcomes[k] = command(texts[k], held[k]); };
-  pool.deliver = [&](size_t k) {
-    for (const std::wstring& line : held[k].lines) log.write(line);
-    settle(k);
-  };
-  pool.run(items.size(), parallel);
-  return outcomes;
-}
-
-}  // namespace
-
-std::vector<ShareOutcome> add_shares(const ShareRequest& request, DriveList& list, ChangeLog& log, unsigned parallel) {
+CommandReport add_shares(const ShareRequest& request, DriveList& list, ChangeLog& log, unsigned parallel,
+                         CommandProgress* progress) {
   // An account that does not resolve touches no share at all.
   if (!account_resolves(request.account)) return {};
   return over_items(
-      ticked_items(list, request.pattern), parallel, true, list, log,
-      [&](const std::wstring& item, ChangeLog& out_log) {
-        ShareTarget t = share_target(item, request.pattern);
-        std::wstring remark = share_remark(request.version, now_stamp());
-        ShareOutcome out = add_share_with_permission(t, remark, request, out_log);
-        out.item = item;
-        return out;
+      ticked_items(list, request.pattern), request.pattern, parallel, true, list, log, progress,
+      [&](const std::wstring& item, RunLog& run_log) {
+        return add_share_with_permission(share_target(item, request.pattern),
+                                         share_remark(request.version, now_stamp()), request, run_log);
       },
-      [](const ShareOutcome& out) { return out.status != 0 && out.status != kDuplicateShare ? 1 : 0; });
+      [](const ShareOutcome& out) {
+        return out.result != L"not done" && out.status != 0 && out.status != kDuplicateShare ? 1 : 0;
+      });
 }
 
-long delete_share(const std::wstring& server, const std::wstring& share, ChangeLog& log) {
-  long status = static_cast<long>(NetShareDel(const_cast<LPWSTR>(server.c_str()), const_cast<LPWSTR>(share.c_str()), 0));
-  std::wstring line = L"Deleted " + server + L"\\" + share;
-  if (status != 0) line += L" " + status_text(static_cast<unsigned long>(status));
-  log.write(line);
-  return status;
-}
-
-std::vector<ShareOutcome> delete_shares(const std::wstring& pattern, DriveList& list, ChangeLog& log,
-                                        unsigned parallel) {
+CommandReport delete_shares(const std::wstring& pattern, DriveList& list, ChangeLog& log, unsigned parallel,
+                            CommandProgress* progress) {
   return over_items(
-      ticked_items(list, pattern), parallel, false, list, log,
-      [&](const std::wstring& item, ChangeLog& out_log) {
-        ShareTarget t = share_target(item, pattern);
-        ShareOutcome out;
-        out.item = item;
-        out.object = t.server + L"\\" + t.share;
-        out.status = delete_share(t.server, t.share, out_log);
-        out.ok = out.status == 0;
-        out.result = out.ok ? L"deleted" : L"failed";
-        out.detail = out.ok ? L"" : status_text(static_cast<unsigned long>(out.status));
-        return out;
-      },
+      ticked_items(list, pattern), pattern, parallel, false, list, log, progress,
+      [&](const std::wstring& item, RunLog& run_log) { return delete_one(share_target(item, pattern), run_log); },
       [](const ShareOutcome& out) { return out.ok ? 1 : 0; });
 }
 
@@ -202,12 +348,17 @@ std::vector<PreviewItem> preview_shares(const ShareRequest& request, const Drive
     p.item = list.text(i);
     p.object = t.server + L"\\" + t.share;
     p.path = t.root;
-    corv::NetBuffer buf;
-    if (NetShareGetInfo(const_cast<LPWSTR>(t.server.c_str()), const_cast<LPWSTR>(t.share.c_str()), 2, buf.out()) == 0 &&
-        buf.get()) {
-      p.exists = true;
-      if (const wchar_t* path = buf.as<SHARE_INFO_2>()->shi2_path) p.path = path;
+    ShareNow now = read_share(t.server, t.share);
+    if (now.status != 0 && now.status != NERR_NetNameNotFound) {
+      // There or not, nobody can tell: never guess "to be created".
+      p.unreadable = L"status " + std::to_wstring(now.status) + L": " + status_text(static_cast<unsigned long>(now.status));
+      p.possible = false;
+      p.entry = L"none: the share cannot be read";
+      items.push_back(p);
+      continue;
     }
+    p.exists = now.status == 0;
+    if (p.exists) p.path = now.record.path;
     if (!resolved) {
       p.possible = false;
       p.entry = L"none: the account " + request.account + L" cannot be found";
@@ -238,7 +389,10 @@ std::wstring preview_report(const ShareRequest& request, const std::vector<Previ
   if (items.empty()) r += L"\r\nNo drive is ticked.\r\n";
   for (const PreviewItem& p : items) {
     r += L"\r\n" + p.object + L"\r\n";
-    r += p.exists ? L"  Share: already there, path " + p.path + L"\r\n" : L"  Share: to be created, path " + p.path + L"\r\n";
+    if (!p.unreadable.empty())
+      r += L"  Share: cannot be read (" + p.unreadable + L"); it may exist already\r\n";
+    else
+      r += p.exists ? L"  Share: already there, path " + p.path + L"\r\n" : L"  Share: to be created, path " + p.path + L"\r\n";
     if (!p.possible) {
       r += L"  Entry: " + p.entry + L"\r\n";
       continue;

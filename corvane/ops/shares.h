@@ -2,6 +2,7 @@
 // permission, delete, and the list export.
 #pragma once
 #include "log_layout.h"
+#include "log_parse.h"
 #include "reports.h"
 
 #include <string>
@@ -22,9 +23,22 @@ struct ShareOutcome {
   std::wstring object;  // "\\FS01\D$"
   long status = 0;      // of the share creation or deletion
   bool ok = false;      // everything the command meant to do was done
-  std::wstring result;  // "created", "updated", "deleted", "failed"
-  std::wstring detail;  // the change-log line written for it
+  std::wstring result;  // "created", "updated", "deleted", "failed", "not done"
+  std::wstring detail;  // why it failed (status or HRESULT and its text); the log line otherwise
 };
+
+// What a share command did, drive by drive in list order.
+struct CommandReport {
+  std::vector<ShareOutcome> outcomes;  // every drive worked on ("not done" when a stop or a lost log line came first)
+  bool stopped = false;                // the caller stopped it (CommandProgress::pump)
+  std::wstring log_error;              // a change-log line could not be written: names the log; no change followed
+  size_t succeeded() const;
+  size_t failed() const;               // failed or not done
+};
+
+// One line for a status bar: "5 shares added or updated, 1 failed - see Log (\\FS02\E$: Access denied.)".
+// `add` picks the verb ("added or updated" / "deleted").
+std::wstring command_summary(const CommandReport& report, bool add);
 
 // Whether the account resolves (checked once, before any share is touched).
 bool account_resolves(const std::wstring& account);
@@ -32,20 +46,23 @@ bool account_resolves(const std::wstring& account);
 // Number of ticked items.
 size_t ticked_count(const DriveList& list);
 
-// "Add/Update" over every ticked drive: creates the share (or finds it there), gives the
-// account its entry, logs one "Added" line per share and sets marker 1 where creation failed.
-// With `parallel` above 1, that many drives are worked on at once; the log lines, the markers
-// and the outcomes still come in list order.
-std::vector<ShareOutcome> add_shares(const ShareRequest& request, DriveList& list, ChangeLog& log,
-                                     unsigned parallel = 1);
+// "Add/Update" over every ticked drive: creates the share (or finds it there) and gives the
+// account its entry. Every change is on record first: the share's previous state is logged
+// before the share is created or its list rewritten, and its "Added" line follows. Marker 1
+// where creation failed. `parallel` drives are worked on at once (items naming one share one
+// after another, in list order); lines of different shares come in completion order. The work
+// runs on other threads: `progress` (optional) is called on the caller's thread.
+CommandReport add_shares(const ShareRequest& request, DriveList& list, ChangeLog& log, unsigned parallel = 1,
+                         CommandProgress* progress = nullptr);
 
-// "Delete Shares" over every ticked drive: one "Deleted" line each, marker 1 where deleted.
-// `parallel` as for add_shares.
-std::vector<ShareOutcome> delete_shares(const std::wstring& pattern, DriveList& list, ChangeLog& log,
-                                        unsigned parallel = 1);
+// "Delete Shares" over every ticked drive: the share's settings (path, remark, maximum uses,
+// access list) logged before it is deleted, then one "Deleted" line; marker 1 where deleted.
+CommandReport delete_shares(const std::wstring& pattern, DriveList& list, ChangeLog& log, unsigned parallel = 1,
+                            CommandProgress* progress = nullptr);
 
-// Deletes one share and logs its "Deleted" line (with the failure's text when it failed).
-long delete_share(const std::wstring& server, const std::wstring& share, ChangeLog& log);
+// A share as it is now (level 502): status 0 and its settings and list, 2310 when it is not
+// there, another status when it cannot be read.
+ShareNow read_share(const std::wstring& server, const std::wstring& share);
 
 // What "Add/Update" would do on one ticked drive, found without changing anything.
 struct PreviewItem {
@@ -56,7 +73,8 @@ struct PreviewItem {
   std::wstring entry;              // "replaced", "added", "added (a deny entry remains)"
   std::wstring new_sddl;           // the list it would get
   std::vector<std::wstring> words; // that list in words, one entry per line
-  bool possible = true;            // false: the account or the descriptor stops it
+  bool possible = true;            // false: the account, the descriptor or a failed read stops it
+  std::wstring unreadable;         // the share could not be read: the status and its text
 };
 std::vector<PreviewItem> preview_shares(const ShareRequest& request, const DriveList& list);
 // The preview as plain text, one block per drive.

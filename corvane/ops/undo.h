@@ -1,7 +1,8 @@
 // Undo from the change log: every share that a session changed is put back as it was before
-// the session; shares that changed again since are reported, not overwritten.
+// the session. An undo is a session like any other, its changes on record before they are made,
+// so an undo can be undone in turn.
 #pragma once
-#include "log_layout.h"
+#include "log_parse.h"
 #include "reports.h"
 
 #include <optional>
@@ -11,10 +12,8 @@
 namespace corvane {
 
 struct UndoStep {
-  std::wstring object;         // "\\SERVER\SHARE"
-  enum Kind { Restore, Delete, Leave } kind = Leave;
-  std::wstring sddl;           // the list to put back (Restore)
-  std::wstring reason;         // why a share is left as it is (Leave)
+  ShareBefore before;       // the state to return to
+  UndoDecision decision;    // as judged from the share when the plan was made
 };
 
 struct UndoPlan {
@@ -23,17 +22,34 @@ struct UndoPlan {
 };
 
 // The sessions to undo: the last one that changed shares, or every one started at or after
-// `since`. Reads the log file; checks the servers for created shares (by their remark).
+// `since`, each share returned to its state before its first change among them. Reads the log
+// file and the shares as they are now.
 UndoPlan plan_undo(const std::wstring& log_path, const std::optional<Stamp>& since);
 
+// What a step will do, in words: "deleted (it was created then)".
+std::wstring describe_step(const UndoStep& step);
+
 struct UndoOutcome {
-  std::wstring object, result;  // "restored", "deleted", "left", "failed"
+  std::wstring object;
+  std::wstring result;  // "deleted", "restored", "made again", "unchanged", "not put back", "failed", "not done"
   bool ok = false;
   std::wstring detail;
 };
 
-// Carries the plan out, one change-log line per share touched.
-std::vector<UndoOutcome> run_undo(const UndoPlan& plan, ChangeLog& log);
+struct UndoReport {
+  std::vector<UndoOutcome> outcomes;
+  std::wstring log_error;  // a line could not be written: no further change was made
+};
+
+// Carries the plan out; each change is on record before it is made.
+UndoReport run_undo(const UndoPlan& plan, ChangeLog& log);
+
+// The sessions that changed shares, the latest `most` of them, oldest first.
+struct SessionSummary {
+  std::wstring stamp, kind;
+  size_t shares = 0;
+};
+std::vector<SessionSummary> recent_sessions(const std::wstring& log_path, size_t most = 20);
 
 // The twelve abbreviated month names of the user's locale, as the log writes them.
 std::vector<std::wstring> locale_months();

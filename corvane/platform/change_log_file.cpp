@@ -19,15 +19,16 @@ std::wstring now_stamp() {
   return format_stamp(s, month);
 }
 
-void ChangeLogFile::write(const std::wstring& text) {
+bool ChangeLogFile::write(const std::wstring& text) {
   std::string line = to_acp(log_line(now_stamp(), text)) + "\r\n";
   // Opened, appended to and closed per entry, so an entry is on disk when the call returns;
   // readers (Notepad) may hold the file open meanwhile.
   corv::Handle file(CreateFileW(path_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return;
+  if (!file.valid()) return false;
   DWORD written = 0;
-  WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  return WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
+         written == line.size();
 }
 
 }  // namespace corvane

@@ -9,8 +9,9 @@ namespace corvane {
 class ChangeLogFile : public ChangeLog {
 public:
   explicit ChangeLogFile(std::wstring path) : path_(std::move(path)) {}
-  // A line that cannot be written is lost silently.
-  void write(const std::wstring& text) override;
+  // False when the line could not be written whole.
+  bool write(const std::wstring& text) override;
+  std::wstring where() const override { return L"the change log " + path_; }
   const std::wstring& path() const { return path_; }
 
 private:

@@ -104,7 +104,16 @@ struct Faults {
   DWORD slow_ms = 1500;
   DWORD latency_ms = 0;                 // round trip of every call to another computer
   std::vector<std::wstring> refuse_1501;  // servers ("*": all) refusing level 1501
+  // The calling process ends at the Nth call of a function (counted per process): before the
+  // call changes anything (die_at) or right after its change is stored (die_after).
+  struct Death {
+    std::wstring function;
+    unsigned long call = 0;
+  };
+  std::vector<Death> die_at, die_after;
 };
+// Exit status of a process ended by a die_at or die_after fault.
+constexpr UINT kFaultExitCode = 0xDEAD;
 struct Network {
   std::vector<Domain> domains;
   std::wstring workstation, workstation_domain, workstation_sid;
@@ -225,7 +234,9 @@ public:
   std::wstring folder;
 private:
   bool lock_and_load();
+  void count_call();
   std::shared_ptr<const Network> net_;
+  bool die_after_ = false;
   std::wstring function_, server_;
   StateFiles files_;
   FolderLock* lock_ = nullptr;

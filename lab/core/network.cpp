@@ -348,6 +348,18 @@ bool Network::load(const std::wstring& path) {
   faults.slow_ms = number(ini, L"faults", L"slow_ms", faults.slow_ms, warnings);
   faults.latency_ms = number(ini, L"faults", L"latency_ms", 0, warnings);
   faults.refuse_1501 = split_list(text(ini, L"faults", L"refuse_1501"));
+  // "NetShareSetInfo:5,NetShareAdd:2"
+  for (auto [key, list] : {std::make_pair(L"die_at", &faults.die_at), std::make_pair(L"die_after", &faults.die_after)}) {
+    for (const std::wstring& item : split_list(text(ini, L"faults", key))) {
+      size_t colon = item.find(L':');
+      unsigned long n = colon == std::wstring::npos ? 0 : wcstoul(item.c_str() + colon + 1, nullptr, 10);
+      if (n == 0) {
+        warnings.push_back(std::wstring(L"faults: ") + key + L" takes Function:N, not " + item);
+        continue;
+      }
+      list->push_back({trim(item.substr(0, colon)), n});
+    }
+  }
   for (const auto& d : faults.more_data)
     if (d != L"*" && !domain(d)) warnings.push_back(L"faults: more_data names unknown domain " + d);
   return true;

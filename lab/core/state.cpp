@@ -4,6 +4,7 @@
 #include <lm.h>
 
 #include <map>
+#include <mutex>
 
 namespace lab {
 namespace {
@@ -399,7 +400,31 @@ FolderLock::~FolderLock() {
 
 Session::Session(const wchar_t* function) : function_(function) {}
 
-Session::~Session() { release(); }
+Session::~Session() {
+  release();
+  if (die_after_) {
+    append_journal(folder, function_, L"die_after", kFaultExitCode);
+    TerminateProcess(GetCurrentProcess(), kFaultExitCode);
+  }
+}
+
+// The die_at and die_after faults: this process's calls of each function are counted.
+void Session::count_call() {
+  static std::mutex lock;
+  static std::map<std::wstring, unsigned long> calls;
+  unsigned long n;
+  {
+    std::lock_guard<std::mutex> hold(lock);
+    n = ++calls[function_];
+  }
+  for (const Faults::Death& d : net_->faults.die_at)
+    if (d.call == n && iequals(d.function, function_)) {
+      append_journal(folder, function_, L"die_at", kFaultExitCode);
+      TerminateProcess(GetCurrentProcess(), kFaultExitCode);
+    }
+  for (const Faults::Death& d : net_->faults.die_after)
+    if (d.call == n && iequals(d.function, function_)) die_after_ = true;
+}
 
 bool Session::commit() {
   if (!dirty && !mappings_dirty) return true;
@@ -457,6 +482,7 @@ bool Session::open(const wchar_t* target_server) {
       if (!lock_and_load()) return false;
     }
   }
+  if (!net_->faults.die_at.empty() || !net_->faults.die_after.empty()) count_call();
   // Only the shares of the server the call is about are read.
   server_ = resolve(*net_, target_server).name;
   opened_ = load_state(folder, state, &files_, &server_);

@@ -2,6 +2,7 @@
 // texts, volume figures, settings values, access masks.
 #include <gtest/gtest.h>
 
+#include "change_lines.h"
 #include "cmd_args.h"
 #include "disk_text.h"
 #include "drive_item.h"
@@ -135,42 +136,153 @@ TEST(CorvaneLogParse, StampsAndLines) {
   EXPECT_EQ(entries[2].text, L"time-like> text");
 }
 
-TEST(CorvaneLogParse, SessionsAndTheirShareChanges) {
-  auto entries = parse_log(
+// Every line kind the commands write reads back as what was written: a wording change that
+// undo would no longer understand fails here.
+TEST(CorvaneChangeLines, EveryKindReadsBackAsWritten) {
+  ShareRecord made{L"D:\\", L"Added via Velmora Corvane v1.0 at 05-Mar-2007 09:07 | with a bar", 1, false, L""};
+  std::wstring creating = creating_line(L"\\\\FS01\\My Share", made);
+  EXPECT_EQ(creating, L"Creating \\\\FS01\\My Share | path D:\\ | max uses 1 | remark Added via Velmora Corvane v1.0 at "
+                      L"05-Mar-2007 09:07 | with a bar");
+  ChangeLine c = read_change_line(creating);
+  EXPECT_EQ(c.kind, ChangeLine::Creating);
+  EXPECT_EQ(c.object, L"\\\\FS01\\My Share");
+  EXPECT_EQ(c.record.path, made.path);
+  EXPECT_EQ(c.record.remark, made.remark);
+  EXPECT_EQ(c.record.max_uses, 1u);
+
+  for (const ShareRecord& r : {ShareRecord{L"D:\\Public", L"", 0xFFFFFFFFul, true, L"O:BAD:(A;;0x1200a9;;;WD)"},
+                               ShareRecord{L"C:\\", L"x", 0, true, L""}}) {
+    ChangeLine d = read_change_line(deleting_line(L"\\\\FS01\\PUBLIC", r));
+    EXPECT_EQ(d.kind, ChangeLine::Deleting);
+    EXPECT_EQ(d.object, L"\\\\FS01\\PUBLIC");
+    EXPECT_EQ(d.record.path, r.path);
+    EXPECT_EQ(d.record.remark, r.remark);
+    EXPECT_EQ(d.record.max_uses, r.max_uses);
+    EXPECT_TRUE(d.record.has_access_list);
+    EXPECT_EQ(d.record.sddl, r.sddl);
+  }
+  EXPECT_NE(deleting_line(L"\\\\S\\X", {L"C:\\", L"", 0xFFFFFFFFul, true, L""}).find(L"| max uses unlimited | access list none |"),
+            std::wstring::npos);
+
+  // The Part's wordings stay as they were.
+  EXPECT_EQ(previous_line(L"\\\\FS01\\D$", L""), L"Previous permissions of \\\\FS01\\D$: ");
+  ChangeLine p = read_change_line(L"Previous permissions of \\\\FS01\\D$: D:(A;;FA;;;BA)");
+  EXPECT_EQ(p.kind, ChangeLine::Previous);
+  EXPECT_EQ(p.object, L"\\\\FS01\\D$");
+  EXPECT_EQ(p.sddl, L"D:(A;;FA;;;BA)");
+  EXPECT_EQ(read_change_line(previous_line(L"\\\\FS01\\D$", L"")).sddl, L"");
+  EXPECT_EQ(read_change_line(L"Previous permissions of \\\\FS01\\D$:").kind, ChangeLine::Previous);  // trailing blank trimmed
+
+  std::wstring added = added_line(L"\\\\FS01\\D$", L"CORP\\Domain Users", permissions_not_written(L"the share's descriptor is not valid."));
+  EXPECT_EQ(added, L"Added \\\\FS01\\D$ CORP\\Domain Users Permissions not written: the share's descriptor is not valid.");
+  ChangeLine a = read_change_line(added);
+  EXPECT_EQ(a.kind, ChangeLine::Added);
+  EXPECT_TRUE(names_share(a.object, L"\\\\FS01\\D$"));
+  EXPECT_FALSE(names_share(a.object, L"\\\\FS01\\D"));
+  EXPECT_EQ(added_account(a.object, L"\\\\FS01\\D$"), L"CORP\\Domain Users");
+  EXPECT_EQ(added_line(L"\\\\FS01\\D$", L"CORP\\c", L""), L"Added \\\\FS01\\D$ CORP\\c");
+
+  EXPECT_EQ(deleted_line(L"\\\\FS01\\D$", L""), L"Deleted \\\\FS01\\D$");
+  EXPECT_EQ(read_change_line(deleted_line(L"\\\\FS01\\D$", L"Access denied.")).kind, ChangeLine::Deleted);
+  ChangeLine r = read_change_line(restored_line(L"\\\\FS01\\D$", L"D:(A;;FA;;;BA)", L""));
+  EXPECT_EQ(r.kind, ChangeLine::Restored);
+  EXPECT_TRUE(names_share(r.object, L"\\\\FS01\\D$"));
+
+  EXPECT_EQ(read_change_line(L"Started Velmora Corvane session.").kind_of_session, L"window");
+  EXPECT_EQ(read_change_line(L"Started Velmora Corvane command-line session (corvanecmd undo).").kind_of_session, L"undo");
+  // Broken records are not taken for changes.
+  EXPECT_EQ(read_change_line(L"Creating \\\\FS01\\X | path C:\\ | remark r").kind, ChangeLine::Other);
+  EXPECT_EQ(read_change_line(L"Deleting \\\\FS01\\X | path C:\\ | max uses 99999999999 | remark r").kind, ChangeLine::Other);
+  EXPECT_EQ(read_change_line(L"Found drive \\\\FS01\\D").kind, ChangeLine::Other);
+}
+
+// Sessions: each share as it was before the session first touched it, from this version's
+// lines and from an earlier version's (an "Added" line alone meant a created share).
+TEST(CorvaneLogParse, SessionsAndTheStateBeforeThem) {
+  ShareRecord made{L"C:\\", L"Added via Velmora Corvane v1.0 at 02-Mar-2007 10:01", 1, false, L""};
+  ShareRecord pub{L"D:\\Public", L"Public documents", 0xFFFFFFFFul, true, L"D:(A;;0x1200a9;;;WD)"};
+  std::wstring log =
       L"01-Mar-2007 09:00> Started Velmora Corvane session.\r\n"
-      L"01-Mar-2007 09:01> Added \\\\FS01\\C$ BUILTIN\\Users\r\n"
-      L"02-Mar-2007 10:00> Started Velmora Corvane session.\r\n"
+      L"01-Mar-2007 09:01> Added \\\\FS01\\My Share NT AUTHORITY\\SYSTEM Access denied.\r\n"
+      L"02-Mar-2007 10:00> Started Velmora Corvane command-line session (corvanecmd add).\r\n"
+      L"02-Mar-2007 10:01> " + creating_line(L"\\\\FS01\\uC", made) + L"\r\n"
       L"02-Mar-2007 10:01> Previous permissions of \\\\FS01\\PROJECTS: D:(A;;FA;;;BA)\r\n"
+      L"02-Mar-2007 10:01> Added \\\\FS01\\uC BUILTIN\\Users\r\n"
       L"02-Mar-2007 10:01> Added \\\\FS01\\PROJECTS CORP\\collector\r\n"
-      L"02-Mar-2007 10:02> Added \\\\FS01\\My Share NT AUTHORITY\\SYSTEM Access denied.\r\n"
-      L"02-Mar-2007 10:03> Previous permissions of \\\\FS01\\PROJECTS: D:(A;;FA;;;BA)(A;CINP;0x1200a9;;;S-1-5-21-1)\r\n"
-      L"02-Mar-2007 10:03> Added \\\\FS01\\PROJECTS CORP\\collector\r\n"
-      L"02-Mar-2007 10:04> Previous permissions of \\\\FS01\\D$: \r\n"
-      L"02-Mar-2007 10:04> Added \\\\FS01\\D$ CORP\\collector\r\n"
-      L"02-Mar-2007 10:05> Corvane session terminated.\r\n");
-  auto sessions = log_sessions(entries);
-  ASSERT_EQ(sessions.size(), 2u);
+      L"02-Mar-2007 10:02> Previous permissions of \\\\FS01\\uC: D:(A;;0x1200a9;;;BU)\r\n"  // the same share again
+      L"02-Mar-2007 10:02> " + creating_line(L"\\\\FS01\\race", made) + L"\r\n"
+      L"02-Mar-2007 10:02> Previous permissions of \\\\FS01\\race: D:(A;;FA;;;WD)\r\n"  // made meanwhile by another
+      L"03-Mar-2007 10:00> Started Velmora Corvane command-line session (corvanecmd delete).\r\n"
+      L"03-Mar-2007 10:01> " + deleting_line(L"\\\\FS01\\PUBLIC", pub) + L"\r\n"
+      L"03-Mar-2007 10:01> Deleted \\\\FS01\\PUBLIC\r\n"
+      L"03-Mar-2007 10:02> " + deleting_line(L"\\\\FS01\\uC", {L"C:\\", made.remark, 1, true, L"D:(A;;FA;;;BA)"}) + L"\r\n";
+  auto sessions = log_sessions(parse_log(log));
+  ASSERT_EQ(sessions.size(), 3u);
   EXPECT_EQ(sessions[0].end, 2u);
+  EXPECT_EQ(sessions[1].kind, L"add");
   ASSERT_EQ(sessions[0].changes.size(), 1u);
-  EXPECT_FALSE(sessions[0].changes[0].existed);
-  EXPECT_EQ(sessions[0].changes[0].objects, std::vector<std::wstring>{L"\\\\FS01\\C$"});
+  const ShareBefore& legacy = sessions[0].changes[0];
+  EXPECT_TRUE(legacy.legacy);
+  EXPECT_FALSE(legacy.existed);
+  EXPECT_EQ(legacy.readings, (std::vector<std::wstring>{L"\\\\FS01\\My", L"\\\\FS01\\My Share", L"\\\\FS01\\My Share NT"}));
 
   const auto& c = sessions[1].changes;
-  ASSERT_EQ(c.size(), 3u);  // PROJECTS once: its first change tells how it was
-  EXPECT_TRUE(c[0].existed);
-  EXPECT_EQ(c[0].objects, std::vector<std::wstring>{L"\\\\FS01\\PROJECTS"});
-  EXPECT_EQ(c[0].previous_sddl, L"D:(A;;FA;;;BA)");
-  // A created share whose name holds a blank: every reading up to the account's backslash.
-  EXPECT_FALSE(c[1].existed);
-  EXPECT_EQ(c[1].objects, (std::vector<std::wstring>{L"\\\\FS01\\My", L"\\\\FS01\\My Share", L"\\\\FS01\\My Share NT"}));
+  ASSERT_EQ(c.size(), 3u);
+  EXPECT_EQ(c[0].object, L"\\\\FS01\\uC");
+  EXPECT_FALSE(c[0].existed);  // its later "Previous permissions" line does not change that
+  ASSERT_EQ(c[0].made.size(), 1u);
+  EXPECT_EQ(c[0].made[0].remark, made.remark);
+  EXPECT_EQ(c[0].account, L"BUILTIN\\Users");
+  EXPECT_TRUE(c[1].existed);
+  EXPECT_EQ(c[1].sddl, L"D:(A;;FA;;;BA)");
   EXPECT_TRUE(c[2].existed);
-  EXPECT_EQ(c[2].previous_sddl, L"");
+  EXPECT_EQ(c[2].sddl, L"D:(A;;FA;;;WD)");
 
-  EXPECT_TRUE(line_names_share(L"Deleted \\\\FS01\\PROJECTS", L"\\\\FS01\\PROJECTS"));
-  EXPECT_TRUE(line_names_share(L"Added \\\\FS01\\PROJECTS CORP\\x", L"\\\\FS01\\PROJECTS"));
-  EXPECT_TRUE(line_names_share(L"Previous permissions of \\\\FS01\\PROJECTS: D:", L"\\\\FS01\\PROJECTS"));
-  EXPECT_FALSE(line_names_share(L"Added \\\\FS01\\PROJECTS2 CORP\\x", L"\\\\FS01\\PROJECTS"));
-  EXPECT_FALSE(line_names_share(L"Found drive \\\\FS01\\D", L"\\\\FS01\\D"));
+  // Over the last two sessions: uC as before the add (absent), PUBLIC with its settings.
+  auto both = changes_of({&sessions[1], &sessions[2]});
+  ASSERT_EQ(both.size(), 4u);
+  EXPECT_FALSE(both[0].existed);
+  EXPECT_TRUE(both[0].record_known);  // recorded when deleted, not needed to delete it
+  EXPECT_EQ(both[3].object, L"\\\\FS01\\PUBLIC");
+  EXPECT_TRUE(both[3].record_known);
+  EXPECT_EQ(both[3].record.path, L"D:\\Public");
+  EXPECT_EQ(both[3].sddl, L"D:(A;;0x1200a9;;;WD)");
+}
+
+TEST(CorvaneLogParse, UndoDecisions) {
+  auto now = [](long status, const std::wstring& path = L"", const std::wstring& remark = L"", const std::wstring& sddl = L"") {
+    ShareNow n;
+    n.status = status;
+    n.record = {path, remark, 1, true, sddl};
+    return n;
+  };
+  ShareBefore created;
+  created.object = L"\\\\S\\x";
+  created.made = {{L"C:\\", L"Added via Velmora Corvane v1.0 at 02-Mar-2007 10:01", 1, false, L""}};
+  EXPECT_EQ(decide_undo(created, now(2310)).action, UndoDecision::Nothing);
+  EXPECT_EQ(decide_undo(created, now(0, L"c:\\", created.made[0].remark)).action, UndoDecision::Delete);
+  // Another share by that name now (made by someone else since): not deleted blindly.
+  UndoDecision other = decide_undo(created, now(0, L"C:\\", L"Team files"));
+  EXPECT_EQ(other.action, UndoDecision::NotPutBack);
+  EXPECT_NE(other.reason.find(L"Team files"), std::wstring::npos);
+  EXPECT_EQ(decide_undo(created, now(53)).action, UndoDecision::Fail);
+
+  ShareBefore updated;
+  updated.existed = true;
+  updated.sddl = L"D:(A;;FA;;;BA)";
+  updated.account = L"BUILTIN\\Users";
+  EXPECT_EQ(decide_undo(updated, now(0, L"C:\\", L"", L"D:(A;;FA;;;BA)")).action, UndoDecision::Nothing);
+  EXPECT_EQ(decide_undo(updated, now(0, L"C:\\", L"", L"D:(A;;FA;;;BU)")).action, UndoDecision::Restore);
+  EXPECT_EQ(decide_undo(updated, now(2310)).action, UndoDecision::Fail);  // gone, and no record to make it again
+  updated.record_known = true;
+  EXPECT_EQ(decide_undo(updated, now(2310)).action, UndoDecision::Recreate);
+
+  ShareBefore bare = updated;
+  bare.sddl.clear();
+  UndoDecision none = decide_undo(bare, now(0, L"C:\\", L"", L"D:(A;;FA;;;BU)"));
+  EXPECT_EQ(none.action, UndoDecision::NotPutBack);
+  EXPECT_EQ(none.reason, L"it had no access list of its own; the entry for BUILTIN\\Users remains");
+  EXPECT_EQ(decide_undo(bare, now(0, L"C:\\", L"", L"")).action, UndoDecision::Nothing);
 }
 
 TEST(CorvaneCmd, ArgumentsAndTheirMistakes) {

@@ -15,7 +15,10 @@ namespace corvane_test {
 
 struct MemoryLog : corvane::ChangeLog {
   std::vector<std::wstring> lines;
-  void write(const std::wstring& text) override { lines.push_back(text); }
+  bool write(const std::wstring& text) override {
+    lines.push_back(text);
+    return true;
+  }
 };
 
 struct Item {

@@ -165,18 +165,28 @@ TEST(Corvanecmd, FindAddExportDeleteAndUndo) {
   EXPECT_EQ(deleted.exit, 0u) << deleted.out;
   EXPECT_FALSE(share_exists(L"\\\\FS01", L"cD"));
 
-  // Undo the last session that changed shares (the refused one): its share was never made.
-  // From the first add on: cC goes; cD was deleted since, so it is named and left.
+  // Undo the last session that changed shares: the deleted share comes back. Then from the
+  // first add on (the undo among them): both shares go, the refused one was never made.
   Result undo_last = corvanecmd(L"undo --yes --csv --log " + log.arg());
   EXPECT_EQ(undo_last.exit, 0u) << undo_last.out << undo_last.err;
+  EXPECT_NE(undo_last.out.find("\\\\FS01\\cD,made again"), std::string::npos) << undo_last.out;
+  EXPECT_TRUE(share_exists(L"\\\\FS01", L"cD"));
+  Result listed = corvanecmd(L"undo --list --csv --log " + log.arg());
+  auto sessions = csv_rows(listed.out);
+  ASSERT_EQ(sessions.size(), 5u) << listed.out;
+  EXPECT_EQ(sessions[0], (std::vector<std::string>{"Started", "Kind", "Shares"}));
+  EXPECT_EQ(sessions[1][1], "add");
+  EXPECT_EQ(sessions[1][2], "2");
+  EXPECT_EQ(sessions[4][1], "undo");
   auto stamp_at = logged.find("> Started");
   std::string first_stamp = logged.substr(0, stamp_at);
   Result undo_all = corvanecmd(L"undo --yes --csv --since \"" + std::wstring(first_stamp.begin(), first_stamp.end()) +
                                L"\" --log " + log.arg());
   EXPECT_EQ(undo_all.exit, 0u) << undo_all.out << undo_all.err;
   EXPECT_NE(undo_all.out.find("\\\\FS01\\cC,deleted"), std::string::npos) << undo_all.out;
-  EXPECT_NE(undo_all.out.find("\\\\FS01\\cD,left,changed again"), std::string::npos) << undo_all.out;
+  EXPECT_NE(undo_all.out.find("\\\\FS01\\cD,deleted"), std::string::npos) << undo_all.out;
   EXPECT_FALSE(share_exists(L"\\\\FS01", L"cC"));
+  EXPECT_FALSE(share_exists(L"\\\\FS01", L"cD"));
 }
 
 TEST(Corvanecmd, BadUsageSaysOneLineAndChangesNothing) {

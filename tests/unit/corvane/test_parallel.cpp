@@ -128,43 +128,75 @@ TEST(CorvaneParallel, StopLeavesNoMappingAndAnOrderedPrefix) {
   }
 }
 
+// The share the line is about: from its first "\\" to a blank, a colon or a bar.
+std::wstring share_of(const std::wstring& line) {
+  size_t at = line.find(L"\\\\");
+  if (at == std::wstring::npos) return L"";
+  size_t end = line.find_first_of(L" :|", at);
+  return line.substr(at, end == std::wstring::npos ? std::wstring::npos : end - at);
+}
+
+// Each share's lines in their order, the creation's remark (it holds the minute) left out.
+std::map<std::wstring, std::vector<std::wstring>> lines_per_share(const std::vector<std::wstring>& lines) {
+  std::map<std::wstring, std::vector<std::wstring>> out;
+  for (std::wstring l : lines) {
+    size_t remark = l.find(L" | remark ");
+    if (remark != std::wstring::npos) l.erase(remark);
+    out[share_of(l)].push_back(l);
+  }
+  return out;
+}
+
 // Adding (twice: created, then updated with the previous list logged) and deleting, several
-// drives at once: the same log lines in list order, the same outcomes and markers, on a network
-// where one server refuses share changes and one is switched off.
-TEST(CorvaneParallel, ShareCommandsLogInListOrder) {
+// drives at once: each share's lines and the outcomes and markers as one at a time, on a network
+// where one server refuses share changes and one is switched off. Items naming one share (the
+// same drive listed twice, a pattern without "<drive>") never race: the first in list order
+// creates it at its own drive, the others update it, as one at a time.
+TEST(CorvaneParallel, ShareCommandsAsOneAtATime) {
   ComScope com;
   struct Run {
-    std::vector<std::wstring> lines, results;
+    std::map<std::wstring, std::vector<std::wstring>> lines;
+    std::vector<std::wstring> results;
     std::vector<int> markers;
+    std::wstring same_path;
   };
   auto run = [](unsigned parallel) {
     corvlab::TempLab lab(busy_network());
     MemoryList list;
     for (int k = 1; k <= 8; ++k)
       for (const wchar_t* d : {L"C", L"D"}) list.add_item(L"\\\\S" + std::to_wstring(k) + L"\\" + d, k != 5);
+    list.add_item(L"\\\\S2\\C");  // listed twice
     MemoryLog log;
     Run r;
-    std::vector<std::vector<ShareOutcome>> passes = {
-        add_shares({L"p<drive>", L"Users", 0x1200A9, {1, 0, 4}}, list, log, parallel),
-        add_shares({L"p<drive>", L"Users", 0x1301BF, {1, 0, 4}}, list, log, parallel),
-        delete_shares(L"p<drive>", list, log, parallel)};
+    std::vector<CommandReport> passes = {add_shares({L"p<drive>", L"Users", 0x1200A9, {1, 0, 4}}, list, log, parallel),
+                                         add_shares({L"p<drive>", L"Users", 0x1301BF, {1, 0, 4}}, list, log, parallel),
+                                         delete_shares(L"p<drive>", list, log, parallel)};
+    MemoryList same;
+    for (const wchar_t* item : {L"\\\\S1\\D", L"\\\\S1\\C", L"\\\\S2\\C", L"\\\\S1\\D", L"\\\\S2\\D"}) same.add_item(item);
+    passes.push_back(add_shares({L"same", L"Users", 0x1200A9, {1, 0, 4}}, same, log, parallel));
     for (const auto& pass : passes)
-      for (const ShareOutcome& o : pass) r.results.push_back(o.item + L" " + o.result + L" " + o.detail);
+      for (const ShareOutcome& o : pass.outcomes) r.results.push_back(o.item + L" " + o.result + L" " + o.detail);
     for (const Item& i : list.items) r.markers.push_back(i.marker);
-    r.lines = log.lines;
+    r.lines = lines_per_share(log.lines);
+    r.same_path = read_share(L"\\\\S1", L"same").record.path;
     return r;
   };
   Run one = run(1), eight = run(8);
   EXPECT_EQ(eight.lines, one.lines);
   EXPECT_EQ(eight.results, one.results);
   EXPECT_EQ(eight.markers, one.markers);
+  EXPECT_EQ(one.same_path, L"D:\\");
+  EXPECT_EQ(eight.same_path, L"D:\\");
   // The run did meet every path: created, updated with its previous list, refused, unreachable.
-  auto has = [&](const std::wstring& part) {
-    return std::any_of(one.lines.begin(), one.lines.end(),
-                       [&](const std::wstring& l) { return l.find(part) != std::wstring::npos; });
-  };
-  EXPECT_TRUE(has(L"Previous permissions of \\\\S1\\pC: "));
-  EXPECT_TRUE(has(L"Added \\\\S3\\pC BUILTIN\\Users "));
-  EXPECT_TRUE(has(L"Deleted \\\\S7\\pD "));
-  EXPECT_FALSE(has(L"S5"));
+  const auto& s1 = one.lines[L"\\\\S1\\pC"];
+  ASSERT_EQ(s1.size(), 6u);
+  EXPECT_EQ(s1[0].rfind(L"Creating \\\\S1\\pC | path C:\\ | max uses 1", 0), 0u) << s1[0];
+  EXPECT_EQ(s1[2].rfind(L"Previous permissions of \\\\S1\\pC: ", 0), 0u) << s1[2];
+  EXPECT_EQ(s1[4].rfind(L"Deleting \\\\S1\\pC | path C:\\ | max uses 1 | access list ", 0), 0u) << s1[4];
+  EXPECT_EQ(s1[5], L"Deleted \\\\S1\\pC");
+  EXPECT_EQ(one.lines[L"\\\\S3\\pC"].front().rfind(L"Creating ", 0), 0u);
+  EXPECT_NE(one.lines[L"\\\\S3\\pC"].at(1).find(L"BUILTIN\\Users "), std::wstring::npos);  // refused, with its reason
+  EXPECT_EQ(one.lines[L"\\\\S7\\pD"].size(), 3u);  // unreachable: nothing tried, one line a pass
+  EXPECT_EQ(one.lines.count(L"\\\\S5\\pC"), 0u);
+  EXPECT_EQ(one.lines[L"\\\\S2\\pC"].size(), 11u);  // listed twice: updated right after its creation
 }

@@ -66,9 +66,12 @@ TEST(CorvaneShares, CreatesSharesWithTheAccountsReadEntry) {
   list.add_item(L"\\\\FS02\\C", false);
   add_shares(request(L"new<drive>", L"Users"), list, log);
 
-  EXPECT_EQ(log.lines, (std::vector<std::wstring>{L"Added \\\\FS01\\newC BUILTIN\\Users",
-                                                   L"Added \\\\FS01\\newD BUILTIN\\Users"}));
+  ASSERT_EQ(log.lines.size(), 4u);
+  EXPECT_EQ(log.lines[1], L"Added \\\\FS01\\newC BUILTIN\\Users");
+  EXPECT_EQ(log.lines[3], L"Added \\\\FS01\\newD BUILTIN\\Users");
   ShareFacts c = share_facts(L"\\\\FS01", L"newC");
+  // Before it was made, the share was on record as it was then made.
+  EXPECT_EQ(log.lines[0], L"Creating \\\\FS01\\newC | path C:\\ | max uses 1 | remark " + c.remark);
   ASSERT_TRUE(c.exists);
   EXPECT_EQ(c.path, L"C:\\");
   EXPECT_EQ(c.type, 0u);
@@ -170,13 +173,15 @@ TEST(CorvaneShares, FailuresAreMarkedAndNamedAndAnUnknownAccountTouchesNothing) 
   list.add_item(L"\\\\FS02\\C");
   list.add_item(L"\\\\FS01\\C");
   MemoryLog log;
-  add_shares(request(L"x<drive>", L"Users"), list, log);
-  ASSERT_EQ(log.lines.size(), 2u);
+  auto report = add_shares(request(L"x<drive>", L"Users"), list, log);
+  ASSERT_EQ(log.lines.size(), 4u);
+  // The refused creation's line carries the status's text, and so does the outcome.
   const std::wstring head = L"Added \\\\FS02\\xC BUILTIN\\Users ";
-  EXPECT_EQ(log.lines[0].rfind(head, 0), 0u) << log.lines[0];
-  EXPECT_GT(log.lines[0].size(), head.size() + 3) << log.lines[0];
-  EXPECT_NE(log.lines[0].find(L"Permissions not written."), std::wstring::npos) << log.lines[0];
-  EXPECT_EQ(log.lines[1], L"Added \\\\FS01\\xC BUILTIN\\Users");
+  EXPECT_EQ(log.lines[1].rfind(head, 0), 0u) << log.lines[1];
+  EXPECT_GT(log.lines[1].size(), head.size() + 3) << log.lines[1];
+  ASSERT_EQ(report.outcomes.size(), 2u);
+  EXPECT_EQ(report.outcomes[0].detail.rfind(L"status 5: ", 0), 0u) << report.outcomes[0].detail;
+  EXPECT_EQ(log.lines[3], L"Added \\\\FS01\\xC BUILTIN\\Users");
   EXPECT_EQ(list.items[0].marker, 1);
   EXPECT_EQ(list.items[1].marker, 0);
 
@@ -203,15 +208,17 @@ TEST(CorvaneShares, DeleteThenExportLeavesDeletedDrivesOut) {
   list.items[1].ticked = false;
   MemoryLog del;
   delete_shares(L"d<drive>", list, del);
-  EXPECT_EQ(del.lines, std::vector<std::wstring>{L"Deleted \\\\FS01\\dC"});
+  ASSERT_EQ(del.lines.size(), 2u);
+  EXPECT_EQ(del.lines[0].rfind(L"Deleting \\\\FS01\\dC | path C:\\ | max uses 1 | access list ", 0), 0u) << del.lines[0];
+  EXPECT_EQ(del.lines[1], L"Deleted \\\\FS01\\dC");
   EXPECT_FALSE(share_facts(L"\\\\FS01", L"dC").exists);
   EXPECT_TRUE(share_facts(L"\\\\FS01", L"dD").exists);
   EXPECT_EQ(list.items[0].marker, 1);
 
   // Deleting again fails, and says so; the marker stays.
   delete_shares(L"d<drive>", list, del);
-  ASSERT_EQ(del.lines.size(), 2u);
-  EXPECT_EQ(del.lines[1].rfind(L"Deleted \\\\FS01\\dC ", 0), 0u) << del.lines[1];
+  ASSERT_EQ(del.lines.size(), 3u);
+  EXPECT_EQ(del.lines[2].rfind(L"Deleted \\\\FS01\\dC ", 0), 0u) << del.lines[2];
   EXPECT_EQ(list.items[0].marker, 1);
 
   list.items[1].ticked = true;

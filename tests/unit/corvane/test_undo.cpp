@@ -1,8 +1,10 @@
 // Undo from the change log: updated shares get their previous lists back exactly, created ones
-// go, and shares changed again since are left alone and named.
+// go, deleted ones come back with their settings, and an undo is undone like any other session.
 #include "corvane_test.h"
 
 #include <lm.h>
+
+#include <algorithm>
 #include <sddl.h>
 
 #include "change_log_file.h"
@@ -44,6 +46,31 @@ void add(ChangeLogFile& log, const std::wstring& pattern, const std::vector<std:
   add_shares({pattern, L"Users", mask, {1, 0, 4}}, list, log);
 }
 
+// Every share of the servers as "name|path|remark|max uses|SDDL".
+std::vector<std::wstring> shares_now(const std::vector<std::wstring>& servers = {L"\\\\FS01", L"\\\\BR01"}) {
+  std::vector<std::wstring> out;
+  for (const std::wstring& server : servers) {
+    LPBYTE buf = nullptr;
+    DWORD read = 0, total = 0;
+    if (NetShareEnum(const_cast<LPWSTR>(server.c_str()), 0, &buf, MAX_PREFERRED_LENGTH, &read, &total, nullptr) != 0)
+      continue;
+    for (DWORD k = 0; k < read; ++k) {
+      std::wstring name = reinterpret_cast<SHARE_INFO_0*>(buf)[k].shi0_netname;
+      ShareNow n = read_share(server, name);
+      out.push_back(server + L"\\" + name + L"|" + n.record.path + L"|" + n.record.remark + L"|" +
+                    std::to_wstring(n.record.max_uses) + L"|" + n.record.sddl);
+    }
+    NetApiBufferFree(buf);
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+UndoReport undo(ChangeLogFile& log, const std::optional<Stamp>& since = std::nullopt) {
+  Session s(log);
+  return run_undo(plan_undo(log.path(), since), log);
+}
+
 std::wstring temp_log() {
   wchar_t t[MAX_PATH];
   GetTempPathW(MAX_PATH, t);
@@ -54,75 +81,78 @@ std::wstring temp_log() {
 
 }  // namespace
 
-TEST(CorvaneUndo, PutsBackTheLastSessionAndLeavesLaterChanges) {
+TEST(CorvaneUndo, EverySessionIsUndoneAnUndoToo) {
   ComScope com;
   corvlab::TempLab lab(corvlab::TempLab::default_description());
   ChangeLogFile log(temp_log());
-  const std::wstring before = dacl_of(L"\\\\FS01", L"PROJECTS");
+  const auto original = shares_now();
   {
+    // Updates an existing share, creates two.
     Session s(log);
     add(log, L"PROJECTS", {L"\\\\FS01\\D"});
     add(log, L"u<drive>", {L"\\\\FS01\\C", L"\\\\FS01\\D"});
   }
-  ASSERT_NE(dacl_of(L"\\\\FS01", L"PROJECTS"), before);
+  const auto added = shares_now();
+  ASSERT_NE(added, original);
   {
-    // A later session only deletes one of them: that share changed again.
+    // Deletes a share of its own and one of the description's (remark, unlimited uses, a list).
     Session s(log);
     MemoryList list;
-    list.add_item(L"\\\\FS01\\D");
+    list.add_item(L"\\\\FS01\\C");
     delete_shares(L"u<drive>", list, log);
+    MemoryList pub;
+    pub.add_item(L"\\\\FS01\\D");
+    delete_shares(L"PUBLIC", pub, log);
   }
+  const auto deleted = shares_now();
+  ASSERT_NE(deleted, added);
 
-  UndoPlan plan = plan_undo(log.path(), std::nullopt);
-  ASSERT_EQ(plan.sessions.size(), 1u);
-  ASSERT_EQ(plan.steps.size(), 3u);
-  EXPECT_EQ(plan.steps[0].kind, UndoStep::Restore);
-  EXPECT_EQ(plan.steps[1].kind, UndoStep::Delete);
-  EXPECT_EQ(plan.steps[1].object, L"\\\\FS01\\uC");
-  EXPECT_EQ(plan.steps[2].kind, UndoStep::Leave);
-  EXPECT_NE(plan.steps[2].reason.find(L"Deleted \\\\FS01\\uD"), std::wstring::npos) << plan.steps[2].reason;
+  // The deletions come back exactly as they were.
+  UndoReport first = undo(log);
+  ASSERT_EQ(first.outcomes.size(), 2u);
+  EXPECT_EQ(first.outcomes[0].result, L"made again");
+  EXPECT_EQ(first.outcomes[1].result, L"made again") << first.outcomes[1].detail;
+  EXPECT_EQ(shares_now(), added);
+  // Undo right after an undo puts back what it undid.
+  UndoReport second = undo(log);
+  ASSERT_EQ(second.outcomes.size(), 2u);
+  EXPECT_EQ(second.outcomes[0].result, L"deleted");
+  EXPECT_EQ(shares_now(), deleted);
 
-  MemoryLog undo_log;
-  auto out = run_undo(plan, undo_log);
-  ASSERT_EQ(out.size(), 3u);
-  EXPECT_EQ(out[0].result, L"restored");
-  EXPECT_EQ(out[1].result, L"deleted");
-  EXPECT_EQ(out[2].result, L"left");
-  EXPECT_EQ(dacl_of(L"\\\\FS01", L"PROJECTS"), before);  // exactly the previous list
-  EXPECT_EQ(dacl_of(L"\\\\FS01", L"uC"), L"(gone)");
-  ASSERT_EQ(undo_log.lines.size(), 2u);
-  EXPECT_EQ(undo_log.lines[0].rfind(L"Restored \\\\FS01\\PROJECTS: D:", 0), 0u) << undo_log.lines[0];
-  EXPECT_EQ(undo_log.lines[1], L"Deleted \\\\FS01\\uC");
+  // From the first session on, undos among them: every share as before the first change.
+  auto entries = parse_log(corvlab::TempLab::read_text(log.path()));
+  ASSERT_FALSE(entries.empty());
+  Stamp first_stamp;
+  ASSERT_TRUE(parse_stamp(entries[0].stamp, locale_months(), first_stamp)) << entries[0].stamp;
+  UndoReport all = undo(log, first_stamp);
+  for (const UndoOutcome& o : all.outcomes) EXPECT_TRUE(o.ok) << o.object << " " << o.result << " " << o.detail;
+  EXPECT_EQ(shares_now(), original);
+  // Nothing started after a later stamp: nothing to do.
+  Stamp later = first_stamp;
+  later.year += 1;
+  EXPECT_TRUE(plan_undo(log.path(), later).steps.empty());
+
+  auto sessions = recent_sessions(log.path());
+  ASSERT_EQ(sessions.size(), 5u);
+  EXPECT_EQ(sessions[0].shares, 3u);
+  EXPECT_EQ(sessions[4].shares, 3u);
   DeleteFileW(log.path().c_str());
 }
 
-TEST(CorvaneUndo, SinceTakesEverySessionBackToTheFirstState) {
+// A share that had no list of its own (an administrative share) cannot be given "none" again:
+// undo says so and counts it as not done.
+TEST(CorvaneUndo, ShareWithoutListOfItsOwnIsReportedNotPutBack) {
   ComScope com;
   corvlab::TempLab lab(corvlab::TempLab::default_description());
   ChangeLogFile log(temp_log());
-  const std::wstring before = dacl_of(L"\\\\FS01", L"PROJECTS");
-  { Session s(log); add(log, L"PROJECTS", {L"\\\\FS01\\D"}); }
-  { Session s(log); add(log, L"PROJECTS", {L"\\\\FS01\\D"}, 0x1F01FF); }
-
-  // The last session alone puts back the first session's result; from the first, the original.
-  UndoPlan last = plan_undo(log.path(), std::nullopt);
-  ASSERT_EQ(last.steps.size(), 1u);
-  EXPECT_NE(last.steps[0].sddl.find(L"(A;CINP;0x1200a9;;;BU)"), std::wstring::npos) << last.steps[0].sddl;
-
-  auto entries = parse_log(corvlab::TempLab::read_text(log.path()));
-  ASSERT_FALSE(entries.empty());
-  Stamp first;
-  ASSERT_TRUE(parse_stamp(entries[0].stamp, locale_months(), first)) << entries[0].stamp;
-  UndoPlan all = plan_undo(log.path(), first);
-  EXPECT_EQ(all.sessions.size(), 2u);
-  ASSERT_EQ(all.steps.size(), 1u);
-  MemoryLog undo_log;
-  run_undo(all, undo_log);
-  EXPECT_EQ(dacl_of(L"\\\\FS01", L"PROJECTS"), before);
-
-  // Nothing changed after a later stamp: nothing to do.
-  Stamp later = first;
-  later.year += 1;
-  EXPECT_TRUE(plan_undo(log.path(), later).steps.empty());
+  {
+    Session s(log);
+    add(log, L"<drive>$", {L"\\\\FS01\\C"});
+  }
+  UndoReport r = undo(log);
+  ASSERT_EQ(r.outcomes.size(), 1u);
+  EXPECT_FALSE(r.outcomes[0].ok);
+  EXPECT_EQ(r.outcomes[0].result, L"not put back");
+  EXPECT_EQ(r.outcomes[0].detail, L"it had no access list of its own; the entry for BUILTIN\\Users remains");
   DeleteFileW(log.path().c_str());
 }
