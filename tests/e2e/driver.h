@@ -81,6 +81,9 @@ public:
   // Waits until the window handles messages again, i.e. a command that pumps none has ended.
   bool settle(DWORD timeout_ms = 30000) const;
 
+  // The status line under the drive list.
+  std::wstring status() const;
+
   // Runs a search and waits until "Find Drives" is back; false on timeout.
   bool find_drives(DWORD timeout_ms = 60000) const;
 

@@ -255,6 +255,47 @@ TEST(Window, StopEndsASearchAfterTheDriveInProgressAndKeepsWhatWasFound) {
   EXPECT_TRUE(p.wait_exit());
 }
 
+TEST(Window, ACloseAskedForDuringAModalStepHappensWhenTheStepEnds) {
+  corvlab::TempLab lab(corvlab::TempLab::default_description());
+  AppFolder app;
+  std::wstring log_path = app.file(L"ShareChanges.log");
+  // The step's window, how the close is asked for, how the step is ended.
+  struct Case {
+    const wchar_t* button;
+    const wchar_t* title;
+    bool by_exit;
+    int answer;
+  };
+  for (const Case& c : {Case{L"Add/Update", L"Add Shares", false, IDYES}, Case{L"Delete Shares", L"Delete Shares", true, IDNO},
+                        Case{L"Create TALLYRA list", L"Velmora Tallyra List export", true, IDCANCEL},
+                        Case{L"Preview", L"Preview of Add/Update", false, IDCANCEL}}) {
+    SCOPED_TRACE(std::string(c.title, c.title + wcslen(c.title)));
+    Program p(app);
+    ASSERT_TRUE(p.start());
+    p.set_text(p.after_label(L"Share name to use:"), L"<drive>$");
+    p.set_text(p.after_label(L"Allow access as follows:"), L"Users");
+    ASSERT_TRUE(p.find_drives());
+    p.click(c.button);
+    HWND step = p.wait_dialog(c.title);
+    ASSERT_NE(step, nullptr);
+    if (c.by_exit) p.close_by_exit();
+    else PostMessageW(p.window(), WM_CLOSE, 0, 0);
+    // The step stays open until it is answered; then the window closes.
+    Sleep(500);
+    EXPECT_TRUE(p.running());
+    EXPECT_EQ(p.find_dialog(c.title), step);
+    p.answer(step, c.answer);
+    ASSERT_TRUE(p.wait_exit());
+  }
+  // Yes after the close asked for changed nothing; every session ended once.
+  EXPECT_TRUE(lab.journal(L"NetShareAdd").empty());
+  auto log = log_entries(log_path);
+  EXPECT_TRUE(entries_starting(log, L"Added").empty());
+  EXPECT_TRUE(entries_starting(log, L"Deleted").empty());
+  EXPECT_EQ(count_of(log, L"Started Velmora Corvane session."), 4u);
+  EXPECT_EQ(count_of(log, L"Corvane session terminated."), 4u);
+}
+
 TEST(Window, WithoutDomainsTheBoxSaysSoAndFindDrivesStaysDisabled) {
   corvlab::TempLab lab(lab_with(L"domains=CORP,BRANCH", L"domains="));
   AppFolder app;
