@@ -254,6 +254,12 @@ void MainWindow::start() {
   SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
   SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
 
+  pictures_.show(hwnd_,
+                 {{IDC_IMAGE1, IDB_IMAGE1, IDB_IMAGE1_150, IDB_IMAGE1_200},
+                  {IDC_IMAGE2, IDB_IMAGE2, IDB_IMAGE2_150, IDB_IMAGE2_200},
+                  {IDC_IMAGE3, IDB_IMAGE3, IDB_IMAGE3_150, IDB_IMAGE3_200}},
+                 screen_dpi());
+
   tips_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, inst, nullptr);
   add_tool_tip(IDC_COMMAND4, L"Create a Tallyra pro space collection list");

@@ -10,6 +10,7 @@
 #include "drive_list_view.h"
 #include "help.h"
 #include "ini_file.h"
+#include "pictures.h"
 #include "resource.h"
 #include "shares.h"
 
@@ -80,6 +81,7 @@ private:
   ChangeLogFile log_;
   Help help_;
   DriveListView volumes_{nullptr};
+  Pictures pictures_;
   COLORREF link_colour_;
   unsigned parallel_ = 8;       // servers a search probes at once
   State state_ = State::idle;
