@@ -13,6 +13,9 @@
 namespace e2e {
 namespace {
 
+// A text for a failure message.
+std::string shown(const std::wstring& s) { return std::string(s.begin(), s.end()); }
+
 std::vector<std::wstring> entries_starting(const std::vector<std::wstring>& all, const std::wstring& prefix) {
   std::vector<std::wstring> out;
   for (const auto& e : all)
@@ -127,7 +130,7 @@ TEST(Commands, TheWindowAnswersWithin250msThroughoutA200DriveAddAt20msPerCall) {
         return s.rfind(L"200 shares added or updated", 0) == 0;
       },
       120000))
-      << std::string(p.status().begin(), p.status().end());
+      << shown(p.status());
   DWORD took = GetTickCount() - started;
   watch.finish();
   std::printf("200-drive add at 20 ms per call: %lu ms; slowest of %zu answers to WM_NULL: %.1f ms\n",

@@ -9,6 +9,9 @@ namespace {
 
 const wchar_t kFindDrivesLabel[] = L"Uncheck volumes you don't want changed";
 
+// A text for a failure message.
+std::string shown(const std::wstring& s) { return std::string(s.begin(), s.end()); }
+
 std::vector<std::wstring> entries_starting(const std::vector<std::wstring>& all, const std::wstring& prefix) {
   std::vector<std::wstring> out;
   for (const auto& e : all)
@@ -294,6 +297,53 @@ TEST(Window, ACloseAskedForDuringAModalStepHappensWhenTheStepEnds) {
   EXPECT_TRUE(entries_starting(log, L"Deleted").empty());
   EXPECT_EQ(count_of(log, L"Started Velmora Corvane session."), 4u);
   EXPECT_EQ(count_of(log, L"Corvane session terminated."), 4u);
+}
+
+TEST(Window, AServerListThatFailsKeepsTheShareCommandsOffOneByOneAndSeveralAtOnce) {
+  // BRANCH's server list answers 234 (with one of its two servers): the search ends there,
+  // after CORP's drives.
+  std::wstring description = lab_with(L"\nmore_data=\n", L"\nmore_data=BRANCH\n");
+  const std::wstring branch = L"servers=BR01\n";
+  description.replace(description.find(branch), branch.size(), L"servers=BR01,ARCHIVE\n");
+  corvlab::TempLab lab(description);
+  for (const wchar_t* parallel : {L"1", L"8"}) {
+    SCOPED_TRACE(std::string("Parallel=") + char(parallel[0]));
+    AppFolder app;
+    WritePrivateProfileStringW(L"Defaults", L"Parallel", parallel, app.file(L"cv.ini").c_str());
+    Program p(app);
+    ASSERT_TRUE(p.start());
+    ASSERT_TRUE(p.find_drives());
+    EXPECT_EQ(p.drives().size(), 3u);
+    EXPECT_EQ(p.status(), L"Search ended early: 3 drives found");
+    for (const wchar_t* command : {L"Add/Update", L"Preview", L"Delete Shares"})
+      EXPECT_FALSE(p.enabled(p.control(command))) << std::string(command, command + wcslen(command));
+    p.close_by_exit();
+    ASSERT_TRUE(p.wait_exit());
+  }
+
+  // Several at once, stopped while CORP's slow servers are probed: every server list was read
+  // first and BRANCH's failed, so the list stays incomplete and the commands stay off.
+  std::wstring slow = description;
+  const std::wstring fast = L"\nslow=\nslow_ms=1500";
+  slow.replace(slow.find(fast), fast.size(), L"\nslow=FS01,FS02\nslow_ms=700");
+  corvlab::TempLab slow_lab(slow);
+  AppFolder app;
+  Program p(app);
+  ASSERT_TRUE(p.start());
+  HWND button = p.control(L"Find Drives");
+  p.click(button);
+  // Each call to FS01 and FS02 takes 700 ms: a second into the search, their drives are still
+  // being read.
+  ASSERT_TRUE(wait_until([&] { return p.text(button) == L"&Stop"; }, 30000));
+  Sleep(1000);
+  p.click(button);
+  ASSERT_TRUE(wait_until([&] { return p.text(button) == L"&Find Drives"; }, 60000));
+  EXPECT_LT(p.drives().size(), 3u);
+  EXPECT_EQ(p.status().rfind(L"Search stopped: ", 0), 0u);
+  for (const wchar_t* command : {L"Add/Update", L"Preview", L"Delete Shares"})
+    EXPECT_FALSE(p.enabled(p.control(command))) << std::string(command, command + wcslen(command));
+  p.close_by_exit();
+  ASSERT_TRUE(p.wait_exit());
 }
 
 TEST(Window, WithoutDomainsTheBoxSaysSoAndFindDrivesStaysDisabled) {
