@@ -346,6 +346,73 @@ TEST(Window, AServerListThatFailsKeepsTheShareCommandsOffOneByOneAndSeveralAtOnc
   ASSERT_TRUE(p.wait_exit());
 }
 
+TEST(Window, TheVersionIsReadWhateverTheLengthOfTheProgramsPath) {
+  corvlab::TempLab lab(corvlab::TempLab::default_description());
+  // A folder whose path is longer than MAX_PATH, removed again at the end.
+  struct LongFolder {
+    std::wstring top, path;
+    LongFolder() {
+      wchar_t temp[MAX_PATH];
+      GetTempPathW(MAX_PATH, temp);
+      top = std::wstring(temp) + L"corvane-e2e-long-" + std::to_wstring(GetCurrentProcessId());
+      path = top;
+      CreateDirectoryW(path.c_str(), nullptr);
+      for (int k = 0; k < 4; ++k) {
+        path += L"\\" + std::wstring(70, static_cast<wchar_t>(L'a' + k));
+        CreateDirectoryW(path.c_str(), nullptr);
+      }
+    }
+    ~LongFolder() { corvlab::TempLab::remove_tree(top); }
+  } folder;
+  ASSERT_GT(folder.path.size() + wcslen(L"\\corvane.exe"), static_cast<size_t>(MAX_PATH));
+  AppFolder app(folder.path);
+  ASSERT_TRUE(file_exists(app.file(L"corvane.exe")));
+  std::wstring log_path = app.file(L"ShareChanges.log");
+
+  // Wine's CreateProcess refuses a program path this long (2), as Windows does without long-path
+  // support; its loader started from the host takes it, as Explorer would on Windows.
+  auto unix_name = reinterpret_cast<char*(CDECL*)(LPCWSTR)>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  ASSERT_NE(unix_name, nullptr);
+  char* unix_folder = unix_name(folder.path.c_str());
+  ASSERT_NE(unix_folder, nullptr);
+  std::string where = unix_folder;
+  HeapFree(GetProcessHeap(), 0, unix_folder);
+  auto env = [](const char* name) {
+    char buf[2048];
+    DWORD n = GetEnvironmentVariableA(name, buf, sizeof buf);
+    return n > 0 && n < sizeof buf ? std::string(buf, n) : std::string();
+  };
+  std::string prefix = env("WINEPREFIX");
+  if (prefix.empty()) prefix = build_root() + "/wineprefix";
+  std::string cmd = "Z:\\bin\\sh -c \"cd '" + where + "' && WINEPREFIX='" + prefix + "' WINEDLLOVERRIDES='" +
+                    env("WINEDLLOVERRIDES") + "' CORV_LAB_DIR='" + env("CORV_LAB_DIR") + "' DISPLAY='" + env("DISPLAY") +
+                    "' exec /usr/lib/wine/wine64 ./corvane.exe >/dev/null 2>&1\"";
+  HANDLE null = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = si.hStdOutput = si.hStdError = null;
+  PROCESS_INFORMATION pi = {};
+  BOOL started = CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  if (null != INVALID_HANDLE_VALUE) CloseHandle(null);
+  ASSERT_TRUE(started);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+
+  // The session's start lines are written before the window shows; then it is closed.
+  ASSERT_TRUE(wait_until([&] { return count_of(log_entries(log_path), L"Domain BRANCH") == 1; }, 30000));
+  HWND window = nullptr;
+  ASSERT_TRUE(wait_until([&] { return (window = FindWindowW(nullptr, L"CORVANE - Velmora")) != nullptr; }, 30000));
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(wait_until([&] { return count_of(log_entries(log_path), L"Corvane session terminated.") == 1; }, 30000));
+  ASSERT_TRUE(wait_until([&] { return !IsWindow(window); }, 30000));
+  auto log = log_entries(log_path);
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[1], L"Using Corvane v1.0.4");
+}
+
 TEST(Window, WithoutDomainsTheBoxSaysSoAndFindDrivesStaysDisabled) {
   corvlab::TempLab lab(lab_with(L"domains=CORP,BRANCH", L"domains="));
   AppFolder app;
