@@ -310,6 +310,11 @@ std::wstring Program::status() const {
   return text(GetWindow(after_label(L"Uncheck volumes you don't want changed"), GW_HWNDNEXT));
 }
 
+bool Program::wait_command_end(DWORD timeout_ms) const {
+  return wait_until([&] { return !control(L"Stop") && status().find(L" drives done") == std::wstring::npos; },
+                    timeout_ms);
+}
+
 bool Program::find_drives(DWORD timeout_ms) const {
   HWND button = control(L"Find Drives");
   if (!button) return false;
