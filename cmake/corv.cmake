@@ -10,24 +10,30 @@ set(CORV_WINE_TLBDIR  /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
 set(CORV_SCRIPTS ${CMAKE_SOURCE_DIR}/scripts)
 file(MAKE_DIRECTORY ${CORV_BIN} ${CORV_LAB} ${CORV_STAGE})
 
-# Every Wine run of this tree uses the prefix beside it (build root/wineprefix).
+# Both trees' tests run under Wine, in the one win64 prefix beside them (build root/wineprefix):
+# x86_64 programs through /usr/lib/wine/wine64, i686 ones through SysWOW64 and the 32-bit loader
+# /usr/lib/wine/wine (CORV_ARCH=win32 tells scripts/env.sh which). scripts/test runs the i686
+# tree only where the machine runs 32-bit code.
+set(CORV_RUNS_HERE TRUE)
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  set(CORV_ARCH win64)
+else()
+  set(CORV_ARCH win32)
+endif()
 get_filename_component(CORV_BUILD_ROOT ${CMAKE_BINARY_DIR} DIRECTORY)
+# A run of this tree sets the Wine environment it needs, whatever the caller's shell holds.
+set(CORV_PLAIN_OVERRIDES "mscoree,mshtml=;netapi32,mpr,netui2=b")
+set(CORV_ENV_HEAD "#!/bin/sh\nexport CORV_BUILD_ROOT='${CORV_BUILD_ROOT}'\nexport CORV_ARCH='${CORV_ARCH}'\nexport WINEPREFIX='${CORV_BUILD_ROOT}/wineprefix'\nunset WINELOADER WINEDLLPATH\n")
 set(CORV_ENV ${CMAKE_BINARY_DIR}/corv-env)
-file(WRITE ${CORV_ENV} "#!/bin/sh\nexport CORV_BUILD_ROOT='${CORV_BUILD_ROOT}'\nexport WINEPREFIX='${CORV_BUILD_ROOT}/wineprefix'\nexec \"$@\"\n")
+file(WRITE ${CORV_ENV} "${CORV_ENV_HEAD}export WINEDLLOVERRIDES='${CORV_PLAIN_OVERRIDES}'\nexec \"$@\"\n")
 file(CHMOD ${CORV_ENV} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CORV_ENV} ${CMAKE_SOURCE_DIR}/scripts/wine-run)
 # The same with the lab stand-ins switched on: Wine then takes netapi32, mpr and netui2 from
 # the folder of the module that imports them (the staging folder) instead of its own.
 set(CORV_LAB_OVERRIDES "mscoree,mshtml=;netapi32,mpr,netui2=n,b")
 set(CORV_ENV_LAB ${CMAKE_BINARY_DIR}/corv-env-lab)
-file(WRITE ${CORV_ENV_LAB} "#!/bin/sh\nexport CORV_BUILD_ROOT='${CORV_BUILD_ROOT}'\nexport WINEPREFIX='${CORV_BUILD_ROOT}/wineprefix'\nexport WINEDLLOVERRIDES='${CORV_LAB_OVERRIDES}'\nexec \"$@\"\n")
+file(WRITE ${CORV_ENV_LAB} "${CORV_ENV_HEAD}export WINEDLLOVERRIDES='${CORV_LAB_OVERRIDES}'\nexec \"$@\"\n")
 file(CHMOD ${CORV_ENV_LAB} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-
-if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
-  set(CORV_RUNS_HERE TRUE)
-else()
-  set(CORV_RUNS_HERE FALSE)  # i686: built and checked statically only
-endif()
 
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-Wall> $<$<COMPILE_LANGUAGE:CXX>:-Wextra>

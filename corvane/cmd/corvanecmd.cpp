@@ -13,6 +13,8 @@
 #include "disk_text.h"
 #include "drive_item.h"
 #include "ini_file.h"
+#include "inventory.h"
+#include "net_api.h"
 #include "log_parse.h"
 #include "search.h"
 #include "session.h"
@@ -110,14 +112,17 @@ public:
       servers_ = split_list(read_file_text(a_.servers_file, ok));
       if (!ok) return usage_error(L"cannot read " + a_.servers_file);
     }
-    if (a_.command == L"add" && !a_.account && load_form_settings().account.empty())
+    if ((a_.command == L"add" || a_.command == L"check") && !a_.account && load_form_settings().account.empty())
       return usage_error(L"no account: give --account");
     return 0;
   }
 
   int execute() {
     if (a_.command == L"undo") return undo();
+    if (a_.command == L"shares") return shares();
     gather();
+    if (a_.command == L"check") return check();
+    if (a_.command == L"revoke") return revoke();
     if (a_.command == L"find") return find();
     if (a_.command == L"export") return exportlist();
     if (a_.command == L"delete") return remove();
@@ -246,6 +251,106 @@ private:
     out(format_table({L"Share", L"Result", L"Detail"}, rows, a_.csv));
     if (!report.log_error.empty()) err(L"corvanecmd: " + report.log_error + L"\r\n");
     return failed || !report.log_error.empty() ? 1 : 0;
+  }
+
+  // The servers to take stock of: as named, or those of the domains (each domain listed first).
+  int shares() {
+    std::vector<std::vector<std::wstring>> rows;
+    bool failed = false;
+    std::vector<std::wstring> servers = servers_;
+    if (servers.empty()) {
+      classNetAPI net;
+      std::vector<std::wstring> domains = a_.domains;
+      // The inventory changes nothing, so it logs nothing but its session's start and end.
+      struct Unlogged : ChangeLog {
+        bool write(const std::wstring&) override { return true; }
+      } unlogged;
+      if (domains.empty()) domains = list_domains(unlogged);
+      for (const std::wstring& d : domains) {
+        std::vector<std::wstring> names;
+        long st = net.fnNetServerEnum(d, kSvTypeServer, names);
+        if (st != 0) {
+          rows.push_back({L"(domain " + d + L")", L"", L"error", L"", L"", L"", L"",
+                          L"cannot be listed: status " + std::to_wstring(st) + L": " + status_text(static_cast<unsigned long>(st))});
+          failed = true;
+        }
+        servers.insert(servers.end(), names.begin(), names.end());
+      }
+    }
+    InventoryRequest r;
+    if (a_.pattern) r.pattern = *a_.pattern;
+    if (a_.account) r.account = *a_.account;
+    r.all = a_.all;
+    std::wstring account_error;
+    std::vector<ServerListing> listed = list_shares(servers, r, parallel_count(), account_error);
+    if (!account_error.empty()) {
+      err(L"corvanecmd: " + account_error + L"\r\n");
+      return 1;
+    }
+    auto uses = [](const ShareListing& s) {
+      return std::to_wstring(s.current_uses) + L"/" + (s.max_uses == 0xFFFFFFFFul ? L"unlimited" : std::to_wstring(s.max_uses));
+    };
+    for (const ServerListing& server : listed) {
+      if (server.status != 0) {
+        failed = true;
+        std::wstring why = L"cannot be listed: " + server.reason;
+        rows.push_back(a_.entries ? std::vector<std::wstring>{server.server, L"", L"error", L"", why}
+                                  : std::vector<std::wstring>{server.server, L"", L"error", L"", L"", L"", L"", why});
+        continue;
+      }
+      for (const ShareListing& s : server.shares) {
+        if (!a_.entries) {
+          rows.push_back({s.server, s.share, s.kind(), s.path, s.remark, uses(s), s.sddl, access_in_words(s)});
+          continue;
+        }
+        if (!s.has_descriptor || s.entries.empty())
+          rows.push_back({s.server, s.share, s.kind(), s.path, access_in_words(s), L"", L"", L""});
+        for (const EntryWords& e : s.entries)
+          rows.push_back({s.server, s.share, s.kind(), s.path, e.account, e.kind, e.rights, e.inheritance});
+      }
+    }
+    if (a_.entries)
+      out(format_table({L"Server", L"Share", L"Kind", L"Path", L"Account", L"Entry", L"Rights", L"Inheritance"}, rows, a_.csv));
+    else
+      out(format_table({L"Server", L"Share", L"Kind", L"Path", L"Remark", L"Uses", L"SDDL", L"Access"}, rows, a_.csv));
+    return failed ? 1 : 0;
+  }
+
+  int check() {
+    Account account;
+    std::wstring name = a_.account ? *a_.account : load_form_settings().account;
+    if (!resolve(name, account)) {
+      err(L"corvanecmd: the account " + name + L" cannot be found\r\n");
+      return 1;
+    }
+    std::vector<std::vector<std::wstring>> rows;
+    bool drift = search_.ended_early;
+    for (const CheckOutcome& c : check_shares(pattern(), account, access_mask(a_.read, a_.change, a_.full), list_,
+                                              parallel_count())) {
+      rows.push_back({c.item, c.object, c.result, c.detail});
+      drift = drift || !c.ok;
+    }
+    out(format_table({L"Drive", L"Share", L"Result", L"Detail"}, rows, a_.csv));
+    return drift ? 1 : 0;
+  }
+
+  int revoke() {
+    RevokeRequest r;
+    r.pattern = pattern();
+    r.account = *a_.account;
+    r.deny_too = a_.deny_too;
+    r.allow_empty = a_.allow_empty;
+    if (!account_resolves(r.account)) {
+      err(L"corvanecmd: the account " + r.account + L" cannot be found; nothing was changed\r\n");
+      return 1;
+    }
+    if (!a_.what_if && !a_.yes &&
+        !confirm(L"Remove the entries of " + r.account + L" from the share " + r.pattern + L" on " +
+                 std::to_wstring(list_.count()) + L" drives?")) {
+      err(L"Nothing was changed.\r\n");
+      return 1;
+    }
+    return results(revoke_shares(r, list_, log_, parallel_count(), !a_.what_if));
   }
 
   int usage_error(const std::wstring& what) {

@@ -13,6 +13,7 @@ const std::wstring kPrevious = L"Previous permissions of ";
 const std::wstring kAdded = L"Added ";
 const std::wstring kDeleted = L"Deleted ";
 const std::wstring kRestored = L"Restored ";
+const std::wstring kRevoked = L"Revoked ";
 const std::wstring kStarted = L"Started Velmora Corvane";
 const std::wstring kBar = L" | ";
 const std::wstring kNotWritten = L" Permissions not written: ";
@@ -100,6 +101,10 @@ std::wstring restored_line(const std::wstring& object, const std::wstring& sddl,
   return kRestored + object + L": " + sddl + (failure.empty() ? L"" : L" Failed: " + failure);
 }
 
+std::wstring revoked_line(const std::wstring& object, const std::wstring& account, const std::wstring& tail) {
+  return kRevoked + object + L" " + account + (tail.empty() ? L"" : L" " + tail);
+}
+
 std::wstring permissions_not_written(const std::wstring& reason) {
   return kNotWritten.substr(1) + reason;
 }
@@ -126,7 +131,8 @@ ChangeLine read_change_line(const std::wstring& text) {
     }
   } else {
     for (auto [head, kind] : {std::make_pair(&kAdded, ChangeLine::Added), std::make_pair(&kDeleted, ChangeLine::Deleted),
-                              std::make_pair(&kRestored, ChangeLine::Restored)}) {
+                              std::make_pair(&kRestored, ChangeLine::Restored),
+                              std::make_pair(&kRevoked, ChangeLine::Revoked)}) {
       if (!starts_with(text, *head) || !starts_with(text.substr(head->size()), L"\\\\")) continue;
       c.kind = kind;
       c.object = text.substr(head->size());

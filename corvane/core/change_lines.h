@@ -9,6 +9,7 @@
 //   Added \\FS01\D$ CORP\collector[ <failure>][ Permissions not written: <reason>.]
 //   Deleted \\FS01\D$[ <failure>]
 //   Restored \\FS01\D$: D:(...)[ Failed: <reason>.]
+//   Revoked \\FS01\D$ CORP\collector[ Permissions not written: <reason>.]
 // Share names hold no "|", so the fields are cut there; the remark, free text, comes last.
 #pragma once
 #include <string>
@@ -32,13 +33,14 @@ std::wstring previous_line(const std::wstring& object, const std::wstring& sddl)
 std::wstring added_line(const std::wstring& object, const std::wstring& account, const std::wstring& tail);
 std::wstring deleted_line(const std::wstring& object, const std::wstring& failure);
 std::wstring restored_line(const std::wstring& object, const std::wstring& sddl, const std::wstring& failure);
+std::wstring revoked_line(const std::wstring& object, const std::wstring& account, const std::wstring& tail);
 // The note an "Added" line ends with when the share's list was not rewritten.
 std::wstring permissions_not_written(const std::wstring& reason);
 
 // One line's text (after the stamp) read back.
 struct ChangeLine {
-  enum Kind { Other, Started, Creating, Deleting, Previous, Added, Deleted, Restored } kind = Other;
-  // Creating, Deleting, Previous: the share exactly. Added, Deleted, Restored: what follows the
+  enum Kind { Other, Started, Creating, Deleting, Previous, Added, Deleted, Restored, Revoked } kind = Other;
+  // Creating, Deleting, Previous: the share exactly. Added, Deleted, Restored, Revoked: what follows the
   // line's head (the share, then the rest); see names_share.
   std::wstring object;
   ShareRecord record;   // Creating, Deleting
@@ -47,7 +49,7 @@ struct ChangeLine {
 };
 ChangeLine read_change_line(const std::wstring& text);
 
-// Whether the rest of an "Added", "Deleted" or "Restored" line is about the share: it begins
+// Whether the rest of an "Added", "Deleted", "Restored" or "Revoked" line is about the share: it begins
 // with the share's name, followed by a blank, a colon or nothing. Names compare without case.
 bool names_share(const std::wstring& rest, const std::wstring& object);
 // The account of an "Added" line's rest once the share is known (notes the program appends

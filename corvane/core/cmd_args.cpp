@@ -20,8 +20,121 @@ bool take_access(const std::wstring& value, CmdArgs& a) {
   return true;
 }
 
-bool known_command(const std::wstring& c) {
-  return c == L"find" || c == L"add" || c == L"delete" || c == L"export" || c == L"undo";
+enum : unsigned {
+  kFind = 1, kAdd = 2, kDelete = 4, kExport = 8, kUndo = 16, kShares = 32, kCheck = 64, kRevoke = 128,
+  kAll = 255,
+  kSearching = kFind | kAdd | kDelete | kExport | kShares | kCheck | kRevoke,
+  kOnDrives = kAdd | kDelete | kExport | kCheck | kRevoke,
+};
+
+struct CommandRow {
+  const wchar_t* name;
+  unsigned bit;
+  const wchar_t* help;
+};
+const CommandRow kCommands[] = {
+    {L"find", kFind, L"list the drives of the servers whose administrative shares can be reached"},
+    {L"add", kAdd, L"create or update the share the pattern names on each drive, with the account's access"},
+    {L"delete", kDelete, L"delete the share the pattern names on each drive"},
+    {L"export", kExport, L"write the shares the pattern names to a list file (--out)"},
+    {L"undo", kUndo, L"put back the shares changed by the last session that changed shares (an undo too)"},
+    {L"shares", kShares, L"list every disk share of the servers with its access list; changes nothing"},
+    {L"check", kCheck, L"say per drive whether the account has exactly the access given on the share"},
+    {L"revoke", kRevoke, L"remove the account's allow entries from the share the pattern names on each drive"},
+};
+
+// One row per option: its name, its value's placeholder (none: a switch), the commands that take
+// it, its help text and what it sets. Parsing, the per-command checks and --help all read it.
+struct OptionRow {
+  const wchar_t* name;
+  const wchar_t* value;
+  unsigned commands;
+  const wchar_t* help;
+  // Takes the value (or, for a switch, the empty string); false with `error` set on a bad value.
+  bool (*take)(CmdArgs& a, const std::wstring& v, std::wstring& error);
+};
+
+bool list_or_file(const std::wstring& v, std::vector<std::wstring>& list, std::wstring& file) {
+  if (!v.empty() && v[0] == L'@') file = v.substr(1);
+  else list = split_list(v);
+  return !(v.empty() || (v[0] == L'@' ? file.empty() : list.empty()));
+}
+
+const OptionRow kOptions[] = {
+    {L"--domain", L"NAME", kSearching, L"search this domain (repeat for more); default: every domain listed",
+     [](CmdArgs& a, const std::wstring& v, std::wstring& e) {
+       if (v.empty()) return e = L"--domain needs a name", false;
+       a.domains.push_back(v);
+       return true;
+     }},
+    {L"--servers", L"A,B|@FILE", kSearching, L"search these servers instead of domains",
+     [](CmdArgs& a, const std::wstring& v, std::wstring& e) {
+       return list_or_file(v, a.servers, a.servers_file) || (e = L"--servers needs a list or @file", false);
+     }},
+    {L"--drives", L"\\\\S\\C,...|@FILE", kOnDrives, L"take these drives as listed, without searching",
+     [](CmdArgs& a, const std::wstring& v, std::wstring& e) {
+       return list_or_file(v, a.drives, a.drives_file) || (e = L"--drives needs a list or @file", false);
+     }},
+    {L"--parallel", L"N", kSearching, L"servers searched, drives changed at once, 1 to 64 (default: setting Parallel, else 8)",
+     [](CmdArgs& a, const std::wstring& v, std::wstring& e) {
+       bool digits = !v.empty() && v.size() <= 2 && std::all_of(v.begin(), v.end(), [](wchar_t c) { return std::iswdigit(c) != 0; });
+       unsigned n = digits ? static_cast<unsigned>(std::stoul(v)) : 0;
+       if (n < 1 || n > 64) return e = L"--parallel takes a number from 1 to 64", false;
+       a.parallel = n;
+       return true;
+     }},
+    {L"--pattern", L"P", kOnDrives | kShares,
+     L"share name; <drive> stands for the drive letter (default: setting Sharname; shares: any letter)",
+     [](CmdArgs& a, const std::wstring& v, std::wstring& e) {
+       if (v.empty()) return e = L"--pattern needs a share-name pattern", false;
+       a.pattern = v;
+       return true;
+     }},
+    {L"--account", L"A", kAdd | kShares | kCheck | kRevoke,
+     L"the account (default for add and check: setting Account; shares: only shares with an entry for it)",
+     [](CmdArgs& a, const std::wstring& v, std::wstring& e) {
+       if (v.empty()) return e = L"--account needs an account name", false;
+       a.account = v;
+       return true;
+     }},
+    {L"--access", L"read|change|full", kAdd | kCheck, L"the access granted or expected, combined when repeated (default: read)",
+     [](CmdArgs& a, const std::wstring& v, std::wstring& e) {
+       return take_access(v, a) || (e = L"--access takes read, change or full", false);
+     }},
+    {L"--what-if", nullptr, kAdd | kRevoke, L"show what would change, change nothing",
+     [](CmdArgs& a, const std::wstring&, std::wstring&) { return a.what_if = true; }},
+    {L"--yes", nullptr, kAdd | kDelete | kUndo | kRevoke, L"do not ask before changing shares",
+     [](CmdArgs& a, const std::wstring&, std::wstring&) { return a.yes = true; }},
+    {L"--out", L"FILE", kExport, L"the list file to write",
+     [](CmdArgs& a, const std::wstring& v, std::wstring&) { return a.out_file = v, true; }},
+    {L"--since", L"\"dd-mmm-yyyy hh:mm\"", kUndo, L"every session started at or after this time",
+     [](CmdArgs& a, const std::wstring& v, std::wstring&) { return a.since = v, true; }},
+    {L"--list", nullptr, kUndo, L"show the recent sessions that changed shares, change nothing",
+     [](CmdArgs& a, const std::wstring&, std::wstring&) { return a.list = true; }},
+    {L"--all", nullptr, kShares, L"also the IPC and printer shares",
+     [](CmdArgs& a, const std::wstring&, std::wstring&) { return a.all = true; }},
+    {L"--entries", nullptr, kShares, L"one row per entry of each access list",
+     [](CmdArgs& a, const std::wstring&, std::wstring&) { return a.entries = true; }},
+    {L"--deny-too", nullptr, kRevoke, L"remove the account's deny entries as well",
+     [](CmdArgs& a, const std::wstring&, std::wstring&) { return a.deny_too = true; }},
+    {L"--allow-empty", nullptr, kRevoke, L"give a share an empty list (it then refuses everyone) when nothing else is left",
+     [](CmdArgs& a, const std::wstring&, std::wstring&) { return a.allow_empty = true; }},
+    {L"--log", L"FILE", kAll, L"the change log (default: ShareChanges.log beside cv.ini)",
+     [](CmdArgs& a, const std::wstring& v, std::wstring&) { return a.log_file = v, true; }},
+    {L"--csv", nullptr, kAll, L"results as CSV, for Import-Csv",
+     [](CmdArgs& a, const std::wstring&, std::wstring&) { return a.csv = true; }},
+};
+
+const CommandRow* command_row(const std::wstring& name) {
+  for (const CommandRow& c : kCommands)
+    if (name == c.name) return &c;
+  return nullptr;
+}
+
+std::wstring command_names() {
+  std::wstring s;
+  for (const CommandRow& c : kCommands) s += (s.empty() ? L"" : L", ") + std::wstring(c.name);
+  return s;
 }
 
 }  // namespace
@@ -43,6 +156,7 @@ std::vector<std::wstring> split_list(const std::wstring& text) {
 CmdArgs parse_cmd_args(const std::vector<std::wstring>& args, std::wstring& error) {
   CmdArgs a;
   error.clear();
+  std::vector<const OptionRow*> given;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::wstring& arg = args[i];
     if (arg == L"/?" || arg == L"-?" || arg == L"--help" || arg == L"-h") {
@@ -55,107 +169,69 @@ CmdArgs parse_cmd_args(const std::vector<std::wstring>& args, std::wstring& erro
         return a;
       }
       a.command = arg;
-      if (!known_command(arg)) {
-        error = L"unknown command '" + arg + L"' (find, add, delete, export or undo)";
+      if (!command_row(arg)) {
+        error = L"unknown command '" + arg + L"' (" + command_names() + L")";
         return a;
       }
       continue;
     }
-    // Switches without a value.
-    if (arg == L"--what-if") { a.what_if = true; continue; }
-    if (arg == L"--yes") { a.yes = true; continue; }
-    if (arg == L"--csv") { a.csv = true; continue; }
-    if (arg == L"--list") { a.list = true; continue; }
-    // Switches with a value.
-    static const wchar_t* const with_value[] = {L"--domain", L"--servers", L"--drives", L"--pattern", L"--account",
-                                               L"--access", L"--parallel", L"--log", L"--out", L"--since"};
-    if (std::find_if(std::begin(with_value), std::end(with_value), [&](const wchar_t* s) { return arg == s; }) ==
-        std::end(with_value)) {
+    const OptionRow* row = nullptr;
+    for (const OptionRow& o : kOptions)
+      if (arg == o.name) row = &o;
+    if (!row) {
       error = L"unknown option '" + arg + L"'";
       return a;
     }
-    if (i + 1 >= args.size()) {
-      error = L"option " + arg + L" needs a value";
-      return a;
+    std::wstring value;
+    if (row->value) {
+      if (i + 1 >= args.size()) {
+        error = L"option " + arg + L" needs a value";
+        return a;
+      }
+      value = args[++i];
     }
-    const std::wstring& v = args[++i];
-    if (arg == L"--domain") {
-      if (v.empty()) { error = L"--domain needs a name"; return a; }
-      a.domains.push_back(v);
-    } else if (arg == L"--servers" || arg == L"--drives") {
-      bool file = !v.empty() && v[0] == L'@';
-      std::wstring& f = arg == L"--servers" ? a.servers_file : a.drives_file;
-      std::vector<std::wstring>& list = arg == L"--servers" ? a.servers : a.drives;
-      if (file) f = v.substr(1);
-      else list = split_list(v);
-      if ((file && f.empty()) || (!file && list.empty())) { error = arg + L" needs a list or @file"; return a; }
-    } else if (arg == L"--pattern") {
-      if (v.empty()) { error = L"--pattern needs a share-name pattern"; return a; }
-      a.pattern = v;
-    } else if (arg == L"--account") {
-      if (v.empty()) { error = L"--account needs an account name"; return a; }
-      a.account = v;
-    } else if (arg == L"--access") {
-      if (!take_access(v, a)) { error = L"--access takes read, change or full"; return a; }
-    } else if (arg == L"--parallel") {
-      bool digits = !v.empty() && v.size() <= 2 && std::all_of(v.begin(), v.end(), [](wchar_t c) { return std::iswdigit(c); });
-      unsigned n = digits ? static_cast<unsigned>(std::stoul(v)) : 0;
-      if (n < 1 || n > 64) { error = L"--parallel takes a number from 1 to 64"; return a; }
-      a.parallel = n;
-    } else if (arg == L"--log") {
-      a.log_file = v;
-    } else if (arg == L"--out") {
-      a.out_file = v;
-    } else if (arg == L"--since") {
-      a.since = v;
-    }
+    if (!row->take(a, value, error)) return a;
+    given.push_back(row);
   }
   if (a.help) return a;
   if (a.command.empty()) {
-    error = L"no command given (find, add, delete, export or undo); --help shows the usage";
+    error = L"no command given (" + command_names() + L"); --help shows the usage";
     return a;
   }
-  if (!a.domains.empty() && (!a.servers.empty() || !a.servers_file.empty())) {
-    error = L"give --domain or --servers, not both";
-    return a;
-  }
-  if (a.command == L"export" && a.out_file.empty()) error = L"export needs --out FILE";
-  if (a.command != L"undo" && !a.since.empty()) error = L"--since belongs to undo";
-  if (a.what_if && a.command != L"add") error = L"--what-if belongs to add";
-  if (a.list && a.command != L"undo") error = L"--list belongs to undo";
+  const unsigned bit = command_row(a.command)->bit;
+  for (const OptionRow* o : given)
+    if (!(o->commands & bit)) {
+      error = a.command + L" does not take " + o->name;
+      return a;
+    }
+  if (!a.domains.empty() && (!a.servers.empty() || !a.servers_file.empty())) error = L"give --domain or --servers, not both";
+  else if (a.command == L"export" && a.out_file.empty()) error = L"export needs --out FILE";
+  else if (a.command == L"revoke" && !a.account) error = L"revoke needs --account A";
+  else if (a.list && !a.since.empty()) error = L"give --list or --since, not both";
   return a;
 }
 
 std::wstring cmd_usage() {
-  return L"Usage: corvanecmd <command> [options]\r\n"
-         L"\r\n"
-         L"Commands:\r\n"
-         L"  find     list the drives of the servers whose administrative shares can be reached\r\n"
-         L"  add      create or update the share the pattern names on each drive, with the account's access\r\n"
-         L"  delete   delete the share the pattern names on each drive\r\n"
-         L"  export   write the shares the pattern names to a list file (--out)\r\n"
-         L"  undo     put back the shares changed by the last session that changed shares (an undo too)\r\n"
-         L"\r\n"
-         L"Which drives (find, add, delete, export):\r\n"
-         L"  --domain NAME        search this domain (repeat for more); default: every domain listed\r\n"
-         L"  --servers A,B|@FILE  search these servers instead of domains\r\n"
-         L"  --drives \\\\S\\C,...|@FILE  take these drives as listed, without searching\r\n"
-         L"  --parallel N         servers searched, drives changed at once, 1 to 64 (default: setting Parallel, else 8)\r\n"
-         L"\r\n"
-         L"Options:\r\n"
-         L"  --pattern P          share name; <drive> stands for the drive letter (default: setting Sharname)\r\n"
-         L"  --account A          the account given access (default: setting Account)\r\n"
-         L"  --access read|change|full   the access granted, combined when repeated (default: read)\r\n"
-         L"  --what-if            add: show what would change, change nothing\r\n"
-         L"  --yes                do not ask before changing shares\r\n"
-         L"  --out FILE           export: the list file to write\r\n"
-         L"  --since \"dd-mmm-yyyy hh:mm\"  undo: every session started at or after this time\r\n"
-         L"  --list               undo: show the recent sessions that changed shares, change nothing\r\n"
-         L"  --log FILE           the change log (default: ShareChanges.log beside cv.ini)\r\n"
-         L"  --csv                results as CSV, for Import-Csv\r\n"
-         L"  --help, /?           this text\r\n"
-         L"\r\n"
-         L"Exit status: 0 everything succeeded, 1 a drive or share failed (or nothing was confirmed), 2 bad usage.\r\n";
+  std::wstring u = L"Usage: corvanecmd <command> [options]\r\n\r\nCommands:\r\n";
+  for (const CommandRow& c : kCommands) {
+    std::wstring name = c.name;
+    u += L"  " + name + std::wstring(9 - name.size(), L' ') + c.help + L"\r\n";
+  }
+  u += L"\r\nOptions (the commands that take them in brackets):\r\n";
+  for (const OptionRow& o : kOptions) {
+    std::wstring head = std::wstring(L"  ") + o.name + (o.value ? std::wstring(L" ") + o.value : L"");
+    std::wstring takers;
+    if (o.commands == kAll) {
+      takers = L"all";
+    } else {
+      for (const CommandRow& c : kCommands)
+        if (o.commands & c.bit) takers += (takers.empty() ? L"" : L", ") + std::wstring(c.name);
+    }
+    u += head + L"\r\n      " + o.help + L" [" + takers + L"]\r\n";
+  }
+  return u + L"  --help, /?\r\n      this text\r\n\r\n"
+             L"Exit status: 0 everything succeeded (check: every share as expected), 1 a drive or share failed,\r\n"
+             L"drifted or could not be read (or nothing was confirmed), 2 bad usage.\r\n";
 }
 
 std::wstring format_table(const std::vector<std::wstring>& header, const std::vector<std::vector<std::wstring>>& rows,

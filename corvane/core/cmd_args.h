@@ -7,7 +7,7 @@
 namespace corvane {
 
 struct CmdArgs {
-  std::wstring command;                 // find, add, delete, export, undo
+  std::wstring command;                 // find, add, delete, export, undo, shares, check, revoke
   std::vector<std::wstring> domains;    // --domain, repeated
   std::vector<std::wstring> servers;    // --servers a,b or @file (names, read by the caller)
   std::wstring servers_file;            // the file of --servers @file
@@ -17,12 +17,15 @@ struct CmdArgs {
   bool read = false, change = false, full = false;  // --access, repeated or comma-separated
   bool what_if = false, yes = false, csv = false, help = false;
   bool list = false;                    // undo --list
+  bool all = false, entries = false;    // shares --all, --entries
+  bool deny_too = false, allow_empty = false;  // revoke
   std::optional<unsigned> parallel;
   std::wstring log_file, out_file, since;
 };
 
-// Parses the arguments after the program name. On a mistake, `error` gets one line that says
-// what is wrong and the result is not to be used.
+// Parses the arguments after the program name from one table of options (which commands take
+// each, its help text). On a mistake, `error` gets one line that says what is wrong (an option
+// the command does not take included) and the result is not to be used.
 CmdArgs parse_cmd_args(const std::vector<std::wstring>& args, std::wstring& error);
 
 // Names or items from a comma-separated list, or from a file's lines; blanks trimmed, empties

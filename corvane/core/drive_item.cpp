@@ -1,5 +1,7 @@
 #include "drive_item.h"
 
+#include <cwctype>
+
 namespace corvane {
 
 namespace {
@@ -37,6 +39,23 @@ ShareTarget share_target(const std::wstring& item, const std::wstring& pattern) 
   // The root always carries ":\"; a missing letter is what makes it unusable.
   t.usable = !t.server.empty() && !parts.letter.empty() && !t.share.empty();
   return t;
+}
+
+bool pattern_matches(const std::wstring& pattern, const std::wstring& name) {
+  auto same = [](const std::wstring& a, const std::wstring& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+      if (std::towupper(a[i]) != std::towupper(b[i])) return false;
+    return true;
+  };
+  const std::wstring token = L"<drive>";
+  size_t at = pattern.find(token);
+  if (at == std::wstring::npos) return same(pattern, name);
+  if (name.size() != pattern.size() - token.size() + 1) return false;
+  const wchar_t letter = name[at];
+  const bool is_letter = (letter >= L'A' && letter <= L'Z') || (letter >= L'a' && letter <= L'z');
+  return is_letter && same(pattern.substr(0, at), name.substr(0, at)) &&
+         same(pattern.substr(at + token.size()), name.substr(at + 1));
 }
 
 }  // namespace corvane

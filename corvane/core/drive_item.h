@@ -20,6 +20,10 @@ ItemParts split_item(const std::wstring& text);
 // returned unchanged (every drive then names the same share).
 std::wstring share_name(const std::wstring& pattern, const std::wstring& letter);
 
+// Whether a share name is one the pattern gives for some drive: its first "<drive>" matches any
+// one letter, the rest matches as it stands; without case.
+bool pattern_matches(const std::wstring& pattern, const std::wstring& name);
+
 // The administrative share of a drive: server + "\" + letter + "$" (just letter + "$" for an
 // empty server name).
 std::wstring admin_share(const std::wstring& server, const std::wstring& letter);

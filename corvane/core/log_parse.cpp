@@ -153,6 +153,10 @@ std::vector<LogSession> log_sessions(const std::vector<LogEntry>& entries) {
         added_since_creating.push_back(c->object);
         break;
       }
+      case ChangeLine::Revoked:
+        if (ShareBefore* c = named_change(changes, line.object))
+          if (c->account.empty()) c->account = added_account(line.object, c->object);
+        break;
       default:
         break;
     }

@@ -46,6 +46,8 @@ void for_each_entry(IzrAcl* acl, F f) {
   }
 }
 
+}  // namespace
+
 std::wstring rights_in_words(unsigned long mask) {
   switch (mask) {
     case 0x1F01FF: return L"Full Control";
@@ -58,6 +60,16 @@ std::wstring rights_in_words(unsigned long mask) {
   return hex;
 }
 
+namespace {
+std::wstring inheritance_words(long flags) {
+  std::wstring out;
+  const std::pair<long, const wchar_t*> names[] = {{OBJECT_INHERIT_ACE, L"OI"}, {CONTAINER_INHERIT_ACE, L"CI"},
+                                                   {NO_PROPAGATE_INHERIT_ACE, L"NP"}, {INHERIT_ONLY_ACE, L"IO"},
+                                                   {INHERITED_ACE, L"ID"}};
+  for (const auto& [bit, name] : names)
+    if (flags & bit) out += (out.empty() ? L"" : L" ") + std::wstring(name);
+  return out;
+}
 }  // namespace
 
 std::wstring Account::qualified() const {
@@ -66,7 +78,12 @@ std::wstring Account::qualified() const {
     sid->get_Domain(domain.out());
     sid->get_Account(name.out());
   }
-  return std::wstring(domain.c_str()) + L"\\" + name.c_str();
+  // A name typed with its domain ("CORP\\collector") is kept so by the identifier: the domain
+  // is written once.
+  std::wstring account = name.c_str();
+  size_t slash = account.rfind(L'\\');
+  if (slash != std::wstring::npos) account.erase(0, slash + 1);
+  return std::wstring(domain.c_str()) + L"\\" + account;
 }
 
 bool resolve(const std::wstring& name, Account& out) {
@@ -251,15 +268,22 @@ std::vector<EntryWords> entries_in_words(IzrAcl* acl) {
   std::vector<EntryWords> out;
   if (!acl) return out;
   for_each_entry(acl, [&](IDispatch*, IzrAce* ace) {
-    long type = -1, mask = 0;
+    long type = -1, mask = 0, flags = 0;
     ace->get_AceType(&type);
     ace->get_AccessMask(&mask);
+    ace->get_AceFlags(&flags);
     EntryWords w;
     corv::ComPtr<IzrSid> sid = sid_of(ace);
+    w.sid = text_of(sid.get());
+    w.mask = static_cast<unsigned long>(mask);
+    w.type = type;
+    w.flags = flags;
+    w.inheritance = inheritance_words(flags);
     VARIANT_BOOL resolved = VARIANT_FALSE;
     if (sid && SUCCEEDED(sid->SidToAccount(&resolved)) && resolved) {
       Account a{sid, {}};
       w.account = a.qualified();
+      if (w.account.rfind(L"\\", 0) == 0) w.account.erase(0, 1);  // "Everyone" has no domain
     } else {
       w.account = text_of(sid.get());
     }
@@ -268,6 +292,71 @@ std::vector<EntryWords> entries_in_words(IzrAcl* acl) {
     out.push_back(w);
   });
   return out;
+}
+
+bool load_descriptor(const std::wstring& sddl, LoadedDescriptor& out) {
+  corv::Bstr bytes = bytes_of(sddl);
+  if (!bytes) {
+    out.reason = L"the access list on record cannot be read.";
+    return false;
+  }
+  HRESULT hr = create_object(CLSID_zrSd, IID_IzrSd, out.sd);
+  BSTR raw = bytes.get();
+  if (SUCCEEDED(hr)) hr = out.sd->put_Data(&raw);
+  corv::ComPtr<IDispatch> dacl;
+  if (SUCCEEDED(hr)) hr = out.sd->get_Dacl(dacl.out());
+  if (FAILED(hr)) {
+    out.reason = L"the descriptor cannot be loaded (" + hresult_text(hr) + L").";
+    return false;
+  }
+  if (dacl) dacl.query(out.acl.out());
+  return true;
+}
+
+std::vector<EntryWords> entries_of_sddl(const std::wstring& sddl) {
+  LoadedDescriptor d;
+  if (sddl.empty() || !load_descriptor(sddl, d)) return {};
+  return entries_in_words(d.acl.get());
+}
+
+RevokePlan plan_revoke(const std::wstring& sddl, const std::wstring& sid, bool deny_too) {
+  RevokePlan plan;
+  LoadedDescriptor d;
+  if (!load_descriptor(sddl, d)) {
+    plan.reason = d.reason;
+    return plan;
+  }
+  if (!d.acl) {
+    plan.ready = true;  // no list: no entry to take out
+    return plan;
+  }
+  // Taken out after the walk, so that the walk sees every entry once; the others keep their order.
+  std::vector<corv::ComPtr<IDispatch>> doomed;
+  for_each_entry(d.acl.get(), [&](IDispatch* item, IzrAce* ace) {
+    long type = -1;
+    ace->get_AceType(&type);
+    if (text_of(sid_of(ace).get()) != sid) return;
+    if (type == ACCESS_ALLOWED_ACE_TYPE || (deny_too && type == ACCESS_DENIED_ACE_TYPE)) {
+      item->AddRef();
+      doomed.push_back(corv::ComPtr<IDispatch>::attach(item));
+    }
+  });
+  Pending pending;
+  for (const auto& item : doomed)
+    if (pending.check(d.acl->RemoveAce(item.get()))) ++plan.removed;
+  long count = 0;
+  pending.check(d.acl->get_AceCount(&count));
+  plan.left = static_cast<size_t>(count > 0 ? count : 0);
+  // An emptied list stays a list (it refuses everyone), not "no list" (which lets everyone in).
+  pending.check(d.acl->put_AccessDeniedIfEmpty(VARIANT_TRUE));
+  pending.check(d.sd->putref_Dacl(d.acl.get()));
+  if (pending || !pending.check(d.sd->get_Data(plan.new_bytes.out()))) {
+    plan.reason = L"the new descriptor cannot be composed (" + hresult_text(pending.number()) + L").";
+    return plan;
+  }
+  plan.new_sddl = sddl_of(plan.new_bytes, true);
+  plan.ready = true;
+  return plan;
 }
 
 }  // namespace corvane

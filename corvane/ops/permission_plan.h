@@ -58,9 +58,34 @@ corv::Bstr bytes_of(const std::wstring& sddl);
 
 // An entry of a list in words: "BUILTIN\Users: Read (allow)".
 struct EntryWords {
-  std::wstring account, rights, kind;
+  std::wstring account, rights, kind;  // kind: "allow", "deny", "other"
+  std::wstring sid;                    // "S-1-5-32-545"
+  unsigned long mask = 0;
+  long type = -1, flags = 0;
+  std::wstring inheritance;            // the entry's flags as in SDDL: "CI NP", empty for none
 };
 std::vector<EntryWords> entries_in_words(IzrAcl* acl);
+// "Read", "Change", "Full Control", or the mask in hexadecimal ("0x1301BF" style) when none.
+std::wstring rights_in_words(unsigned long mask);
+
+// A descriptor given as SDDL, loaded into tern objects: its list (null when it has none).
+struct LoadedDescriptor {
+  corv::ComPtr<IzrSd> sd;
+  corv::ComPtr<IzrAcl> acl;
+  std::wstring reason;  // why it could not be loaded
+};
+bool load_descriptor(const std::wstring& sddl, LoadedDescriptor& out);
+// The entries of the list of a descriptor given as SDDL; none when it has no list.
+std::vector<EntryWords> entries_of_sddl(const std::wstring& sddl);
+
+// What removing the account's entries leaves of a share's list (read before as `sddl`).
+struct RevokePlan {
+  bool ready = false;
+  size_t removed = 0, left = 0;  // entries taken out, entries that stay
+  corv::Bstr new_bytes;
+  std::wstring new_sddl, reason;
+};
+RevokePlan plan_revoke(const std::wstring& sddl, const std::wstring& sid, bool deny_too);
 
 template <class T>
 HRESULT create_object(const CLSID& clsid, const IID& iid, corv::ComPtr<T>& out) {

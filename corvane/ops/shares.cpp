@@ -92,17 +92,22 @@ ShareOutcome fail(ShareOutcome& out, const std::wstring& why) {
   return out;
 }
 
+// Names the drive's share in its outcome; false ("not done") when a lost log line has already
+// stopped the run.
+bool start(const ShareTarget& t, const RunLog& log, ShareOutcome& out) {
+  out.object = t.server + L"\\" + t.share;
+  if (!log.lost()) return true;
+  out.result = L"not done";
+  out.detail = L"the change log cannot be written";
+  return false;
+}
+
 // Creates the share (or finds it there) and gives the account its entry, each change on
 // record before it is made.
 ShareOutcome add_share_with_permission(const ShareTarget& t, const std::wstring& remark, const ShareRequest& request,
                                        RunLog& log) {
   ShareOutcome out;
-  out.object = t.server + L"\\" + t.share;
-  if (log.lost()) {
-    out.result = L"not done";
-    out.detail = L"the change log cannot be written";
-    return out;
-  }
+  if (!start(t, log, out)) return out;
   ShareNow now = read_share(t.server, t.share);
   bool on_record = false;
   if (now.status == 0) {
@@ -168,12 +173,7 @@ ShareOutcome add_share_with_permission(const ShareTarget& t, const std::wstring&
 // Deletes one share, its settings on record first so that it can be made again.
 ShareOutcome delete_one(const ShareTarget& t, RunLog& log) {
   ShareOutcome out;
-  out.object = t.server + L"\\" + t.share;
-  if (log.lost()) {
-    out.result = L"not done";
-    out.detail = L"the change log cannot be written";
-    return out;
-  }
+  if (!start(t, log, out)) return out;
   ShareNow now = read_share(t.server, t.share);
   out.status = now.status;
   if (now.status == 0) {
@@ -187,6 +187,57 @@ ShareOutcome delete_one(const ShareTarget& t, RunLog& log) {
   out.ok = out.status == 0;
   out.result = out.ok ? L"deleted" : L"failed";
   if (!out.ok) out.detail = L"status " + std::to_wstring(out.status) + L": " + why;
+  return out;
+}
+
+// Takes the account's entries out of one share's list, its list on record first.
+// `sid` and `who` are the account's identifier and its "DOMAIN\name", read on the caller's thread.
+ShareOutcome revoke_one(const ShareTarget& t, const RevokeRequest& request, const std::wstring& sid,
+                        const std::wstring& who, bool apply, RunLog& log) {
+  ShareOutcome out;
+  if (!start(t, log, out) && apply) return out;
+  ShareNow now = read_share(t.server, t.share);
+  out.status = now.status;
+  out.result = L"unchanged";
+  out.ok = true;
+  if (now.status == NERR_NetNameNotFound) {
+    out.detail = L"no such share";
+    return out;
+  }
+  if (now.status != 0)
+    return fail(out, L"status " + std::to_wstring(now.status) + L": " + status_text(static_cast<unsigned long>(now.status)));
+  if (now.record.sddl.empty()) {
+    out.detail = L"no access list of its own (the server's default applies)";
+    return out;
+  }
+  RevokePlan plan = plan_revoke(now.record.sddl, sid, request.deny_too);
+  if (!plan.ready) return fail(out, plan.reason);
+  if (plan.removed == 0) {
+    out.detail = L"no entry for the account";
+    return out;
+  }
+  if (plan.left == 0 && !request.allow_empty) {
+    out.ok = false;
+    out.result = L"left";
+    out.detail = L"its list would be empty and refuse everyone (--allow-empty does that)";
+    return out;
+  }
+  const std::wstring entries = std::to_wstring(plan.removed) + (plan.removed == 1 ? L" entry" : L" entries");
+  if (!apply) {
+    out.result = L"would revoke";
+    out.detail = entries + L" taken out; the list then: " + plan.new_sddl;
+    return out;
+  }
+  if (!log.write(previous_line(out.object, now.record.sddl))) return fail(out, kNoRecord);
+  corv::ComPtr<IzrSecurityInfo> info;
+  std::wstring why;
+  HRESULT hr = create_object(CLSID_zrSecurityInfo, IID_IzrSecurityInfo, info);
+  if (FAILED(hr)) why = hresult_text(hr);
+  else write_share_dacl(info.get(), out.object, plan.new_bytes, &why);
+  log.write(revoked_line(out.object, who, why.empty() ? L"" : permissions_not_written(why)));
+  if (!why.empty()) return fail(out, L"Permissions not written: " + why);
+  out.result = L"revoked";
+  out.detail = entries + L" taken out";
   return out;
 }
 
@@ -316,6 +367,20 @@ CommandReport delete_shares(const std::wstring& pattern, DriveList& list, Change
       [](const ShareOutcome& out) { return out.ok ? 1 : 0; });
 }
 
+CommandReport revoke_shares(const RevokeRequest& request, DriveList& list, ChangeLog& log, unsigned parallel, bool apply,
+                            CommandProgress* progress) {
+  // An account that does not resolve touches no share at all.
+  Account account;
+  if (!resolve(request.account, account)) return {};
+  const std::wstring who = account.qualified();
+  return over_items(
+      ticked_items(list, request.pattern), request.pattern, parallel, true, list, log, progress,
+      [&](const std::wstring& item, RunLog& run_log) {
+        return revoke_one(share_target(item, request.pattern), request, account.text, who, apply, run_log);
+      },
+      [](const ShareOutcome&) { return 0; });
+}
+
 std::vector<std::wstring> export_lines(const std::wstring& pattern, const DriveList& list) {
   std::vector<std::wstring> lines;
   for (size_t i = 0; i < list.count(); ++i) {
@@ -373,6 +438,8 @@ std::vector<PreviewItem> preview_shares(const ShareRequest& request, const Drive
       continue;
     }
     p.old_sddl = plan.old_sddl;
+    for (const EntryWords& w : entries_of_sddl(plan.old_sddl))
+      p.old_words.push_back(w.account + L": " + w.rights + L" (" + w.kind + L")");
     p.entry = plan.replaced ? L"replaced" : L"added";
     if (plan.deny_remains) p.entry += L" (a deny entry for this account remains)";
     p.new_sddl = sddl_of(plan.new_bytes, true);  // only the list is written
@@ -398,6 +465,7 @@ std::wstring preview_report(const ShareRequest& request, const std::vector<Previ
       continue;
     }
     r += L"  Access list now: " + (p.old_sddl.empty() ? std::wstring(p.exists ? L"none" : L"the server's default") : p.old_sddl) + L"\r\n";
+    for (const std::wstring& w : p.old_words) r += L"    " + w + L"\r\n";
     r += L"  Entry for the account: " + p.entry + L"\r\n";
     r += L"  Access list then: " + p.new_sddl + (p.exists ? L"" : L" (with the server's default entries)") + L"\r\n";
     for (const std::wstring& w : p.words) r += L"    " + w + L"\r\n";

@@ -60,6 +60,19 @@ CommandReport add_shares(const ShareRequest& request, DriveList& list, ChangeLog
 CommandReport delete_shares(const std::wstring& pattern, DriveList& list, ChangeLog& log, unsigned parallel = 1,
                             CommandProgress* progress = nullptr);
 
+// "revoke": every allow entry of the account (by identifier) taken out of the share the pattern
+// names on each ticked drive, the other entries kept in their order; its deny entries too with
+// `deny_too`. A list that would be left empty (refusing everyone) is written only with
+// `allow_empty`. Each change on record first ("Previous permissions of ..."), then "Revoked ...".
+struct RevokeRequest {
+  std::wstring pattern, account;
+  bool deny_too = false, allow_empty = false;
+};
+// With `apply` false nothing is written (the log neither): outcomes say "would revoke" and give
+// the list the share would get.
+CommandReport revoke_shares(const RevokeRequest& request, DriveList& list, ChangeLog& log, unsigned parallel = 1,
+                            bool apply = true, CommandProgress* progress = nullptr);
+
 // A share as it is now (level 502): status 0 and its settings and list, 2310 when it is not
 // there, another status when it cannot be read.
 ShareNow read_share(const std::wstring& server, const std::wstring& share);
@@ -70,6 +83,7 @@ struct PreviewItem {
   bool exists = false;             // the share is there already
   std::wstring path;               // its path when it is, the drive root otherwise
   std::wstring old_sddl;           // its list as read (empty: none)
+  std::vector<std::wstring> old_words;  // that list in words, one entry per line
   std::wstring entry;              // "replaced", "added", "added (a deny entry remains)"
   std::wstring new_sddl;           // the list it would get
   std::vector<std::wstring> words; // that list in words, one entry per line

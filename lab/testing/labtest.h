@@ -49,6 +49,8 @@ public:
   TempLab& operator=(const TempLab&) = delete;
 
   const std::wstring& folder() const { return folder_; }
+  // Replaces the description (fault switches, latency); the shares and mappings stay.
+  void describe(const std::wstring& description) const { write_utf16(folder_ + L"\\network.ini", description); }
 
   // The description the demo uses (staged beside the test programs).
   static std::wstring default_description() { return read_text(program_folder() + L"networks\\default.ini"); }

@@ -26,6 +26,14 @@ TEST(CorvaneItem, SplitsAtTheBackslashAfterTheServer) {
 }
 
 TEST(CorvaneItem, PatternReplacesOnlyTheFirstToken) {
+  // Read back the other way: which share names a pattern gives for some drive.
+  EXPECT_TRUE(pattern_matches(L"<drive>$", L"c$"));
+  EXPECT_TRUE(pattern_matches(L"data<drive>-x", L"DATAe-X"));
+  EXPECT_FALSE(pattern_matches(L"<drive>$", L"IPC$"));
+  EXPECT_FALSE(pattern_matches(L"<drive>$", L"1$"));
+  EXPECT_FALSE(pattern_matches(L"<drive>$", L"C"));
+  EXPECT_TRUE(pattern_matches(L"PUBLIC", L"public"));
+  EXPECT_FALSE(pattern_matches(L"<drive>", L""));
   EXPECT_EQ(share_name(L"<drive>$", L"D"), L"D$");
   EXPECT_EQ(share_name(L"data<drive>", L"E"), L"dataE");
   EXPECT_EQ(share_name(L"<drive>-<drive>", L"E"), L"E-<drive>");
@@ -188,6 +196,10 @@ TEST(CorvaneChangeLines, EveryKindReadsBackAsWritten) {
   EXPECT_EQ(r.kind, ChangeLine::Restored);
   EXPECT_TRUE(names_share(r.object, L"\\\\FS01\\D$"));
 
+  ChangeLine v = read_change_line(revoked_line(L"\\\\FS01\\D$", L"CORP\\c", L""));
+  EXPECT_EQ(v.kind, ChangeLine::Revoked);
+  EXPECT_EQ(added_account(v.object, L"\\\\FS01\\D$"), L"CORP\\c");
+
   EXPECT_EQ(read_change_line(L"Started Velmora Corvane session.").kind_of_session, L"window");
   EXPECT_EQ(read_change_line(L"Started Velmora Corvane command-line session (corvanecmd undo).").kind_of_session, L"undo");
   // Broken records are not taken for changes.
@@ -303,10 +315,29 @@ TEST(CorvaneCmd, ArgumentsAndTheirMistakes) {
   for (auto bad : std::vector<std::vector<std::wstring>>{
            {}, {L"frob"}, {L"find", L"extra"}, {L"find", L"--parallel", L"65"}, {L"find", L"--parallel", L"x"},
            {L"add", L"--access", L"write"}, {L"add", L"--pattern"}, {L"export"}, {L"find", L"--since", L"x"},
-           {L"delete", L"--what-if"}, {L"find", L"--nope"}, {L"find", L"--drives", L""}}) {
+           {L"delete", L"--what-if"}, {L"find", L"--nope"}, {L"find", L"--drives", L""}, {L"find", L"--out", L"x"},
+           {L"shares", L"--drives", L"\\\\S\\C"}, {L"revoke", L"--pattern", L"x"}, {L"check", L"--yes"},
+           {L"undo", L"--list", L"--since", L"01-Jan-2026 00:00"}}) {
     parse_cmd_args(bad, error);
     EXPECT_FALSE(error.empty()) << (bad.empty() ? L"(none)" : bad[0]).size();
   }
+  // The table decides per command: what one takes, another refuses with the option's name.
+  parse_cmd_args({L"find", L"--out", L"x.lst"}, error);
+  EXPECT_EQ(error, L"find does not take --out");
+  a = parse_cmd_args({L"check", L"--access", L"change", L"--pattern", L"d<drive>", L"--account", L"CORP\\u", L"--csv"}, error);
+  EXPECT_EQ(error, L"");
+  EXPECT_TRUE(a.change && !a.read);
+  a = parse_cmd_args({L"revoke", L"--account", L"u", L"--deny-too", L"--allow-empty", L"--what-if"}, error);
+  EXPECT_EQ(error, L"");
+  EXPECT_TRUE(a.deny_too && a.allow_empty && a.what_if);
+  a = parse_cmd_args({L"shares", L"--all", L"--entries", L"--servers", L"FS01"}, error);
+  EXPECT_EQ(error, L"");
+  EXPECT_TRUE(a.all && a.entries);
+  // --help names every command and option of the table.
+  std::wstring usage = cmd_usage();
+  for (const wchar_t* word : {L"  shares ", L"  check ", L"  revoke ", L"--entries", L"--deny-too", L"--allow-empty",
+                              L"--list", L"show what would change, change nothing [add, revoke]", L"--csv\r\n      results as CSV, for Import-Csv [all]"})
+    EXPECT_NE(usage.find(word), std::wstring::npos) << word;
   EXPECT_TRUE(parse_cmd_args({L"/?"}, error).help);
   EXPECT_EQ(error, L"");
   EXPECT_EQ(split_list(L"FS01\r\n\r\n  FS02 \r\nFS03,FS04\n"), (std::vector<std::wstring>{L"FS01", L"FS02", L"FS03", L"FS04"}));

@@ -1,78 +1,19 @@
 // corvanecmd end to end: each command as a scheduled task would run it, its CSV read back, its
 // exit statuses, and bad usage changing nothing.
 #include "corvane_test.h"
+#include "lab_runs.h"
 
 #include <lm.h>
 
+#include <sddl.h>
+
+#include <algorithm>
+#include <map>
 #include <sstream>
 
 using namespace corvane_test;
 
 namespace {
-
-struct Result {
-  DWORD exit = 99;
-  std::string out, err;
-};
-
-// Reads what the pipe holds now, without waiting for more.
-void take_available(HANDLE h, std::string& s) {
-  char buf[4096];
-  DWORD avail = 0, got = 0;
-  while (PeekNamedPipe(h, nullptr, 0, nullptr, &avail, nullptr) && avail &&
-         ReadFile(h, buf, avail < sizeof buf ? avail : sizeof buf, &got, nullptr) && got)
-    s.append(buf, got);
-}
-
-// Runs the staged corvanecmd.exe with the arguments and the given standard input.
-Result corvanecmd(const std::wstring& args, const std::string& input = "") {
-  Result r;
-  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-  HANDLE out_r, out_w, err_r, err_w, in_r, in_w;
-  CreatePipe(&out_r, &out_w, &sa, 0);
-  CreatePipe(&err_r, &err_w, &sa, 0);
-  CreatePipe(&in_r, &in_w, &sa, 0);
-  for (HANDLE h : {out_r, err_r, in_w}) SetHandleInformation(h, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW si{sizeof si};
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = out_w;
-  si.hStdError = err_w;
-  si.hStdInput = in_r;
-  PROCESS_INFORMATION pi{};
-  std::wstring exe = corvlab::TempLab::program_folder() + L"corvanecmd.exe";
-  std::wstring line = L"\"" + exe + L"\" " + args;
-  BOOL started = CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
-  CloseHandle(out_w);
-  CloseHandle(err_w);
-  CloseHandle(in_r);
-  if (!started) {
-    ADD_FAILURE() << "corvanecmd.exe did not start: " << GetLastError();
-    for (HANDLE h : {out_r, err_r, in_w}) CloseHandle(h);
-    return r;
-  }
-  DWORD w = 0;
-  if (!input.empty()) WriteFile(in_w, input.data(), static_cast<DWORD>(input.size()), &w, nullptr);
-  CloseHandle(in_w);
-  // Stderr is small (a question, a line): read it after the output, which may be larger.
-  // Read while it runs, and stop at its end rather than at the pipes' end: a process it caused
-  // Wine to start (the mount manager's helpers) may hold the pipes open for longer.
-  ULONGLONG deadline = GetTickCount64() + 120000;
-  for (;;) {
-    take_available(out_r, r.out);
-    take_available(err_r, r.err);
-    if (WaitForSingleObject(pi.hProcess, 20) == WAIT_OBJECT_0) break;
-    if (GetTickCount64() > deadline) {
-      TerminateProcess(pi.hProcess, 99);
-      ADD_FAILURE() << "corvanecmd.exe did not end";
-      break;
-    }
-  }
-  take_available(out_r, r.out);
-  take_available(err_r, r.err);
-  GetExitCodeProcess(pi.hProcess, &r.exit);
-  for (HANDLE h : {pi.hProcess, pi.hThread, out_r, err_r}) CloseHandle(h);
-  return r;
-}
 
 // CSV rows split into fields (the program quotes only what needs it; none of these fields does).
 std::vector<std::vector<std::string>> csv_rows(const std::string& text) {
@@ -152,6 +93,13 @@ TEST(Corvanecmd, FindAddExportDeleteAndUndo) {
   EXPECT_EQ(added[1], (std::vector<std::string>{"\\\\FS01\\C", "\\\\FS01\\cC", "created", "Added \\\\FS01\\cC BUILTIN\\Users"}));
   EXPECT_TRUE(share_exists(L"\\\\FS01", L"cD"));
 
+  // A change log that cannot be written (here a folder): nothing is changed, and it says so.
+  Result no_log = corvanecmd(L"add --drives \\\\FS01\\C --pattern z<drive> --account Users --yes --log \"" +
+                             lab.folder() + L"\"");
+  EXPECT_EQ(no_log.exit, 1u);
+  EXPECT_NE(no_log.err.find("No further share was changed"), std::string::npos) << no_log.err;
+  EXPECT_FALSE(share_exists(L"\\\\FS01", L"zC"));
+
   // One refused drive makes the run's status 1.
   Result refused = corvanecmd(L"add --drives \\\\FS02\\C --pattern c<drive> --account Users --yes --csv --log " + log.arg());
   EXPECT_EQ(refused.exit, 1u) << refused.out;
@@ -210,4 +158,100 @@ TEST(Corvanecmd, BadUsageSaysOneLineAndChangesNothing) {
     EXPECT_EQ(r.out.rfind("Usage: corvanecmd <command> [options]", 0), 0u) << r.out;
     EXPECT_NE(r.out.find("Change log: "), std::string::npos);
   }
+}
+
+// The inventory against the lab's own account of its shares, the check after an add and after
+// each kind of drift, and revoke undone list for list.
+TEST(Corvanecmd, SharesCheckAndRevoke) {
+  corvlab::TempLab lab(corvlab::TempLab::default_description());
+  TempFile log(L"inventory.log");
+  const std::wstring L = L" --csv --log " + log.arg();
+
+  Result inventory = corvanecmd(L"shares" + L);
+  EXPECT_EQ(inventory.exit, 1u) << inventory.err;  // ARCHIVE does not answer
+  // What labctl shows (the lab exists once a call has been made): "  NAME  PATH ..." then "descriptor SDDL" per share, under "\\SERVER".
+  std::map<std::string, std::string> labctl;
+  Result shown = run_staged(L"labctl.exe", L"shares");
+  {
+    std::istringstream in(shown.out);
+    std::string line, server, share;
+    while (std::getline(in, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (line.rfind("\\\\", 0) == 0) server = line;
+      else if (line.rfind("  ", 0) == 0 && line[2] != ' ') share = line.substr(2, line.find(' ', 2) - 2);
+      else if (line.find("descriptor ") != std::string::npos)
+        labctl[server + "\\" + share] = line.substr(line.find("descriptor ") + 11);
+    }
+  }
+  ASSERT_GE(labctl.size(), 8u) << shown.out << shown.err;
+  std::map<std::string, std::string> listed;
+  bool archive_row = false;
+  for (const auto& row : csv_rows(inventory.out)) {
+    if (row[0] == "\\\\ARCHIVE") archive_row = row[2] == "error" && row.size() > 7 && row[7].find("status 53") != std::string::npos;
+    if (row.size() >= 7 && row[0] != "Server" && row[2] != "error") listed[row[0] + "\\" + row[1]] = row[6].empty() ? "(none)" : row[6];
+  }
+  EXPECT_TRUE(archive_row) << inventory.out;
+  labctl.erase("\\\\ARCHIVE\\C$");  // described, but its server does not answer
+  EXPECT_EQ(listed, labctl);
+  // In words, one row per entry; "<drive>" stands for any letter.
+  Result words = corvanecmd(L"shares --entries --servers FS01,BR01" + L);
+  EXPECT_EQ(words.exit, 0u) << words.err;
+  EXPECT_NE(words.out.find("\\\\FS01,PROJECTS,disk,D:\\Projects,BUILTIN\\Administrators,allow,Full Control,"), std::string::npos) << words.out;
+  EXPECT_NE(words.out.find(",NT AUTHORITY\\Authenticated Users,allow,Change,"), std::string::npos) << words.out;
+  EXPECT_NE(words.out.find("\\\\BR01,SCANS,disk,D:\\Scans,(server default)"), std::string::npos) << words.out;
+  Result admin = corvanecmd(L"shares --pattern <drive>$ --servers FS01" + L);
+  EXPECT_EQ(csv_rows(admin.out).size(), 3u) << admin.out;
+  EXPECT_NE(admin.out.find(",disk (administrative),"), std::string::npos);
+  // It changed nothing, and logged nothing but its session.
+  std::string logged = log.text();
+  EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n'), 9) << logged;  // three sessions' start and end
+
+  // check: ok right after add with the same access, then each drift in words.
+  const std::wstring drives = L" --drives \\\\FS01\\C,\\\\FS01\\D,\\\\BR01\\C --pattern k<drive> --account Users";
+  ASSERT_EQ(corvanecmd(L"add --access change --yes" + drives + L).exit, 0u);
+  Result ok = corvanecmd(L"check --access change" + drives + L);
+  EXPECT_EQ(ok.exit, 0u) << ok.out;
+  EXPECT_EQ(std::count(ok.out.begin(), ok.out.end(), '\n'), 4) << ok.out;
+  EXPECT_EQ(ok.out.find(",drift,"), std::string::npos) << ok.out;
+  auto set_list = [](const wchar_t* server, const wchar_t* share, const wchar_t* sddl) {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd, nullptr));
+    SHARE_INFO_1501 info{0, sd};
+    EXPECT_EQ(NetShareSetInfo(const_cast<LPWSTR>(server), const_cast<LPWSTR>(share), 1501,
+                              reinterpret_cast<LPBYTE>(&info), nullptr), 0u);
+    LocalFree(sd);
+  };
+  set_list(L"\\\\FS01", L"kC", L"D:(A;;0x1200a9;;;BU)(D;;FA;;;BU)");
+  set_list(L"\\\\FS01", L"kD", L"D:(A;;FA;;;WD)");
+  NetShareDel(const_cast<LPWSTR>(L"\\\\BR01"), const_cast<LPWSTR>(L"kC"), 0);
+  Result drift = corvanecmd(L"check --access change" + drives + L);
+  EXPECT_EQ(drift.exit, 1u);
+  EXPECT_NE(drift.out.find("\\\\FS01\\kC,drift,Read instead of Change; deny entry present"), std::string::npos) << drift.out;
+  EXPECT_NE(drift.out.find("\\\\FS01\\kD,drift,no entry"), std::string::npos) << drift.out;
+  EXPECT_NE(drift.out.find("\\\\BR01\\kC,drift,missing share"), std::string::npos) << drift.out;
+
+  // revoke keeps every other entry in its order; a list that would be left empty stays unless
+  // allowed; undo gives every list back exactly.
+  set_list(L"\\\\FS01", L"kC", L"D:(A;;FA;;;BA)(A;;0x1200a9;;;BU)(D;;FA;;;BU)(A;;0x1301bf;;;AU)(A;;FA;;;BU)");
+  set_list(L"\\\\FS01", L"kD", L"D:(A;;0x1200a9;;;BU)");
+  const auto before = shares_now({L"\\\\FS01"});
+  const std::wstring revoke = L"revoke --yes --drives \\\\FS01\\C,\\\\FS01\\D --pattern k<drive> --account BUILTIN\\Users";
+  Result revoked = corvanecmd(revoke + L);
+  EXPECT_EQ(revoked.exit, 1u) << revoked.out;  // kD left
+  EXPECT_NE(revoked.out.find("\\\\FS01\\kC,revoked,2 entries taken out"), std::string::npos) << revoked.out;
+  EXPECT_NE(revoked.out.find("\\\\FS01\\kD,left,"), std::string::npos) << revoked.out;
+  EXPECT_EQ(corvane::read_share(L"\\\\FS01", L"kC").record.sddl, L"D:(A;;FA;;;BA)(D;;FA;;;BU)(A;;0x1301bf;;;AU)");
+  EXPECT_NE(log.text().find("> Revoked \\\\FS01\\kC BUILTIN\\Users\r\n"), std::string::npos) << log.text();
+  Result undone = corvanecmd(L"undo --yes" + L);
+  EXPECT_EQ(undone.exit, 0u) << undone.out << undone.err;
+  EXPECT_EQ(shares_now({L"\\\\FS01"}), before);
+
+  Result emptied = corvanecmd(revoke + L" --deny-too --allow-empty" + L);
+  EXPECT_EQ(emptied.exit, 0u) << emptied.out;
+  EXPECT_NE(emptied.out.find("\\\\FS01\\kD,revoked,1 entry taken out"), std::string::npos) << emptied.out;
+  const std::wstring empty = corvane::read_share(L"\\\\FS01", L"kD").record.sddl;
+  EXPECT_TRUE(empty.find(L"D:") != std::wstring::npos && empty.find(L"(") == std::wstring::npos) << empty;  // a list, empty
+  undone = corvanecmd(L"undo --yes" + L);
+  EXPECT_EQ(undone.exit, 0u) << undone.out << undone.err;
+  EXPECT_EQ(shares_now({L"\\\\FS01"}), before);
 }

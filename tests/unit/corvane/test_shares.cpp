@@ -5,6 +5,7 @@
 #include <lm.h>
 #include <sddl.h>
 
+#include "inventory.h"
 #include "shares.h"
 
 #include <algorithm>
@@ -273,6 +274,17 @@ TEST(CorvaneShares, PreviewTellsWhatWouldChangeAndChangesNothing) {
   std::wstring report = preview_report(r, again);
   EXPECT_NE(report.find(L"Nothing has been changed."), std::wstring::npos);
   EXPECT_NE(report.find(L"\\\\FS01\\PROJECTS\r\n  Share: already there, path D:\\Projects"), std::wstring::npos) << report;
+  // The list as it is now, in words too.
+  EXPECT_NE(report.find(L"  Access list now: "), std::wstring::npos) << report;
+  EXPECT_NE(report.find(L"\r\n    NT AUTHORITY\\Authenticated Users: Change (allow)\r\n    BUILTIN\\Users: Read (allow)\r\n  Entry for the account: replaced"),
+            std::wstring::npos) << report;
+
+  // A share that cannot be read (a server that does not answer) is never "to be created".
+  MemoryList off;
+  off.add_item(L"\\\\ARCHIVE\\C");
+  std::wstring unread = preview_report(r, preview_shares(r, off));
+  EXPECT_NE(unread.find(L"Share: cannot be read (status 53: "), std::wstring::npos) << unread;
+  EXPECT_EQ(unread.find(L"to be created"), std::wstring::npos) << unread;
 
   // An account that cannot be found is named, and nothing would be done.
   auto unknown = preview_shares(request(L"x<drive>", L"no-such-account-anywhere"), list);
@@ -280,4 +292,72 @@ TEST(CorvaneShares, PreviewTellsWhatWouldChangeAndChangesNothing) {
   EXPECT_FALSE(unknown[0].possible);
   EXPECT_FALSE(unknown[0].exists);
   EXPECT_EQ(unknown[0].path, L"D:\\");
+}
+
+// A change-log line that cannot be written (a full disk) stops every change not yet begun, one
+// at a time and four at once: every share made has its line, and the report says why.
+TEST(CorvaneShares, NoChangeWithoutItsRecord) {
+  ComScope com;
+  struct FullLog : MemoryLog {
+    size_t room = 3;
+    bool write(const std::wstring& text) override {
+      if (lines.size() >= room) {
+        SetLastError(ERROR_DISK_FULL);
+        return false;
+      }
+      return MemoryLog::write(text);
+    }
+  };
+  for (unsigned parallel : {1u, 4u}) {
+    SCOPED_TRACE(parallel);
+    corvlab::TempLab lab(corvlab::TempLab::default_description());
+    MemoryList list;
+    for (const wchar_t* item : {L"\\\\FS01\\C", L"\\\\FS01\\D", L"\\\\FS02\\C", L"\\\\BR01\\C", L"\\\\BR01\\D"})
+      list.add_item(item);
+    FullLog log;
+    CommandReport report = add_shares(request(L"w<drive>", L"Users"), list, log, parallel);
+    EXPECT_NE(report.log_error.find(L"No further share was changed"), std::wstring::npos) << report.log_error;
+    EXPECT_GE(report.failed(), 2u);
+    size_t records = 0;
+    for (const std::wstring& l : log.lines) records += l.rfind(L"Creating ", 0) == 0;
+    EXPECT_EQ(lab.journal(L"NetShareAdd").size(), records);
+    for (const auto& add : lab.journal(L"NetShareAdd")) {
+      // server="\\FS01" ... netname="wC"
+      auto value = [&](const std::wstring& key) {
+        size_t at = add.args.find(key + L"=\"") + key.size() + 2;
+        return add.args.substr(at, add.args.find(L'"', at) - at);
+      };
+      std::wstring record = L"Creating " + value(L"server") + L"\\" + value(L"netname") + L" | ";
+      EXPECT_TRUE(std::any_of(log.lines.begin(), log.lines.end(), [&](const std::wstring& l) { return l.rfind(record, 0) == 0; }))
+          << add.args;
+    }
+  }
+}
+
+// A server with more shares than one answer holds: every one is listed, read block by block.
+TEST(CorvaneShares, InventoryReadsEveryBlock) {
+  ComScope com;
+  std::wstring many;
+  for (int k = 0; k < 150; ++k)
+    many += L"[share BR01 S" + std::to_wstring(1000 + k) + L"]\r\npath=D:\\\r\nsddl=D:(A;;FA;;;BA)(D;;0x1301bf;;;BG)\r\n";
+  corvlab::TempLab lab(lab_with(L"", L"", many));
+  std::wstring error;
+  auto listed = list_shares({L"BR01", L"ARCHIVE"}, {L"S1<drive>", L"", false}, 1, error);
+  EXPECT_EQ(error, L"");
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_EQ(listed[0].status, 0);
+  EXPECT_EQ(listed[0].shares.size(), 0u);  // "S1<drive>": one letter after S1, none of these
+  listed = list_shares({L"BR01", L"ARCHIVE"}, {}, 2, error);
+  ASSERT_EQ(listed[0].shares.size(), 153u);  // C$, D$, SCANS and the 150
+  EXPECT_EQ(listed[0].shares[3].entries.size(), 2u);
+  EXPECT_EQ(listed[0].shares[3].entries[1].kind, L"deny");
+  EXPECT_EQ(listed[1].status, 53);
+  size_t more = 0;
+  for (const auto& e : lab.journal(L"NetShareEnum")) more += e.status == ERROR_MORE_DATA;
+  EXPECT_GE(more, 2u);
+  // Only the shares with an entry for the account (by identifier).
+  listed = list_shares({L"BR01"}, {L"", L"Guests", false}, 1, error);
+  EXPECT_EQ(listed[0].shares.size(), 150u);
+  list_shares({L"BR01"}, {L"", L"no-such-account-anywhere", false}, 1, error);
+  EXPECT_FALSE(error.empty());
 }

@@ -1,6 +1,7 @@
 // Undo from the change log: updated shares get their previous lists back exactly, created ones
 // go, deleted ones come back with their settings, and an undo is undone like any other session.
 #include "corvane_test.h"
+#include "lab_runs.h"
 
 #include <lm.h>
 
@@ -46,25 +47,7 @@ void add(ChangeLogFile& log, const std::wstring& pattern, const std::vector<std:
   add_shares({pattern, L"Users", mask, {1, 0, 4}}, list, log);
 }
 
-// Every share of the servers as "name|path|remark|max uses|SDDL".
-std::vector<std::wstring> shares_now(const std::vector<std::wstring>& servers = {L"\\\\FS01", L"\\\\BR01"}) {
-  std::vector<std::wstring> out;
-  for (const std::wstring& server : servers) {
-    LPBYTE buf = nullptr;
-    DWORD read = 0, total = 0;
-    if (NetShareEnum(const_cast<LPWSTR>(server.c_str()), 0, &buf, MAX_PREFERRED_LENGTH, &read, &total, nullptr) != 0)
-      continue;
-    for (DWORD k = 0; k < read; ++k) {
-      std::wstring name = reinterpret_cast<SHARE_INFO_0*>(buf)[k].shi0_netname;
-      ShareNow n = read_share(server, name);
-      out.push_back(server + L"\\" + name + L"|" + n.record.path + L"|" + n.record.remark + L"|" +
-                    std::to_wstring(n.record.max_uses) + L"|" + n.record.sddl);
-    }
-    NetApiBufferFree(buf);
-  }
-  std::sort(out.begin(), out.end());
-  return out;
-}
+std::vector<std::wstring> shares_now() { return corvane_test::shares_now({L"\\\\FS01", L"\\\\BR01"}); }
 
 UndoReport undo(ChangeLogFile& log, const std::optional<Stamp>& since = std::nullopt) {
   Session s(log);

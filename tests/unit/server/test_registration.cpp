@@ -74,6 +74,13 @@ std::wstring module_path(const wchar_t* file = L"tern.dll") {
   return n ? std::wstring(buf, n) : p;
 }
 
+// The type library's platform subkey under its version key: the module's own (win32 for the i686
+// build). The type-library key is one for both registry views, so the other build's subkey may
+// stand beside it (both builds registered side by side, as the x64 package installs them).
+const std::wstring kPlatform = sizeof(void*) == 8 ? L"\\0\\win64" : L"\\0\\win32";
+const std::wstring kOtherPlatform = sizeof(void*) == 8 ? L"\\0\\win32" : L"\\0\\win64";
+const std::wstring kTypeLibFile = kPlatform + L"|";
+
 // Every class of both libraries, as its registration script must write it.
 struct ClassRow {
   const wchar_t* name;
@@ -115,7 +122,7 @@ void expect_registered(const ClassRow& r) {
   EXPECT_EQ(vi, tree(HKEY_CLASSES_ROOT, progid));
   // The type library the class names, at version 1.0, from the same module.
   Tree version = tree(HKEY_CLASSES_ROOT, L"TypeLib\\" + guid_text(*r.libid) + L"\\1.0");
-  EXPECT_EQ(module, version[L"\\0\\win64|"]);
+  EXPECT_EQ(module, version[kTypeLibFile]);
 }
 
 void expect_zr_sid_registered() { expect_registered(kClasses[0]); }
@@ -142,7 +149,7 @@ TEST(Registration, RegisteringAgainRecreatesTheClassKey) {
 TEST(Registration, TypeLibraryIsRegisteredFromTheModule) {
   const std::wstring base = L"TypeLib\\" + guid_text(LIBID_zrTERNLib) + L"\\1.0";
   Tree t = tree(HKEY_CLASSES_ROOT, base);
-  EXPECT_EQ(module_path(), t[L"\\0\\win64|"]);
+  EXPECT_EQ(module_path(), t[kTypeLibFile]);
   std::wstring dir = t[L"\\HELPDIR|"];
   std::wstring folder = corvtest::program_folder();
   EXPECT_TRUE(dir == folder || dir + L"\\" == folder) << std::string(dir.begin(), dir.end());
@@ -150,11 +157,16 @@ TEST(Registration, TypeLibraryIsRegisteredFromTheModule) {
 }
 
 TEST(Registration, UnregisteringRemovesClassesAndKeepsClsid) {
+  const std::wstring typelib = L"TypeLib\\" + guid_text(LIBID_zrTERNLib) + L"\\1.0";
+  const bool other_build = key_exists(HKEY_CLASSES_ROOT, typelib + kOtherPlatform);
   Exports dll;
   ASSERT_EQ(S_OK, dll.unreg());
   for (const wchar_t* k : {L"zrTERN.zrSid", L"zrTERN.zrSid.1"}) EXPECT_FALSE(key_exists(HKEY_CLASSES_ROOT, k)) << k;
   EXPECT_FALSE(key_exists(HKEY_CLASSES_ROOT, L"CLSID\\" + guid_text(CLSID_zrSid)));
-  EXPECT_FALSE(key_exists(HKEY_CLASSES_ROOT, L"TypeLib\\" + guid_text(LIBID_zrTERNLib) + L"\\1.0"));
+  EXPECT_FALSE(key_exists(HKEY_CLASSES_ROOT, typelib + kPlatform));
+  // The other build's type library stays registered; without it the version key goes too.
+  EXPECT_EQ(other_build, key_exists(HKEY_CLASSES_ROOT, typelib + kOtherPlatform));
+  if (!other_build) EXPECT_FALSE(key_exists(HKEY_CLASSES_ROOT, typelib));
   EXPECT_TRUE(key_exists(HKEY_CLASSES_ROOT, L"CLSID"));
   ComPtr<IUnknown> none;
   EXPECT_NE(S_OK, CoCreateInstance(CLSID_zrSid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, none.out_void()));

@@ -140,6 +140,17 @@ VARIANT number_name(VARTYPE vt, LONG n) {
   return v;
 }
 
+// A client's property sheet: records the pages added to it (PSM_ADDPAGE's wParam and lParam).
+// A named window procedure, not a lambda: the system calls it as stdcall on i686.
+std::vector<std::pair<WPARAM, LPARAM>> g_sheet_pages;
+LRESULT CALLBACK test_sheet_proc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  if (m == PSM_ADDPAGE) {
+    g_sheet_pages.push_back({w, l});
+    return TRUE;
+  }
+  return DefWindowProcW(h, m, w, l);
+}
+
 class SiEditor : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -425,16 +436,10 @@ TEST_F(SiEditor, PageEventsAndPagesForAClientSheet) {
   EXPECT_EQ(1, sink->pages[1].msg);
 
   // The page the editor makes is added to the client's sheet with PSM_ADDPAGE (wParam 0).
-  static std::vector<std::pair<WPARAM, LPARAM>> added;
+  auto& added = g_sheet_pages;
   added.clear();
   WNDCLASSW wc = {};
-  wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
-    if (m == PSM_ADDPAGE) {
-      added.push_back({w, l});
-      return TRUE;
-    }
-    return DefWindowProcW(h, m, w, l);
-  };
+  wc.lpfnWndProc = test_sheet_proc;
   wc.lpszClassName = L"CorvaneTestSheet";
   RegisterClassW(&wc);
   HWND sheet = CreateWindowW(L"CorvaneTestSheet", L"", 0, 0, 0, 10, 10, HWND_MESSAGE, nullptr, nullptr, nullptr);

@@ -19,21 +19,23 @@ struct Found {
   HWND hwnd;
 };
 
+// A named callback, not a lambda: the system calls it with its own calling convention (stdcall on
+// i686), which a lambda's conversion does not give under GCC.
+BOOL CALLBACK take_own_window(HWND h, LPARAM p) {
+  auto* f = reinterpret_cast<Found*>(p);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  if (pid == f->pid && IsWindowVisible(h)) {
+    f->hwnd = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 // A visible top-level window of this process.
 HWND find_own_window() {
   Found f = {GetCurrentProcessId(), nullptr};
-  EnumWindows(
-      [](HWND h, LPARAM p) -> BOOL {
-        auto* f = reinterpret_cast<Found*>(p);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(h, &pid);
-        if (pid == f->pid && IsWindowVisible(h)) {
-          f->hwnd = h;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&f));
+  EnumWindows(take_own_window, reinterpret_cast<LPARAM>(&f));
   return f.hwnd;
 }
 

@@ -10,14 +10,18 @@ stage=$1
 failures=0
 app='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application'
 
+# Pointers and handles print with the probe's own width: 8 hexadecimal digits in the i686 tree.
+w=16
+[ "${CORV_ARCH:-win64}" = win32 ] && w=8
+
 # Runs the probe; prints the interesting debug lines without thread ids, pointers normalised.
 probe() {
-  (cd "$stage" && WINEDEBUG=-all,fixme+advapi,+eventlog,warn+seh "$WINE64" wick_event_probe.exe "$1" 2>&1 >/dev/null) |
+  (cd "$stage" && WINEDEBUG=-all,fixme+advapi,+eventlog,warn+seh "$CORV_WINE" wick_event_probe.exe "$1" 2>&1 >/dev/null) |
     tr -d '\r' | sed -E 's/^[0-9a-f]{4}://' |
     grep -E '^(fixme:advapi:(RegisterEventSourceW|ReportEventW|DeregisterEventSource)|[a-z]+:eventlog:ReportEventW|warn:seh:OutputDebugStringA)' |
-    sed -E 's/\(([0-9A-F]{16}),/(<handle>,/; s/\(([0-9A-F]{16})\) stub/(<handle>) stub/' |
-    sed -E 's/,0xc0001000,([0-9A-F]{16}),/,0xc0001000,<\1>,/; s/,<0{16}>,/,<no user>,/; s/,<[0-9A-F]{16}>,/,<user>,/' |
-    sed -E 's/,0x00000000,[0-9A-F]{16},0{16}\)/,0x00000000,<strings>,<no data>)/'
+    sed -E "s/\\(([0-9A-F]{$w}),/(<handle>,/; s/\\(([0-9A-F]{$w})\\) stub/(<handle>) stub/" |
+    sed -E "s/,0xc0001000,([0-9A-F]{$w}),/,0xc0001000,<\\1>,/; s/,<0{$w}>,/,<no user>,/; s/,<[0-9A-F]{$w}>,/,<user>,/" |
+    sed -E "s/,0x00000000,[0-9A-F]{$w},0{$w}\\)/,0x00000000,<strings>,<no data>)/"
 }
 
 # Expected lines for one record: type number, channel, inserts.
@@ -50,12 +54,12 @@ check() {
     failures=$((failures + 1))
   fi
   rm -f /tmp/event_calls.$$
-  if "$WINE64" reg query "$app\\$source" >/dev/null 2>&1; then
+  if "$CORV_WINE" reg query "$app\\$source" >/dev/null 2>&1; then
     echo "ok: $name: source registered"
   else
     echo "FAIL: $name: no key for the source"; failures=$((failures + 1))
   fi
-  "$WINE64" reg delete "$app\\$source" /f >/dev/null 2>&1
+  "$CORV_WINE" reg delete "$app\\$source" /f >/dev/null 2>&1
 }
 
 check "named source" "wick probe $$" "wick probe $$"

@@ -1,0 +1,181 @@
+#include "inventory.h"
+
+#include "drive_item.h"
+#include "ordered_pool.h"
+#include "shares.h"
+
+#include <lm.h>
+
+#include <algorithm>
+
+#include "net_buffer.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr unsigned long kTypeMask = 0xFF;  // STYPE_MASK: the kind, without the special bits
+// Shares are read a block at a time (some dozens of shares), so that a server with thousands of
+// shares answers in several calls rather than one buffer of any size.
+constexpr DWORD kEnumBlock = 8192;
+
+std::wstring with_backslashes(const std::wstring& server) {
+  size_t k = 0;
+  while (k < server.size() && server[k] == L'\\') ++k;
+  return L"\\\\" + server.substr(k);
+}
+
+std::wstring status_words(long status) {
+  return L"status " + std::to_wstring(status) + L": " + status_text(static_cast<unsigned long>(status));
+}
+
+bool administrative(const SHARE_INFO_502& s) {
+  if (s.shi502_type & STYPE_SPECIAL) return true;
+  std::wstring name = s.shi502_netname ? s.shi502_netname : L"";
+  for (wchar_t& c : name) c = static_cast<wchar_t>(towupper(c));
+  return (name.size() == 2 && name[1] == L'$' && name[0] >= L'A' && name[0] <= L'Z') || name == L"ADMIN$" ||
+         name == L"IPC$" || name == L"PRINT$";
+}
+
+// Every share of one server, the enumeration resumed for as long as it says there is more.
+ServerListing list_server(const std::wstring& server, const InventoryRequest& request, const std::wstring& account_sid) {
+  ServerListing out;
+  out.server = with_backslashes(server);
+  DWORD resume = 0;
+  for (;;) {
+    corv::NetBuffer buf;
+    DWORD read = 0, total = 0;
+    NET_API_STATUS st =
+        NetShareEnum(const_cast<LPWSTR>(out.server.c_str()), 502, buf.out(), kEnumBlock, &read, &total, &resume);
+    if (st != NERR_Success && st != ERROR_MORE_DATA) {
+      out.status = static_cast<long>(st);
+      out.reason = status_words(out.status);
+      out.shares.clear();
+      return out;
+    }
+    const SHARE_INFO_502* rows = buf.as<SHARE_INFO_502>();
+    for (DWORD k = 0; rows && k < read; ++k) {
+      const SHARE_INFO_502& s = rows[k];
+      ShareListing l;
+      l.server = out.server;
+      l.share = s.shi502_netname ? s.shi502_netname : L"";
+      l.type = s.shi502_type;
+      if ((l.type & kTypeMask) != STYPE_DISKTREE && !request.all) continue;
+      if (!request.pattern.empty() && !pattern_matches(request.pattern, l.share)) continue;
+      l.path = s.shi502_path ? s.shi502_path : L"";
+      l.remark = s.shi502_remark ? s.shi502_remark : L"";
+      l.current_uses = s.shi502_current_uses;
+      l.max_uses = s.shi502_max_uses;
+      l.administrative = administrative(s);
+      l.has_descriptor = s.shi502_security_descriptor != nullptr;
+      l.sddl = sddl_of_descriptor(s.shi502_security_descriptor);
+      if (l.has_descriptor) l.entries = entries_of_sddl(l.sddl);
+      if (!account_sid.empty() && std::none_of(l.entries.begin(), l.entries.end(),
+                                               [&](const EntryWords& e) { return e.sid == account_sid; }))
+        continue;
+      out.shares.push_back(l);
+    }
+    if (st == NERR_Success) break;
+    if (read == 0) {  // more said, nothing given: a server that would loop for ever
+      out.status = ERROR_MORE_DATA;
+      out.reason = status_words(out.status);
+      break;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::wstring ShareListing::kind() const {
+  switch (type & kTypeMask) {
+    case STYPE_DISKTREE: return administrative ? L"disk (administrative)" : L"disk";
+    case STYPE_PRINTQ: return L"printer";
+    case STYPE_IPC: return L"IPC";
+    default: return L"device";
+  }
+}
+
+std::wstring access_in_words(const ShareListing& share) {
+  if (!share.has_descriptor) return L"(server default)";
+  if (share.entries.empty()) return L"(no entry: refuses everyone)";
+  std::wstring out;
+  for (const EntryWords& e : share.entries)
+    out += (out.empty() ? L"" : L"; ") + e.account + L": " + e.rights + L" (" + e.kind + L")";
+  return out;
+}
+
+std::vector<ServerListing> list_shares(const std::vector<std::wstring>& servers, const InventoryRequest& request,
+                                       unsigned parallel, std::wstring& account_error) {
+  std::wstring sid;
+  if (!request.account.empty()) {
+    Account a;
+    if (!resolve(request.account, a)) {
+      account_error = L"the account " + request.account + L" cannot be found";
+      return {};
+    }
+    sid = a.text;
+  }
+  std::vector<ServerListing> out(servers.size());
+  OrderedPool pool;
+  pool.com = true;  // the lists are read in words through the tern objects
+  pool.job = [&](size_t k, size_t) { out[k] = list_server(servers[k], request, sid); };
+  pool.deliver = [](size_t) {};
+  pool.run(servers.size(), std::max(1u, parallel));
+  return out;
+}
+
+std::vector<CheckOutcome> check_shares(const std::wstring& pattern, const Account& account, unsigned long mask,
+                                       const DriveList& list, unsigned parallel) {
+  std::vector<CheckOutcome> out;
+  for (size_t i = 0; i < list.count(); ++i) {
+    if (!list.ticked(i)) continue;
+    ShareTarget t = share_target(list.text(i), pattern);
+    if (!t.usable) continue;
+    CheckOutcome c;
+    c.item = list.text(i);
+    c.object = t.server + L"\\" + t.share;
+    out.push_back(c);
+  }
+  OrderedPool pool;
+  pool.com = true;
+  pool.job = [&](size_t k, size_t) {
+    CheckOutcome& c = out[k];
+    ShareTarget t = share_target(c.item, pattern);
+    ShareNow now = read_share(t.server, t.share);
+    c.result = L"drift";
+    if (now.status == NERR_NetNameNotFound) {
+      c.detail = L"missing share";
+      return;
+    }
+    if (now.status != 0) {
+      c.result = L"failed";
+      c.detail = L"cannot be read (" + status_words(now.status) + L")";
+      return;
+    }
+    unsigned long allowed = 0;
+    bool deny = false, entry = false;
+    for (const EntryWords& e : entries_of_sddl(now.record.sddl)) {
+      if (e.sid != account.text) continue;
+      if (e.type == ACCESS_ALLOWED_ACE_TYPE) {
+        allowed |= e.mask;
+        entry = true;
+      } else if (e.type == ACCESS_DENIED_ACE_TYPE) {
+        deny = true;
+      }
+    }
+    std::vector<std::wstring> drift;
+    if (now.record.sddl.empty()) drift.push_back(L"no entry (the share has no access list of its own)");
+    else if (!entry) drift.push_back(L"no entry");
+    else if (allowed != mask) drift.push_back(rights_in_words(allowed) + L" instead of " + rights_in_words(mask));
+    if (deny) drift.push_back(L"deny entry present");
+    for (const std::wstring& d : drift) c.detail += (c.detail.empty() ? L"" : L"; ") + d;
+    c.ok = drift.empty();
+    if (c.ok) c.result = L"ok";
+  };
+  pool.deliver = [](size_t) {};
+  pool.run(out.size(), std::max(1u, parallel));
+  return out;
+}
+
+}  // namespace corvane

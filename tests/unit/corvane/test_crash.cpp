@@ -1,0 +1,108 @@
+// corvanecmd ended at exact points of add, delete and undo (the lab's die_at and die_after
+// faults), one drive at a time and eight at once: afterwards the change log names every share
+// that was touched, and undo of the ended session puts the lab's shares back as they were.
+#include "lab_runs.h"
+
+using namespace corvane_test;
+
+namespace {
+
+const std::vector<std::wstring> kServers = {L"\\\\S1", L"\\\\S2", L"\\\\S3", L"\\\\S4", L"\\\\S5", L"\\\\S6"};
+
+// Six servers with two drives each, one of them slow so that work ends out of order.
+std::wstring network(const std::wstring& faults = L"") {
+  std::wstring servers = L"servers=FS01,FS02,ARCHIVE", extra;
+  for (int k = 1; k <= 6; ++k) {
+    std::wstring name = L"S" + std::to_wstring(k);
+    servers += L"," + name;
+    extra += L"[server " + name + L"]\r\ndrives=C,D\r\n[drive " + name + L" C]\r\n[drive " + name + L" D]\r\n";
+  }
+  std::wstring d = lab_with(L"servers=FS01,FS02,ARCHIVE", servers, extra);
+  // Lines of the description's own [faults] section replaced (its lines may end in LF alone).
+  const std::vector<std::pair<std::wstring, std::wstring>> lines = {
+      {L"\nslow=", L"\nslow=S2"}, {L"\nslow_ms=1500", L"\nslow_ms=40"}, {L"\nrefuse_1501=", L"\nrefuse_1501=\r\n" + faults}};
+  for (const auto& [from, to] : lines) {
+    size_t at = d.find(from);
+    EXPECT_NE(at, std::wstring::npos) << "no line " << from;
+    if (at != std::wstring::npos) d.replace(at, from.size(), to);
+  }
+  return d;
+}
+
+std::wstring drives_arg() {
+  std::wstring list;
+  for (const std::wstring& s : kServers) list += (list.empty() ? L"" : L",") + s + L"\\C," + s + L"\\D";
+  return list;
+}
+
+struct CrashLab {
+  corvlab::TempLab lab{network()};
+  std::wstring log = lab.folder() + L"\\changes.log";
+
+  void faults(const std::wstring& text) { lab.describe(network(text)); }
+  Result run(const std::wstring& args, unsigned parallel) {
+    return corvanecmd(args + L" --yes --csv --parallel " + std::to_wstring(parallel) + L" --log \"" + log + L"\"");
+  }
+  std::wstring log_text() const { return corvlab::TempLab::read_text(log); }
+};
+
+// The shares whose entries differ between two states.
+std::vector<std::wstring> touched(const std::vector<std::wstring>& before, const std::vector<std::wstring>& after) {
+  std::vector<std::wstring> out;
+  auto name = [](const std::wstring& entry) { return entry.substr(0, entry.find(L'|')); };
+  for (const auto* side : {&before, &after})
+    for (const std::wstring& e : *side) {
+      const auto& other = side == &before ? after : before;
+      if (std::find(other.begin(), other.end(), e) == other.end() &&
+          std::find(out.begin(), out.end(), name(e)) == out.end())
+        out.push_back(name(e));
+    }
+  return out;
+}
+
+// Ends a run at `fault`, checks that the log names each share it touched, then undoes the
+// ended session and expects the shares as they were before it.
+void crash_then_undo(CrashLab& c, const std::wstring& command, const std::wstring& fault, unsigned parallel) {
+  SCOPED_TRACE(command + L" with " + fault);
+  const auto before = shares_now(kServers);
+  const size_t log_size = c.log_text().size();
+  c.faults(fault);
+  Result ended = c.run(command, parallel);
+  c.faults(L"");
+  EXPECT_EQ(ended.exit, 0xDEADu) << ended.out << ended.err;
+  const auto after = shares_now(kServers);
+  const auto changed = touched(before, after);
+  EXPECT_FALSE(changed.empty());
+  const std::wstring session = c.log_text().substr(log_size);
+  for (const std::wstring& share : changed)
+    EXPECT_TRUE(session.find(share + L" ") != std::wstring::npos || session.find(share + L":") != std::wstring::npos)
+        << share << " is not named in\n" << session;
+
+  Result undo = c.run(L"undo", parallel);
+  EXPECT_EQ(undo.exit, 0u) << undo.out << undo.err;
+  EXPECT_EQ(shares_now(kServers), before);
+}
+
+}  // namespace
+
+TEST(CorvaneCrash, EndedRunsAreUndoneFromTheLog) {
+  for (unsigned parallel : {1u, 8u}) {
+    SCOPED_TRACE(parallel);
+    CrashLab c;
+    ASSERT_EQ(c.run(L"add --drives " + drives_arg() + L" --pattern k<drive> --account Users", parallel).exit, 0u);
+
+    // Rewriting lists: ended before its fourth write, and right after its sixth.
+    const std::wstring update = L"add --drives " + drives_arg() + L" --pattern k<drive> --account Users --access full";
+    crash_then_undo(c, update, L"die_at=NetShareSetInfo:4", parallel);
+    crash_then_undo(c, update, L"die_after=NetShareSetInfo:6", parallel);
+    // Creating: ended right after its fifth creation, before its list was written.
+    crash_then_undo(c, L"add --drives " + drives_arg() + L" --pattern n<drive> --account Users",
+                    L"die_after=NetShareAdd:5", parallel);
+    // Deleting: the deleted shares come back with their settings and lists.
+    crash_then_undo(c, L"delete --drives " + drives_arg() + L" --pattern k<drive>", L"die_after=NetShareDel:3",
+                    parallel);
+    // An undo ended half-way is undone in turn.
+    ASSERT_EQ(c.run(L"delete --drives " + drives_arg() + L" --pattern k<drive>", parallel).exit, 0u);
+    crash_then_undo(c, L"undo", L"die_after=NetShareAdd:4", parallel);
+  }
+}
