@@ -201,8 +201,9 @@ SearchOutcome search_drives(const std::vector<std::wstring>& domains, ChangeLog&
       all.insert(all.end(), servers.begin(), servers.end());
     }
     if (!probe_parallel(all, parallel, log, list, progress, starts)) {
+      // A server list that could not be read (above) still leaves the list incomplete: the
+      // commands stay off after a stop too, as they do whenever the one-by-one search met one.
       outcome.stopped = true;
-      outcome.ended_early = false;
     } else {
       // Domains with no servers at the end are reported too.
       for (const auto& d : starts)

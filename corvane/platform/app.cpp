@@ -6,17 +6,23 @@
 
 namespace corvane {
 
-std::wstring exe_folder() {
+namespace {
+// The executable's full path, however long; empty when it cannot be read.
+std::wstring exe_path() {
   std::vector<wchar_t> buf(MAX_PATH);
   for (;;) {
     DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-    if (n == 0) return L".\\";
-    if (n < buf.size()) {
-      std::wstring path(buf.data(), n);
-      return path.substr(0, path.find_last_of(L"\\/") + 1);
-    }
+    if (n == 0) return {};
+    if (n < buf.size()) return std::wstring(buf.data(), n);
     buf.resize(buf.size() * 2);  // long paths: the call cut the name
   }
+}
+}  // namespace
+
+std::wstring exe_folder() {
+  std::wstring path = exe_path();
+  if (path.empty()) return L".\\";
+  return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 
 namespace {
@@ -59,14 +65,13 @@ std::wstring data_folder() {
 
 Version program_version() {
   Version v;
-  wchar_t path[MAX_PATH];
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return v;
+  std::wstring path = exe_path();
+  if (path.empty()) return v;
   DWORD ignored = 0;
-  DWORD size = GetFileVersionInfoSizeW(path, &ignored);
+  DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
   if (size == 0) return v;
   std::vector<BYTE> block(size);
-  if (!GetFileVersionInfoW(path, 0, size, block.data())) return v;
+  if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data())) return v;
   VS_FIXEDFILEINFO* info = nullptr;
   UINT len = 0;
   if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &len) || !info ||

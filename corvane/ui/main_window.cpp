@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include <functional>
 #include <vector>
 
 #include "app.h"
@@ -42,18 +43,6 @@ private:
   HCURSOR old_;
 };
 
-// Marks a command as running for its whole scope: no other command starts meanwhile.
-class Busy {
-public:
-  explicit Busy(bool& flag) : flag_(flag) { flag_ = true; }
-  ~Busy() { flag_ = false; }
-  Busy(const Busy&) = delete;
-  Busy& operator=(const Busy&) = delete;
-
-private:
-  bool& flag_;
-};
-
 std::wstring list_box_text(HWND list, int i) {
   LRESULT n = SendMessageW(list, LB_GETTEXTLEN, i, 0);
   if (n == LB_ERR) return {};
@@ -85,21 +74,7 @@ public:
     found_ = total;
     show();
   }
-  bool pump() override {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_QUIT) {
-        PostQuitMessage(static_cast<int>(msg.wParam));  // for the main loop, once we are back
-        w_.stop_requested_ = true;
-        break;
-      }
-      if (!IsDialogMessageW(w_.hwnd_, &msg)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-      }
-    }
-    return !w_.stop_requested_;
-  }
+  bool pump() override { return w_.pump(); }
 
 private:
   void show() {
@@ -111,6 +86,52 @@ private:
   MainWindow& w_;
   std::wstring domain_, server_;
   size_t found_ = 0;
+};
+
+// A share command's progress on the status line ("12 of 200 drives done"), and the same message
+// pump as the search's.
+class WindowCommand : public CommandProgress {
+public:
+  WindowCommand(MainWindow& w, std::wstring what) : w_(w), what_(std::move(what)) {}
+  void done(size_t n, size_t m) override {
+    w_.set_status(what_ + std::to_wstring(n) + L" of " + drives_text(m) + L" done");
+  }
+  bool pump() override { return w_.pump(); }
+
+private:
+  MainWindow& w_;
+  std::wstring what_;
+};
+
+// One step of the window (a search, a command with its question, a modal dialog) for its whole
+// scope: none starts while another runs, and a close asked for meanwhile happens when it ends.
+class MainWindow::Step {
+public:
+  Step(MainWindow& w, State state) : w_(w), taken_(w.state_ == State::idle) {
+    if (taken_) w_.state_ = state;
+  }
+  ~Step() {
+    if (!taken_) return;
+    if (w_.closing()) {
+      w_.close_session();
+      DestroyWindow(w_.hwnd_);
+    } else {
+      w_.state_ = State::idle;
+    }
+  }
+  Step(const Step&) = delete;
+  Step& operator=(const Step&) = delete;
+  explicit operator bool() const { return taken_; }
+  // The next phase of the step; false when a stop or close came first.
+  bool to(State state) {
+    if (w_.winding_down()) return false;
+    w_.state_ = state;
+    return true;
+  }
+
+private:
+  MainWindow& w_;
+  bool taken_;
 };
 
 MainWindow::MainWindow()
@@ -184,8 +205,8 @@ INT_PTR MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
       }
       return FALSE;
     case WM_SETCURSOR:
-      // The search keeps the window usable ("Stop"): working-in-background cursor.
-      if (searching_) {
+      // A search or command keeps the window usable ("Stop"): working-in-background cursor.
+      if (working()) {
         SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
         SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, TRUE);
         return TRUE;
@@ -208,9 +229,11 @@ INT_PTR MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
       return TRUE;
     case WM_ENDSESSION:
       if (wp) {
-        // The process may end as soon as this returns: record the end now.
+        // The process may end as soon as this returns: record the end now. A step in progress
+        // stops and closes the window when it ends.
+        bool idle = state_ == State::idle;
         close_session();
-        request_close();
+        if (idle) DestroyWindow(hwnd_);
       }
       return TRUE;
     case WM_DESTROY:
@@ -230,6 +253,12 @@ void MainWindow::start() {
                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
   SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
   SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+
+  pictures_.show(hwnd_,
+                 {{IDC_IMAGE1, IDB_IMAGE1, IDB_IMAGE1_150, IDB_IMAGE1_200},
+                  {IDC_IMAGE2, IDB_IMAGE2, IDB_IMAGE2_150, IDB_IMAGE2_200},
+                  {IDC_IMAGE3, IDB_IMAGE3, IDB_IMAGE3_150, IDB_IMAGE3_200}},
+                 screen_dpi());
 
   tips_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, inst, nullptr);
@@ -284,6 +313,11 @@ void MainWindow::start() {
 }
 
 void MainWindow::command(int id, int code) {
+  if (id == stop_button_ && working()) {
+    // "Stop": the search or command ends after the drives in progress.
+    if (state_ == State::searching || state_ == State::running) state_ = State::stopping;
+    return;
+  }
   switch (id) {
     case IDC_LABEL1:
       if (code == STN_CLICKED) help_.topic(hwnd_, kTallyraTopic);
@@ -304,17 +338,11 @@ void MainWindow::command(int id, int code) {
 }
 
 void MainWindow::find_drives() {
-  if (searching_) {
-    // "Stop": the search ends after the drives in progress.
-    stop_requested_ = true;
-    return;
-  }
-  if (busy_) return;
-  Busy busy(busy_);
-  searching_ = true;
-  stop_requested_ = false;
+  Step step(*this, State::searching);
+  if (!step) return;
   for (int id : {IDC_CMDADD, IDC_CMDPREVIEW, IDC_CMDDEL}) enable(id, false);
   SetDlgItemTextW(hwnd_, IDC_CMDDRIVES, L"&Stop");
+  stop_button_ = IDC_CMDDRIVES;
 
   std::vector<std::wstring> taken;
   HWND list = GetDlgItem(hwnd_, IDC_LSTDOMAINS);
@@ -326,28 +354,31 @@ void MainWindow::find_drives() {
   WindowSearch progress(*this);
   SearchOutcome outcome = search_drives(taken, log_, volumes_, progress, parallel_);
 
-  searching_ = false;
+  stop_button_ = 0;
   SetDlgItemTextW(hwnd_, IDC_CMDDRIVES, L"&Find Drives");
   for (int id : {IDC_CMDADD, IDC_CMDPREVIEW, IDC_CMDDEL}) enable(id, outcome.commands_enabled());
   std::wstring how = outcome.stopped ? L"Search stopped: " : outcome.ended_early ? L"Search ended early: " : L"Search finished: ";
   set_status(how + drives_text(volumes_.count()) + L" found");
-  if (close_pending_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }
 
 void MainWindow::add_update() {
-  if (busy_) return;
-  Busy busy(busy_);
+  Step step(*this, State::asking);
+  if (!step) return;
   std::wstring pattern = field(IDC_TXTSHARENAME);
   std::wstring question = L"This action will add or update share " + pattern +
                           L" on every selected drive. To undo this action you will need to delete these shares. "
                           L"Are you sure you wish to continue?";
-  if (MessageBoxW(hwnd_, question.c_str(), L"Add Shares", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  if (MessageBoxW(hwnd_, question.c_str(), L"Add Shares", MB_YESNO | MB_ICONQUESTION) != IDYES || closing()) return;
 
-  WaitCursor wait;
   ShareRequest request = share_request();
-  // Checked once, before any share is touched.
-  if (!account_found(request, L"Add Shares", L"No share has been added or changed.")) return;
-  add_shares(request, volumes_, log_, parallel_);
+  {
+    WaitCursor wait;
+    // Checked once, before any share is touched.
+    if (!account_found(request, L"Add Shares", L"No share has been added or changed.") || closing()) return;
+  }
+  run_command(step, IDC_CMDADD, L"Add Shares", [&](CommandProgress& progress) {
+    return add_shares(request, volumes_, log_, parallel_, &progress);
+  });
 }
 
 ShareRequest MainWindow::share_request() const {
@@ -367,34 +398,57 @@ bool MainWindow::account_found(const ShareRequest& request, const wchar_t* title
 }
 
 void MainWindow::preview() {
-  if (busy_) return;
-  Busy busy(busy_);
+  Step step(*this, State::asking);
+  if (!step) return;
   ShareRequest request = share_request();
   std::wstring report;
   {
     WaitCursor wait;
-    if (!account_found(request, L"Preview", L"Nothing would be changed.")) return;
+    if (!account_found(request, L"Preview", L"Nothing would be changed.") || closing()) return;
     report = preview_report(request, preview_shares(request, volumes_));
   }
   show_preview(hwnd_, report);
 }
 
 void MainWindow::delete_shares() {
-  if (busy_) return;
-  Busy busy(busy_);
+  Step step(*this, State::asking);
+  if (!step) return;
   std::wstring pattern = field(IDC_TXTSHARENAME);
   size_t n = ticked_count(volumes_);
   std::wstring question = L"This action will delete share " + pattern + L" on " + std::to_wstring(n) +
                           (n == 1 ? L" selected drive." : L" selected drives.") +
                           L" Are you sure you wish to continue?";
-  if (MessageBoxW(hwnd_, question.c_str(), L"Delete Shares", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-  WaitCursor wait;
-  corvane::delete_shares(pattern, volumes_, log_, parallel_);
+  if (MessageBoxW(hwnd_, question.c_str(), L"Delete Shares", MB_YESNO | MB_ICONQUESTION) != IDYES || closing()) return;
+  run_command(step, IDC_CMDDEL, L"Delete Shares", [&](CommandProgress& progress) {
+    return corvane::delete_shares(pattern, volumes_, log_, parallel_, &progress);
+  });
+}
+
+void MainWindow::run_command(Step& step, int button, const wchar_t* title,
+                             const std::function<CommandReport(CommandProgress&)>& run) {
+  if (!step.to(State::running)) return;
+  const bool add = button == IDC_CMDADD;
+  // Only "Stop" and what cannot disturb the run (Log, Help, Exit) stay usable.
+  const int others[] = {IDC_CMDDRIVES, IDC_CMDPREVIEW, add ? IDC_CMDDEL : IDC_CMDADD, IDC_COMMAND4,
+                        IDC_CMDUSERBROWSE, IDC_LSTVOLUMES};
+  for (int id : others) enable(id, false);
+  SetDlgItemTextW(hwnd_, button, L"&Stop");
+  stop_button_ = button;
+
+  WindowCommand progress(*this, add ? L"Adding or updating shares: " : L"Deleting shares: ");
+  CommandReport report = run(progress);
+
+  stop_button_ = 0;
+  SetDlgItemTextW(hwnd_, button, add ? L"&Add/Update" : L"&Delete Shares");
+  for (int id : others) enable(id, true);
+  set_status(command_summary(report, add));
+  // A change-log line that could not be written stopped the command: that must not pass unseen.
+  if (!report.log_error.empty()) MessageBoxW(hwnd_, report.log_error.c_str(), title, MB_OK | MB_ICONERROR);
 }
 
 void MainWindow::export_list() {
-  if (busy_) return;
-  Busy busy(busy_);
+  Step step(*this, State::asking);
+  if (!step) return;
   std::vector<wchar_t> file(32768, L'\0');
   OPENFILENAMEW ofn = {};
   ofn.lStructSize = sizeof ofn;
@@ -408,12 +462,13 @@ void MainWindow::export_list() {
   // The program's own files are found from its folder; the dialog must not move the current one.
   ofn.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
   if (!GetSaveFileNameW(&ofn) || !file[0]) return;  // cancelled: nothing is written
+  // A file chosen is written even when closing was asked for meanwhile: the user chose it.
   write_export(file.data(), export_lines(field(IDC_TXTSHARENAME), volumes_));
 }
 
 void MainWindow::browse_account() {
-  if (busy_) return;
-  Busy busy(busy_);
+  Step step(*this, State::asking);
+  if (!step) return;
   corv::ComPtr<IzrUserBrowser> browser;
   if (FAILED(CoCreateInstance(CLSID_zrUserBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IzrUserBrowser,
                               browser.out_void())))
@@ -425,7 +480,7 @@ void MainWindow::browse_account() {
       chosen <= 0)
     return;
   corv::Bstr domain, account, description;
-  if (FAILED(browser->GetSelection(0, domain.out(), account.out(), description.out()))) return;
+  if (closing() || FAILED(browser->GetSelection(0, domain.out(), account.out(), description.out()))) return;
   SetDlgItemTextW(hwnd_, IDC_TXTUSERNAME, account.c_str());
 }
 
@@ -443,22 +498,44 @@ void MainWindow::open_log() {
 }
 
 void MainWindow::request_close() {
-  if (busy_) {
-    // A search pumps messages: let it end after its drive, then close.
-    stop_requested_ = true;
-    close_pending_ = true;
-    return;
+  switch (state_) {
+    case State::idle:
+      close_session();
+      DestroyWindow(hwnd_);
+      break;
+    case State::closing:
+    case State::ended:
+      break;  // the step in progress closes the window when it ends
+    default:
+      // A modal step, a search or a command: it stops (after the drives in progress) and the
+      // window closes once it has ended.
+      state_ = State::closing;
+      break;
   }
-  close_session();
-  DestroyWindow(hwnd_);
 }
 
 void MainWindow::close_session() {
-  if (closed_) return;
-  closed_ = true;
+  if (state_ == State::ended) return;
+  state_ = State::ended;
   save_form(ini_, field(IDC_TXTSHARENAME), field(IDC_TXTUSERNAME), box(IDC_CHKACCESS0), box(IDC_CHKACCESS1),
             box(IDC_CHKACCESS2));
   log_.write(kSessionTerminated);
+}
+
+bool MainWindow::pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));  // for the main loop, once we are back
+      if (!closing()) state_ = State::closing;
+      break;
+    }
+    if (!IsDialogMessageW(hwnd_, &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  return !winding_down();
 }
 
 void MainWindow::add_tool_tip(int id, const wchar_t* text) {

@@ -7,6 +7,13 @@
 #define IDB_IMAGE1 201
 #define IDB_IMAGE2 202
 #define IDB_IMAGE3 203
+// The same pictures drawn at 150% and 200% (144 and 192 DPI).
+#define IDB_IMAGE1_150 211
+#define IDB_IMAGE2_150 212
+#define IDB_IMAGE3_150 213
+#define IDB_IMAGE1_200 221
+#define IDB_IMAGE2_200 222
+#define IDB_IMAGE3_200 223
 
 #define IDC_LABEL1 1001
 #define IDC_LABEL3 1002

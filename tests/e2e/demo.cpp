@@ -63,7 +63,7 @@ int run_demo(const std::wstring& folder, const std::string& picture, bool keep_o
   size_t drives = p.drives().size();
   p.click(L"Add/Update");
   if (!confirm(p, L"Add Shares")) return 1;
-  if (!wait_until([&] { return entries(app, L"Added") >= drives; }, 60000)) return 1;
+  if (!wait_until([&] { return entries(app, L"Added") >= drives; }, 60000) || !p.wait_command_end()) return 1;
   say("The shares now (labctl shares)");
   show_shares();
 
@@ -72,7 +72,7 @@ int run_demo(const std::wstring& folder, const std::string& picture, bool keep_o
   for (size_t i = 0; i < items.size(); ++i) p.tick(static_cast<int>(i), items[i].text == L"\\\\FS02\\C");
   p.click(L"Delete Shares");
   if (!confirm(p, L"Delete Shares")) return 1;
-  if (!wait_until([&] { return entries(app, L"Deleted") >= 1; }, 30000)) return 1;
+  if (!wait_until([&] { return entries(app, L"Deleted") >= 1; }, 30000) || !p.wait_command_end()) return 1;
   for (size_t i = 0; i < items.size(); ++i) p.tick(static_cast<int>(i), true);
 
   say("Create TALLYRA list (the deleted share is left out)");

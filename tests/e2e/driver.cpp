@@ -305,6 +305,16 @@ bool Program::settle(DWORD timeout_ms) const {
   return SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeout_ms, &r) != 0;
 }
 
+std::wstring Program::status() const {
+  // The status line follows the drive list.
+  return text(GetWindow(after_label(L"Uncheck volumes you don't want changed"), GW_HWNDNEXT));
+}
+
+bool Program::wait_command_end(DWORD timeout_ms) const {
+  return wait_until([&] { return !control(L"Stop") && status().find(L" drives done") == std::wstring::npos; },
+                    timeout_ms);
+}
+
 bool Program::find_drives(DWORD timeout_ms) const {
   HWND button = control(L"Find Drives");
   if (!button) return false;
@@ -312,8 +322,7 @@ bool Program::find_drives(DWORD timeout_ms) const {
   // The button reads "Stop" while the search runs, then "Find Drives" again with a final status.
   return wait_until(
       [&] {
-        // The status line follows the drive list.
-        std::wstring status = text(GetWindow(after_label(L"Uncheck volumes you don't want changed"), GW_HWNDNEXT));
+        std::wstring status = this->status();
         return strip_access_keys(text(button)) == L"Find Drives" && status.rfind(L"Search ", 0) == 0 &&
                status.rfind(L"Searching", 0) != 0;
       },

@@ -81,6 +81,13 @@ public:
   // Waits until the window handles messages again, i.e. a command that pumps none has ended.
   bool settle(DWORD timeout_ms = 30000) const;
 
+  // The status line under the drive list.
+  std::wstring status() const;
+
+  // Waits until a running Add/Update or Delete Shares has ended: no button reads "Stop" and the
+  // status line no longer counts drives. Clicks meanwhile are ignored by the window.
+  bool wait_command_end(DWORD timeout_ms = 60000) const;
+
   // Runs a search and waits until "Find Drives" is back; false on timeout.
   bool find_drives(DWORD timeout_ms = 60000) const;
 

@@ -75,6 +75,8 @@ TEST(Shares, WalkThroughAddWithYesNoChangingNothingDeleteAndExport) {
   ASSERT_NE(box, nullptr);
   p.answer(box, IDYES);
   ASSERT_TRUE(wait_until([&] { return entries_starting(log_entries(log_path), L"Added").size() == 2; }, 30000));
+  ASSERT_TRUE(p.wait_command_end());
+  EXPECT_EQ(p.status(), L"2 shares added or updated");
   // Several drives at once: their lines come in the order the changes end.
   auto added = entries_starting(log_entries(log_path), L"Added");
   std::sort(added.begin(), added.end());
@@ -109,6 +111,8 @@ TEST(Shares, WalkThroughAddWithYesNoChangingNothingDeleteAndExport) {
   EXPECT_NE(question.find(L"2 selected drives"), std::wstring::npos);
   p.answer(box, IDYES);
   ASSERT_TRUE(wait_until([&] { return entries_starting(log_entries(log_path), L"Deleted").size() == 2; }, 30000));
+  ASSERT_TRUE(p.wait_command_end());
+  EXPECT_EQ(p.status(), L"2 shares deleted");
   EXPECT_EQ(entries_starting(log_entries(log_path), L"Deleted"),
             (std::vector<std::wstring>{L"Deleted \\\\FS01\\C$", L"Deleted \\\\FS01\\D$"}));
   EXPECT_EQ(lab.state(L"share FS01 C$", L"path"), L"(missing)");

@@ -9,6 +9,9 @@ namespace {
 
 const wchar_t kFindDrivesLabel[] = L"Uncheck volumes you don't want changed";
 
+// A text for a failure message.
+std::string shown(const std::wstring& s) { return std::string(s.begin(), s.end()); }
+
 std::vector<std::wstring> entries_starting(const std::vector<std::wstring>& all, const std::wstring& prefix) {
   std::vector<std::wstring> out;
   for (const auto& e : all)
@@ -253,6 +256,161 @@ TEST(Window, StopEndsASearchAfterTheDriveInProgressAndKeepsWhatWasFound) {
   // Closing while nothing runs still works after a stop.
   p.close_by_exit();
   EXPECT_TRUE(p.wait_exit());
+}
+
+TEST(Window, ACloseAskedForDuringAModalStepHappensWhenTheStepEnds) {
+  corvlab::TempLab lab(corvlab::TempLab::default_description());
+  AppFolder app;
+  std::wstring log_path = app.file(L"ShareChanges.log");
+  // The step's window, how the close is asked for, how the step is ended.
+  struct Case {
+    const wchar_t* button;
+    const wchar_t* title;
+    bool by_exit;
+    int answer;
+  };
+  for (const Case& c : {Case{L"Add/Update", L"Add Shares", false, IDYES}, Case{L"Delete Shares", L"Delete Shares", true, IDNO},
+                        Case{L"Create TALLYRA list", L"Velmora Tallyra List export", true, IDCANCEL},
+                        Case{L"Preview", L"Preview of Add/Update", false, IDCANCEL}}) {
+    SCOPED_TRACE(std::string(c.title, c.title + wcslen(c.title)));
+    Program p(app);
+    ASSERT_TRUE(p.start());
+    p.set_text(p.after_label(L"Share name to use:"), L"<drive>$");
+    p.set_text(p.after_label(L"Allow access as follows:"), L"Users");
+    ASSERT_TRUE(p.find_drives());
+    p.click(c.button);
+    HWND step = p.wait_dialog(c.title);
+    ASSERT_NE(step, nullptr);
+    if (c.by_exit) p.close_by_exit();
+    else PostMessageW(p.window(), WM_CLOSE, 0, 0);
+    // The step stays open until it is answered; then the window closes.
+    Sleep(500);
+    EXPECT_TRUE(p.running());
+    EXPECT_EQ(p.find_dialog(c.title), step);
+    p.answer(step, c.answer);
+    ASSERT_TRUE(p.wait_exit());
+  }
+  // Yes after the close asked for changed nothing; every session ended once.
+  EXPECT_TRUE(lab.journal(L"NetShareAdd").empty());
+  auto log = log_entries(log_path);
+  EXPECT_TRUE(entries_starting(log, L"Added").empty());
+  EXPECT_TRUE(entries_starting(log, L"Deleted").empty());
+  EXPECT_EQ(count_of(log, L"Started Velmora Corvane session."), 4u);
+  EXPECT_EQ(count_of(log, L"Corvane session terminated."), 4u);
+}
+
+TEST(Window, AServerListThatFailsKeepsTheShareCommandsOffOneByOneAndSeveralAtOnce) {
+  // BRANCH's server list answers 234 (with one of its two servers): the search ends there,
+  // after CORP's drives.
+  std::wstring description = lab_with(L"\nmore_data=\n", L"\nmore_data=BRANCH\n");
+  const std::wstring branch = L"servers=BR01\n";
+  description.replace(description.find(branch), branch.size(), L"servers=BR01,ARCHIVE\n");
+  corvlab::TempLab lab(description);
+  for (const wchar_t* parallel : {L"1", L"8"}) {
+    SCOPED_TRACE(std::string("Parallel=") + char(parallel[0]));
+    AppFolder app;
+    WritePrivateProfileStringW(L"Defaults", L"Parallel", parallel, app.file(L"cv.ini").c_str());
+    Program p(app);
+    ASSERT_TRUE(p.start());
+    ASSERT_TRUE(p.find_drives());
+    EXPECT_EQ(p.drives().size(), 3u);
+    EXPECT_EQ(p.status(), L"Search ended early: 3 drives found");
+    for (const wchar_t* command : {L"Add/Update", L"Preview", L"Delete Shares"})
+      EXPECT_FALSE(p.enabled(p.control(command))) << std::string(command, command + wcslen(command));
+    p.close_by_exit();
+    ASSERT_TRUE(p.wait_exit());
+  }
+
+  // Several at once, stopped while CORP's slow servers are probed: every server list was read
+  // first and BRANCH's failed, so the list stays incomplete and the commands stay off.
+  std::wstring slow = description;
+  const std::wstring fast = L"\nslow=\nslow_ms=1500";
+  slow.replace(slow.find(fast), fast.size(), L"\nslow=FS01,FS02\nslow_ms=700");
+  corvlab::TempLab slow_lab(slow);
+  AppFolder app;
+  Program p(app);
+  ASSERT_TRUE(p.start());
+  HWND button = p.control(L"Find Drives");
+  p.click(button);
+  // Each call to FS01 and FS02 takes 700 ms: a second into the search, their drives are still
+  // being read.
+  ASSERT_TRUE(wait_until([&] { return p.text(button) == L"&Stop"; }, 30000));
+  Sleep(1000);
+  p.click(button);
+  ASSERT_TRUE(wait_until([&] { return p.text(button) == L"&Find Drives"; }, 60000));
+  EXPECT_LT(p.drives().size(), 3u);
+  EXPECT_EQ(p.status().rfind(L"Search stopped: ", 0), 0u);
+  for (const wchar_t* command : {L"Add/Update", L"Preview", L"Delete Shares"})
+    EXPECT_FALSE(p.enabled(p.control(command))) << std::string(command, command + wcslen(command));
+  p.close_by_exit();
+  ASSERT_TRUE(p.wait_exit());
+}
+
+TEST(Window, TheVersionIsReadWhateverTheLengthOfTheProgramsPath) {
+  corvlab::TempLab lab(corvlab::TempLab::default_description());
+  // A folder whose path is longer than MAX_PATH, removed again at the end.
+  struct LongFolder {
+    std::wstring top, path;
+    LongFolder() {
+      wchar_t temp[MAX_PATH];
+      GetTempPathW(MAX_PATH, temp);
+      top = std::wstring(temp) + L"corvane-e2e-long-" + std::to_wstring(GetCurrentProcessId());
+      path = top;
+      CreateDirectoryW(path.c_str(), nullptr);
+      for (int k = 0; k < 4; ++k) {
+        path += L"\\" + std::wstring(70, static_cast<wchar_t>(L'a' + k));
+        CreateDirectoryW(path.c_str(), nullptr);
+      }
+    }
+    ~LongFolder() { corvlab::TempLab::remove_tree(top); }
+  } folder;
+  ASSERT_GT(folder.path.size() + wcslen(L"\\corvane.exe"), static_cast<size_t>(MAX_PATH));
+  AppFolder app(folder.path);
+  ASSERT_TRUE(file_exists(app.file(L"corvane.exe")));
+  std::wstring log_path = app.file(L"ShareChanges.log");
+
+  // Wine's CreateProcess refuses a program path this long (2), as Windows does without long-path
+  // support; its loader started from the host takes it, as Explorer would on Windows.
+  auto unix_name = reinterpret_cast<char*(CDECL*)(LPCWSTR)>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  ASSERT_NE(unix_name, nullptr);
+  char* unix_folder = unix_name(folder.path.c_str());
+  ASSERT_NE(unix_folder, nullptr);
+  std::string where = unix_folder;
+  HeapFree(GetProcessHeap(), 0, unix_folder);
+  auto env = [](const char* name) {
+    char buf[2048];
+    DWORD n = GetEnvironmentVariableA(name, buf, sizeof buf);
+    return n > 0 && n < sizeof buf ? std::string(buf, n) : std::string();
+  };
+  std::string prefix = env("WINEPREFIX");
+  if (prefix.empty()) prefix = build_root() + "/wineprefix";
+  std::string cmd = "Z:\\bin\\sh -c \"cd '" + where + "' && WINEPREFIX='" + prefix + "' WINEDLLOVERRIDES='" +
+                    env("WINEDLLOVERRIDES") + "' CORV_LAB_DIR='" + env("CORV_LAB_DIR") + "' DISPLAY='" + env("DISPLAY") +
+                    "' exec /usr/lib/wine/wine64 ./corvane.exe >/dev/null 2>&1\"";
+  HANDLE null = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = si.hStdOutput = si.hStdError = null;
+  PROCESS_INFORMATION pi = {};
+  BOOL started = CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  if (null != INVALID_HANDLE_VALUE) CloseHandle(null);
+  ASSERT_TRUE(started);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+
+  // The session's start lines are written before the window shows; then it is closed.
+  ASSERT_TRUE(wait_until([&] { return count_of(log_entries(log_path), L"Domain BRANCH") == 1; }, 30000));
+  HWND window = nullptr;
+  ASSERT_TRUE(wait_until([&] { return (window = FindWindowW(nullptr, L"CORVANE - Velmora")) != nullptr; }, 30000));
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(wait_until([&] { return count_of(log_entries(log_path), L"Corvane session terminated.") == 1; }, 30000));
+  ASSERT_TRUE(wait_until([&] { return !IsWindow(window); }, 30000));
+  auto log = log_entries(log_path);
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[1], L"Using Corvane v1.0.4");
 }
 
 TEST(Window, WithoutDomainsTheBoxSaysSoAndFindDrivesStaysDisabled) {
