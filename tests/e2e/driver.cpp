@@ -33,20 +33,32 @@ std::wstring class_of(HWND h) {
   return buf;
 }
 
+// The windows of one process, collected by EnumWindows. Named callbacks, not lambdas: the system
+// calls them as stdcall on i686, which a lambda's conversion does not give under GCC.
+struct WindowsOf {
+  DWORD pid;
+  std::vector<HWND> out;
+};
+
+BOOL CALLBACK collect_visible(HWND h, LPARAM lp) {
+  auto* c = reinterpret_cast<WindowsOf*>(lp);
+  DWORD p = 0;
+  GetWindowThreadProcessId(h, &p);
+  if (p == c->pid && IsWindowVisible(h)) c->out.push_back(h);
+  return TRUE;
+}
+
+BOOL CALLBACK collect_tool_tips(HWND h, LPARAM lp) {
+  auto* c = reinterpret_cast<WindowsOf*>(lp);
+  DWORD p = 0;
+  GetWindowThreadProcessId(h, &p);
+  if (p == c->pid && class_of(h) == TOOLTIPS_CLASSW) c->out.push_back(h);
+  return TRUE;
+}
+
 std::vector<HWND> top_windows(DWORD pid) {
-  struct Ctx {
-    DWORD pid;
-    std::vector<HWND> out;
-  } ctx{pid, {}};
-  EnumWindows(
-      [](HWND h, LPARAM lp) -> BOOL {
-        auto* c = reinterpret_cast<Ctx*>(lp);
-        DWORD p = 0;
-        GetWindowThreadProcessId(h, &p);
-        if (p == c->pid && IsWindowVisible(h)) c->out.push_back(h);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&ctx));
+  WindowsOf ctx{pid, {}};
+  EnumWindows(collect_visible, reinterpret_cast<LPARAM>(&ctx));
   return ctx.out;
 }
 
@@ -246,19 +258,8 @@ void Program::tick(int i, bool on) const {
 
 std::wstring Program::tool_tip(HWND control) const {
   // Tool-tip windows stay hidden until they show: look at every window of the program's thread.
-  struct Ctx {
-    DWORD pid;
-    std::vector<HWND> out;
-  } ctx{pid_, {}};
-  EnumWindows(
-      [](HWND h, LPARAM lp) -> BOOL {
-        auto* c = reinterpret_cast<Ctx*>(lp);
-        DWORD p = 0;
-        GetWindowThreadProcessId(h, &p);
-        if (p == c->pid && class_of(h) == TOOLTIPS_CLASSW) c->out.push_back(h);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&ctx));
+  WindowsOf ctx{pid_, {}};
+  EnumWindows(collect_tool_tips, reinterpret_cast<LPARAM>(&ctx));
   Remote mem(pi_.hProcess, kTextOffset + kTextChars * sizeof(wchar_t));
   for (HWND tips : ctx.out) {
     int n = static_cast<int>(SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0));

@@ -9,9 +9,6 @@ namespace {
 
 const wchar_t kFindDrivesLabel[] = L"Uncheck volumes you don't want changed";
 
-// A text for a failure message.
-std::string shown(const std::wstring& s) { return std::string(s.begin(), s.end()); }
-
 std::vector<std::wstring> entries_starting(const std::vector<std::wstring>& all, const std::wstring& prefix) {
   std::vector<std::wstring> out;
   for (const auto& e : all)

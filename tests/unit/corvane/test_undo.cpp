@@ -3,10 +3,8 @@
 #include "corvane_test.h"
 #include "lab_runs.h"
 
-#include <lm.h>
 
 #include <algorithm>
-#include <sddl.h>
 
 #include "change_log_file.h"
 #include "log_parse.h"
@@ -17,22 +15,6 @@ using namespace corvane;
 using namespace corvane_test;
 
 namespace {
-
-std::wstring dacl_of(const std::wstring& server, const std::wstring& share) {
-  LPBYTE buf = nullptr;
-  if (NetShareGetInfo(const_cast<LPWSTR>(server.c_str()), const_cast<LPWSTR>(share.c_str()), 502, &buf) != 0) return L"(gone)";
-  auto* info = reinterpret_cast<SHARE_INFO_502*>(buf);
-  LPWSTR sddl = nullptr;
-  std::wstring out = L"(none)";
-  if (info->shi502_security_descriptor &&
-      ConvertSecurityDescriptorToStringSecurityDescriptorW(info->shi502_security_descriptor, SDDL_REVISION_1,
-                                                           DACL_SECURITY_INFORMATION, &sddl, nullptr)) {
-    out = sddl;
-    LocalFree(sddl);
-  }
-  NetApiBufferFree(buf);
-  return out;
-}
 
 struct Session {
   ChangeLogFile& log;
