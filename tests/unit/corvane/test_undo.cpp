@@ -3,7 +3,6 @@
 #include "corvane_test.h"
 #include "lab_runs.h"
 
-
 #include <algorithm>
 
 #include "change_log_file.h"
