@@ -410,18 +410,7 @@ std::string build_root() {
   return n > 0 && n < sizeof buf ? std::string(buf, n) : std::string();
 }
 
-bool screenshot(const std::string& host_path) {
-  char display[256];
-  DWORD n = GetEnvironmentVariableA("DISPLAY", display, sizeof display);
-  if (n == 0 || n >= sizeof display) return false;
-  // Wine starts a host program when given its path on the drive that maps "/". Its process
-  // handle tells nothing about the end, so the program leaves a marker of this call when done.
-  std::string done = host_path + ".done-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
-  std::string cmd = "Z:\\bin\\sh -c \"xwd -root -silent -display " + std::string(display, n) +
-                    " | /usr/bin/convert xwd:- '" + host_path + ".tmp.png' && mv '" + host_path + ".tmp.png' '" +
-                    host_path + "' && touch '" + done + "'\"";
-  std::wstring marker;
-  for (char c : "Z:" + done) marker += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+bool start_host(std::string cmd) {
   // The host program gets its own standard handles: handing it ours loses our output after it.
   HANDLE null = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, 0, nullptr);
@@ -435,6 +424,22 @@ bool screenshot(const std::string& host_path) {
   if (!started) return false;
   CloseHandle(pi.hProcess);
   CloseHandle(pi.hThread);
+  return true;
+}
+
+bool screenshot(const std::string& host_path) {
+  char display[256];
+  DWORD n = GetEnvironmentVariableA("DISPLAY", display, sizeof display);
+  if (n == 0 || n >= sizeof display) return false;
+  // Wine starts a host program when given its path on the drive that maps "/". Its process
+  // handle tells nothing about the end, so the program leaves a marker of this call when done.
+  std::string done = host_path + ".done-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
+  std::string cmd = "Z:\\bin\\sh -c \"xwd -root -silent -display " + std::string(display, n) +
+                    " | /usr/bin/convert xwd:- '" + host_path + ".tmp.png' && mv '" + host_path + ".tmp.png' '" +
+                    host_path + "' && touch '" + done + "'\"";
+  std::wstring marker;
+  for (char c : "Z:" + done) marker += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+  if (!start_host(cmd)) return false;
   bool taken = wait_until([&] { return file_exists(marker); }, 30000);
   DeleteFileW(marker.c_str());
   return taken;

@@ -118,6 +118,8 @@ bool file_exists(const std::wstring& path);
 // The name of the signed-in user, as the account lookup gives it.
 std::wstring user_name();
 
+// Starts a host program (a command line on Wine's "/" drive) with standard handles of its own.
+bool start_host(std::string cmd);
 // Saves a picture of the whole X screen (the Wine desktop) as PNG at a host path.
 bool screenshot(const std::string& host_path);
 // A folder of the build tree (host path) for pictures, from CORV_BUILD_ROOT.

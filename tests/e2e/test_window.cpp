@@ -382,21 +382,12 @@ TEST(Window, TheVersionIsReadWhateverTheLengthOfTheProgramsPath) {
   };
   std::string prefix = env("WINEPREFIX");
   if (prefix.empty()) prefix = build_root() + "/wineprefix";
+  // The program is of this test's own build: the loader of its bitness.
+  std::string loader = sizeof(void*) == 8 ? "/usr/lib/wine/wine64" : "/usr/lib/wine/wine";
   std::string cmd = "Z:\\bin\\sh -c \"cd '" + where + "' && WINEPREFIX='" + prefix + "' WINEDLLOVERRIDES='" +
                     env("WINEDLLOVERRIDES") + "' CORV_LAB_DIR='" + env("CORV_LAB_DIR") + "' DISPLAY='" + env("DISPLAY") +
-                    "' exec /usr/lib/wine/wine64 ./corvane.exe >/dev/null 2>&1\"";
-  HANDLE null = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = si.hStdOutput = si.hStdError = null;
-  PROCESS_INFORMATION pi = {};
-  BOOL started = CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-  if (null != INVALID_HANDLE_VALUE) CloseHandle(null);
-  ASSERT_TRUE(started);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
+                    "' exec " + loader + " ./corvane.exe >/dev/null 2>&1\"";
+  ASSERT_TRUE(start_host(cmd));
 
   // The session's start lines are written before the window shows; then it is closed.
   ASSERT_TRUE(wait_until([&] { return count_of(log_entries(log_path), L"Domain BRANCH") == 1; }, 30000));
