@@ -361,6 +361,20 @@ std::string file_bytes(const std::wstring& path) { return corvlab::TempLab::read
 
 bool file_exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+std::vector<std::wstring> entries_starting(const std::vector<std::wstring>& all, const std::wstring& prefix) {
+  std::vector<std::wstring> out;
+  for (const auto& e : all)
+    if (e.rfind(prefix, 0) == 0) out.push_back(e);
+  return out;
+}
+
+std::wstring lab_with(const std::wstring& from, const std::wstring& to) {
+  std::wstring d = corvlab::TempLab::default_description();
+  size_t at = d.find(from);
+  if (at != std::wstring::npos) d.replace(at, from.size(), to);
+  return d;
+}
+
 std::vector<std::wstring> log_entries(const std::wstring& path, bool* well_formed) {
   std::string bytes = file_bytes(path);
   int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);

@@ -110,6 +110,10 @@ bool wait_until(const std::function<bool()>& condition, DWORD timeout_ms);
 // The change log's entries (texts after "dd-mmm-yyyy hh:mm> "); `well_formed` false when a line
 // lacks the stamp or its CR LF.
 std::vector<std::wstring> log_entries(const std::wstring& path, bool* well_formed = nullptr);
+// The entries that start with `prefix`, in order.
+std::vector<std::wstring> entries_starting(const std::vector<std::wstring>& all, const std::wstring& prefix);
+// The default lab's description with one piece of text replaced.
+std::wstring lab_with(const std::wstring& from, const std::wstring& to);
 size_t count_of(const std::vector<std::wstring>& entries, const std::wstring& text);
 std::wstring ini_value(const std::wstring& path, const wchar_t* key);  // section "Defaults"
 std::string file_bytes(const std::wstring& path);

@@ -16,13 +16,6 @@ namespace {
 // A text for a failure message.
 std::string shown(const std::wstring& s) { return std::string(s.begin(), s.end()); }
 
-std::vector<std::wstring> entries_starting(const std::vector<std::wstring>& all, const std::wstring& prefix) {
-  std::vector<std::wstring> out;
-  for (const auto& e : all)
-    if (e.rfind(prefix, 0) == 0) out.push_back(e);
-  return out;
-}
-
 std::wstring caption(const Program& p, HWND button) {
   std::wstring s = p.text(button);
   s.erase(std::remove(s.begin(), s.end(), L'&'), s.end());
@@ -48,14 +41,6 @@ std::wstring generated_network(int servers, int latency_ms) {
   return L"[network]\r\ndomains=NORTH,SOUTH\r\nworkstation=\r\nworkstation_domain=NORTH\r\n[domain NORTH]\r\nservers=" +
          north + L"\r\n[domain SOUTH]\r\nservers=" + south + L"\r\n" + body + L"[faults]\r\nlatency_ms=" +
          std::to_wstring(latency_ms) + L"\r\n";
-}
-
-// The default lab with some lines of its description replaced.
-std::wstring lab_with(const std::wstring& from, const std::wstring& to) {
-  std::wstring d = corvlab::TempLab::default_description();
-  size_t at = d.find(from);
-  if (at != std::wstring::npos) d.replace(at, from.size(), to);
-  return d;
 }
 
 // Another program waiting on the window: sends it WM_NULL over and over from a thread of its

@@ -9,13 +9,6 @@
 namespace e2e {
 namespace {
 
-std::vector<std::wstring> entries_starting(const std::vector<std::wstring>& all, const std::wstring& prefix) {
-  std::vector<std::wstring> out;
-  for (const auto& e : all)
-    if (e.rfind(prefix, 0) == 0) out.push_back(e);
-  return out;
-}
-
 // Searches and leaves only FS01's C and D ticked.
 void find_and_tick_fs01(Program& p) {
   ASSERT_TRUE(p.find_drives());

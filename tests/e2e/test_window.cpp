@@ -9,21 +9,6 @@ namespace {
 
 const wchar_t kFindDrivesLabel[] = L"Uncheck volumes you don't want changed";
 
-std::vector<std::wstring> entries_starting(const std::vector<std::wstring>& all, const std::wstring& prefix) {
-  std::vector<std::wstring> out;
-  for (const auto& e : all)
-    if (e.rfind(prefix, 0) == 0) out.push_back(e);
-  return out;
-}
-
-// The default lab with some lines of its description replaced.
-std::wstring lab_with(const std::wstring& from, const std::wstring& to) {
-  std::wstring d = corvlab::TempLab::default_description();
-  size_t at = d.find(from);
-  if (at != std::wstring::npos) d.replace(at, from.size(), to);
-  return d;
-}
-
 TEST(Window, FirstRunShowsTheDefaultsEveryControlAndLogsTheSession) {
   corvlab::TempLab lab(corvlab::TempLab::default_description());
   AppFolder app;
