@@ -19,11 +19,10 @@ set(WICK_CORE_SOURCES
 set(WICK_CORE_INCLUDES wick/core)
 
 set(CORVANE_CORE_SOURCES
-  corvane/core/change_lines.cpp
+  corvane/core/change_log.cpp
   corvane/core/cmd_args.cpp
   corvane/core/disk_text.cpp
   corvane/core/drive_item.cpp
-  corvane/core/log_layout.cpp
   corvane/core/log_parse.cpp
   corvane/core/settings_form.cpp
 )

@@ -105,7 +105,7 @@ public:
       if (!ok) return usage_error(L"cannot read " + a_.drives_file);
     }
     for (const std::wstring& d : drives_)
-      if (split_item(d).letter.empty()) return usage_error(L"'" + d + L"' is no drive like \\\\SERVER\\C");
+      if (!is_drive_item(d)) return usage_error(L"'" + d + L"' is no drive like \\\\SERVER\\C");
     servers_ = a_.servers;
     if (!a_.servers_file.empty()) {
       bool ok = false;
@@ -114,6 +114,14 @@ public:
     }
     if ((a_.command == L"add" || a_.command == L"check") && !a_.account && load_form_settings().account.empty())
       return usage_error(L"no account: give --account");
+    // Undo needs a log to read: a missing or unreadable one is no log without changes.
+    if (a_.command == L"undo") {
+      LogText log = read_log_file(log_.path());
+      if (!log.error.ok()) {
+        err(L"corvanecmd: " + log.error.text + L"; nothing was changed\r\n");
+        return 1;
+      }
+    }
     return 0;
   }
 
@@ -222,14 +230,23 @@ private:
   int undo() {
     if (a_.list) {
       std::vector<std::vector<std::wstring>> rows;
-      for (const SessionSummary& s : recent_sessions(log_.path()))
+      std::wstring error;
+      for (const SessionSummary& s : recent_sessions(log_.path(), error))
         rows.push_back({s.stamp, s.kind, std::to_wstring(s.shares)});
+      if (!error.empty()) {
+        err(L"corvanecmd: " + error + L"\r\n");
+        return 1;
+      }
       out(format_table({L"Started", L"Kind", L"Shares"}, rows, a_.csv));
       return 0;
     }
     std::optional<Stamp> since;
     if (!a_.since.empty()) since = since_;
     UndoPlan plan = plan_undo(log_.path(), since);
+    if (!plan.error.empty()) {
+      err(L"corvanecmd: " + plan.error + L"; nothing was changed\r\n");
+      return 1;
+    }
     if (plan.steps.empty()) {
       out(L"No share changes to undo in " + log_.path() + L".\r\n");
       return 0;
@@ -263,7 +280,7 @@ private:
       std::vector<std::wstring> domains = a_.domains;
       // The inventory changes nothing, so it logs nothing but its session's start and end.
       struct Unlogged : ChangeLog {
-        bool write(const std::wstring&) override { return true; }
+        LogResult write(const std::wstring&, bool) override { return {}; }
       } unlogged;
       if (domains.empty()) domains = list_domains(unlogged);
       for (const std::wstring& d : domains) {
@@ -393,10 +410,14 @@ int wmain(int argc, wchar_t** argv) {
     Run run(a, log, ini);
     status = run.prepare();
     if (status == 0) {
-      log.write(L"Started Velmora Corvane command-line session (corvanecmd " + a.command + L").");
-      log.write(version_line(program_version()));
-      status = run.execute();
-      log.write(L"Corvane command-line session terminated.");
+      LogResult begun = log.begin(a.command, program_version());
+      if (!begun.ok()) {
+        err(L"corvanecmd: " + log.where() + L" cannot be written: " + begun.text + L"; nothing was changed\r\n");
+        status = 1;
+      } else {
+        status = run.execute();
+        log.end();
+      }
     }
   }
   CoUninitialize();

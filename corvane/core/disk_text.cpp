@@ -45,8 +45,4 @@ std::wstring label_text(const std::wstring& raw) {
   return label.empty() ? L"No label" : label;
 }
 
-std::wstring found_drive_line(const std::wstring& item, const std::wstring& error_text) {
-  return error_text.empty() ? L"Found drive " + item : L"Found drive " + item + L" " + error_text;
-}
-
 }  // namespace corvane

@@ -21,7 +21,4 @@ std::wstring label_text(const std::wstring& raw);
 // Text trimmed of leading and trailing blanks.
 std::wstring trim_blanks(const std::wstring& s);
 
-// "Found drive \\FS01\D", with " " + the status text for a drive that could not be reached.
-std::wstring found_drive_line(const std::wstring& item, const std::wstring& error_text);
-
 }  // namespace corvane

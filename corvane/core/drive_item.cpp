@@ -20,6 +20,14 @@ ItemParts split_item(const std::wstring& text) {
   return {text.substr(0, cut), text.substr(cut + 1)};
 }
 
+bool is_drive_item(const std::wstring& text) {
+  if (text.size() < 5 || text.compare(0, 2, L"\\\\") != 0) return false;
+  const size_t cut = text.size() - 2;
+  const wchar_t letter = text.back();
+  if (text[cut] != L'\\' || !((letter >= L'A' && letter <= L'Z') || (letter >= L'a' && letter <= L'z'))) return false;
+  return text.find_first_of(L"\\/", 2) == cut;
+}
+
 std::wstring share_name(const std::wstring& pattern, const std::wstring& letter) {
   size_t at = pattern.find(kToken);
   if (at == std::wstring::npos) return pattern;

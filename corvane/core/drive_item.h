@@ -16,6 +16,9 @@ struct ItemParts {
 // is the server, what follows it the drive letter. Without such a backslash both parts are empty.
 ItemParts split_item(const std::wstring& text);
 
+// Whether a text names a drive as the list does: "\\SERVER\X" with one letter, in any case.
+bool is_drive_item(const std::wstring& text);
+
 // The first "<drive>" of the pattern replaced by the letter; a pattern without the token is
 // returned unchanged (every drive then names the same share).
 std::wstring share_name(const std::wstring& pattern, const std::wstring& letter);

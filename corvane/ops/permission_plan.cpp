@@ -12,12 +12,6 @@ namespace corvane {
 
 namespace {
 
-std::wstring trim_line_end(std::wstring s) {
-  while (!s.empty() && (s.back() == L'\r' || s.back() == L'\n' || s.back() == L' ' || s.back() == L'.'))
-    s.pop_back();
-  return s;
-}
-
 corv::ComPtr<IzrSid> sid_of(IzrAce* ace) {
   corv::ComPtr<IDispatch> disp;
   corv::ComPtr<IzrSid> sid;
@@ -213,22 +207,6 @@ std::wstring hresult_text(HRESULT hr) {
   swprintf(hex, 16, L"0x%08lX", static_cast<unsigned long>(hr));
   std::wstring text = status_text(static_cast<unsigned long>(hr));
   return text.rfind(L"error ", 0) == 0 ? std::wstring(hex) : std::wstring(hex) + L" " + text;
-}
-
-std::wstring status_text(unsigned long status) {
-  corv::LocalMem<wchar_t> text;
-  DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS;
-  DWORD n = FormatMessageW(flags | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, status, 0,
-                           reinterpret_cast<LPWSTR>(text.out()), 0, nullptr);
-  if (n == 0 && status >= NERR_BASE && status <= MAX_NERR) {
-    // Network statuses have their texts in netmsg.dll, from the system folder only.
-    corv::Module netmsg(LoadLibraryExW(L"netmsg.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_SEARCH_SYSTEM32));
-    if (netmsg.get())
-      n = FormatMessageW(flags | FORMAT_MESSAGE_FROM_HMODULE, netmsg.get(), status, 0,
-                         reinterpret_cast<LPWSTR>(text.out()), 0, nullptr);
-  }
-  if (n == 0 || !text.get()) return L"error " + std::to_wstring(status);
-  return trim_line_end(text.get()) + L".";
 }
 
 std::wstring sddl_of_descriptor(PSECURITY_DESCRIPTOR sd) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app.h"
 #include "raii.h"
 #include "tern_h.h"
 
@@ -45,8 +46,6 @@ Plan plan_permissions(const std::wstring& object, const Account& account, unsign
 bool write_share_dacl(IzrSecurityInfo* info, const std::wstring& object, const corv::Bstr& bytes,
                       std::wstring* reason = nullptr);
 
-// The system's text for a status, "error N" when it has none.
-std::wstring status_text(unsigned long status);
 // "0x80070005 Access denied." for a failed component call.
 std::wstring hresult_text(HRESULT hr);
 // Descriptor bytes as SDDL (owner, group and list as far as present, or the list alone);

@@ -1,20 +1,12 @@
 // The small interfaces through which operations report. The window, the tests and a command
 // line each implement them their own way; the operations never see a window.
 #pragma once
+#include "change_log.h"
+
 #include <cstddef>
 #include <string>
 
 namespace corvane {
-
-// The dated change log: one entry per call, on disk when the call returns. Answers false when
-// the line could not be written; the share commands then make no further change.
-class ChangeLog {
-public:
-  virtual ~ChangeLog() = default;
-  virtual bool write(const std::wstring& text) = 0;
-  // Names the log for a message ("the change log C:\...\ShareChanges.log").
-  virtual std::wstring where() const { return L"the change log"; }
-};
 
 // A reachable drive as discovery read it.
 struct FoundDrive {

@@ -35,7 +35,7 @@ bool probe_server(const std::wstring& server, const std::wstring& local, ChangeL
   // An unreachable server contributes nothing and leaves no trace.
   if (server_disk_letters(server, letters) != 0) return true;
   if (local.empty()) {
-    log.write(L"Found drive " + server + L" no free drive letter");
+    log.write(found_drive_line(server, L"no free drive letter"));
     return true;
   }
   ClassDisk disk;
@@ -84,9 +84,9 @@ struct Findings : ChangeLog, DriveList {
   };
   std::vector<Event> events;
   size_t drives = 0;
-  bool write(const std::wstring& text) override {
+  LogResult write(const std::wstring& text, bool) override {
     events.push_back({false, text, {}});
-    return true;
+    return {};
   }
   void clear() override {}
   void add(const FoundDrive& d) override { events.push_back({true, {}, d}); ++drives; }

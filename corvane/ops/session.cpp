@@ -1,7 +1,7 @@
 #include "session.h"
 
 #include "ini_file.h"
-#include "log_layout.h"
+#include "change_log.h"
 #include "net_api.h"
 #include "settings_form.h"
 
@@ -50,18 +50,13 @@ std::wstring current_account() {
   return account.c_str();
 }
 
-void log_session_start(ChangeLog& log, const Version& version) {
-  log.write(kSessionStarted);
-  log.write(version_line(version));
-}
-
 std::vector<std::wstring> list_domains(ChangeLog& log) {
   classNetAPI net;
   std::wstring workstation_domain;
   net.fnGetDomainName(workstation_domain);
   std::vector<std::wstring> domains;
   if (net.fnNetServerEnum(workstation_domain, kSvTypeDomainEnum, domains) != 0) return {};
-  for (const std::wstring& d : domains) log.write(L"Domain " + d);
+  for (const std::wstring& d : domains) log.write(domain_line(d));
   return domains;
 }
 

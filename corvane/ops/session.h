@@ -9,7 +9,6 @@
 namespace corvane {
 
 class IniFile;
-struct Version;
 
 // The window's remembered values. A box without a usable setting keeps its designed state.
 struct FormValues {
@@ -28,9 +27,6 @@ void save_form(IniFile& ini, const std::wstring& pattern, const std::wstring& ac
 // The account name of the user running the program, through a zrSid object; empty when it
 // cannot be resolved.
 std::wstring current_account();
-
-// Writes the two start lines.
-void log_session_start(ChangeLog& log, const Version& version);
 
 // The domains visible from this workstation, each logged as "Domain NAME"; none when the
 // enumeration fails.

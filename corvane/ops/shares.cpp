@@ -1,7 +1,7 @@
 #include "shares.h"
 
 #include "app.h"
-#include "change_lines.h"
+#include "change_log.h"
 #include "change_log_file.h"
 #include "drive_item.h"
 #include "ordered_pool.h"
@@ -13,6 +13,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <optional>
 
 #include "net_buffer.h"
 
@@ -58,25 +59,34 @@ long create_share(const ShareTarget& t, const std::wstring& remark) {
 class RunLog {
 public:
   explicit RunLog(ChangeLog& log) : log_(log) {}
-  bool write(const std::wstring& line) {
-    if (log_.write(line)) return true;
-    DWORD error = GetLastError();
-    std::lock_guard<std::mutex> hold(lock_);
-    if (!lost_) {
-      error_ = L"A line could not be written to " + log_.where() + L" (" +
-               (error ? status_text(error) : std::wstring(L"the write was refused.")) +
-               L") No further share was changed, so that every change stays on record.";
-      lost_ = true;
-    }
-    return false;
-  }
+  // A change's record, on stable storage before the change is made.
+  bool record(const std::wstring& line) { return put(line, true); }
+  bool write(const std::wstring& line) { return put(line, false); }
+  // Checked right before each remote change: once a line is lost no further change starts.
   bool lost() const { return lost_; }
   std::wstring error() const {
     std::lock_guard<std::mutex> hold(lock_);
     return error_;
   }
+  void refuse(const std::wstring& error) {
+    std::lock_guard<std::mutex> hold(lock_);
+    error_ = error;
+    lost_ = true;
+  }
 
 private:
+  bool put(const std::wstring& line, bool durable) {
+    if (durable && lost_) return false;
+    LogResult r = log_.write(line, durable);
+    if (r.ok()) return true;
+    std::lock_guard<std::mutex> hold(lock_);
+    if (!lost_) {
+      error_ = L"A line could not be written to " + log_.where() + L" (" + r.text +
+               L") No further share change was started, so that every change stays on record.";
+      lost_ = true;
+    }
+    return false;
+  }
   ChangeLog& log_;
   mutable std::mutex lock_;
   std::atomic<bool> lost_{false};
@@ -84,6 +94,7 @@ private:
 };
 
 const wchar_t kNoRecord[] = L"not changed: its record could not be written to the change log";
+const wchar_t kLogLost[] = L"the change log cannot be written";
 
 ShareOutcome fail(ShareOutcome& out, const std::wstring& why) {
   out.ok = false;
@@ -92,14 +103,35 @@ ShareOutcome fail(ShareOutcome& out, const std::wstring& why) {
   return out;
 }
 
+ShareOutcome not_done(ShareOutcome& out) {
+  out.ok = false;
+  out.result = L"not done";
+  out.detail = kLogLost;
+  return out;
+}
+
+std::wstring status_words(long status) {
+  return L"status " + std::to_wstring(status) + L": " + status_text(static_cast<unsigned long>(status));
+}
+
 // Names the drive's share in its outcome; false ("not done") when a lost log line has already
 // stopped the run.
 bool start(const ShareTarget& t, const RunLog& log, ShareOutcome& out) {
   out.object = t.server + L"\\" + t.share;
   if (!log.lost()) return true;
-  out.result = L"not done";
-  out.detail = L"the change log cannot be written";
+  not_done(out);
   return false;
+}
+
+// Deletes a share this run made whose list could not be written: made with the server's
+// default list, it must not stay open. Empty when it is gone, else why it stands.
+std::wstring take_back(const ShareTarget& t, const std::wstring& object, RunLog& log) {
+  ShareNow now = read_share(t.server, t.share);
+  if (now.status != 0) return L"it cannot be read (" + status_words(now.status) + L")";
+  if (!log.record(deleting_line(object, now.record)) || log.lost()) return L"its record could not be written to the change log";
+  long status = static_cast<long>(NetShareDel(const_cast<LPWSTR>(t.server.c_str()), const_cast<LPWSTR>(t.share.c_str()), 0));
+  log.write(deleted_line(object, status ? status_text(static_cast<unsigned long>(status)) : L""));
+  return status ? status_words(status) : L"";
 }
 
 // Creates the share (or finds it there) and gives the account its entry, each change on
@@ -108,30 +140,33 @@ ShareOutcome add_share_with_permission(const ShareTarget& t, const std::wstring&
                                        RunLog& log) {
   ShareOutcome out;
   if (!start(t, log, out)) return out;
+  Account account;
+  const bool resolved = resolve(request.account, account);
+  const std::wstring who = resolved ? account.qualified() : request.account;
   ShareNow now = read_share(t.server, t.share);
-  bool on_record = false;
-  if (now.status == 0) {
+  if (now.status != 0 && now.status != NERR_NetNameNotFound) {
+    // There or not, nobody can tell: what it was could not be put back, so it is left alone.
+    out.status = now.status;
+    log.write(added_line(out.object, who, not_changed(L"its settings cannot be read (" + status_words(now.status) + L")")));
+    return fail(out, status_words(now.status));
+  }
+  const bool on_record = now.status == 0;
+  if (on_record) {
     // There already: its list is on record before anything else happens to it.
-    if (!log.write(previous_line(out.object, now.record.sddl))) return fail(out, kNoRecord);
-    on_record = true;
-  } else if (now.status == NERR_NetNameNotFound) {
+    if (!log.record(previous_line(out.object, now.record.sddl))) return fail(out, kNoRecord);
+  } else {
     ShareRecord made;
     made.path = t.root;
     made.remark = remark;
     made.max_uses = 1;
-    if (!log.write(creating_line(out.object, made))) return fail(out, kNoRecord);
+    if (!log.record(creating_line(out.object, made))) return fail(out, kNoRecord);
   }
-  // A share that cannot be read is not created or changed: what it was could not be put back.
-  out.status = now.status == 0 || now.status == NERR_NetNameNotFound ? create_share(t, remark) : now.status;
+  if (log.lost()) return not_done(out);
+  out.status = create_share(t, remark);
   out.result = out.status == 0 ? L"created" : out.status == kDuplicateShare ? L"updated" : L"failed";
-
-  Account account;
-  const bool resolved = resolve(request.account, account);
-  const std::wstring who = resolved ? account.qualified() : request.account;
   if (out.status != 0 && out.status != kDuplicateShare) {
-    std::wstring why = status_text(static_cast<unsigned long>(out.status));
-    log.write(added_line(out.object, who, why));
-    return fail(out, L"status " + std::to_wstring(out.status) + L": " + why);
+    log.write(added_line(out.object, who, not_created(status_words(out.status))));
+    return fail(out, status_words(out.status));
   }
   if (out.status == kDuplicateShare && !on_record) {
     // Made meanwhile by someone else: its list goes on record before it is rewritten.
@@ -139,7 +174,7 @@ ShareOutcome add_share_with_permission(const ShareTarget& t, const std::wstring&
     std::wstring why;
     if (now.status != 0)
       why = L"its access list cannot be read (" + status_text(static_cast<unsigned long>(now.status)) + L")";
-    else if (!log.write(previous_line(out.object, now.record.sddl)))
+    else if (!log.record(previous_line(out.object, now.record.sddl)))
       why = L"its previous access list could not be written to the change log";
     if (!why.empty()) {
       log.write(added_line(out.object, who, permissions_not_written(why + L".")));
@@ -149,9 +184,7 @@ ShareOutcome add_share_with_permission(const ShareTarget& t, const std::wstring&
 
   std::wstring why;
   Plan plan;
-  if (log.lost()) {
-    why = L"the change log cannot be written.";
-  } else if (!resolved) {
+  if (!resolved) {
     // It resolved when the command began; an account deleted since leaves the share as made.
     why = L"the account " + request.account + L" cannot be found.";
   } else {
@@ -160,13 +193,19 @@ ShareOutcome add_share_with_permission(const ShareTarget& t, const std::wstring&
     else if (!write_share_dacl(plan.info.get(), out.object, plan.new_bytes, &why) && why.empty())
       why = L"the access list was not written.";
   }
-  std::wstring tail = why.empty() ? (plan.deny_remains ? L"(a deny entry for this account remains)" : L"")
-                                  : permissions_not_written(why);
+  std::wstring tail = why.empty() ? (plan.deny_remains ? kDenyRemains : L"") : permissions_not_written(why);
   std::wstring line = added_line(out.object, who, tail);
   log.write(line);
+  if (!why.empty() && out.status == 0) {
+    std::wstring stands = take_back(t, out.object, log);
+    out.gone = stands.empty();
+    return fail(out, L"Permissions not written: " + why +
+                         (out.gone ? L" The share was deleted again." : L" It could not be deleted again (" + stands +
+                                                                             L") and stands with the server's default access list."));
+  }
   if (!why.empty()) return fail(out, L"Permissions not written: " + why);
   out.ok = true;
-  out.detail = line;
+  out.detail = unescape_text(line);
   return out;
 }
 
@@ -177,7 +216,8 @@ ShareOutcome delete_one(const ShareTarget& t, RunLog& log) {
   ShareNow now = read_share(t.server, t.share);
   out.status = now.status;
   if (now.status == 0) {
-    if (!log.write(deleting_line(out.object, now.record))) return fail(out, kNoRecord);
+    if (!log.record(deleting_line(out.object, now.record))) return fail(out, kNoRecord);
+    if (log.lost()) return not_done(out);
     out.status = static_cast<long>(
         NetShareDel(const_cast<LPWSTR>(t.server.c_str()), const_cast<LPWSTR>(t.share.c_str()), 0));
   }
@@ -186,7 +226,7 @@ ShareOutcome delete_one(const ShareTarget& t, RunLog& log) {
   log.write(deleted_line(out.object, why));
   out.ok = out.status == 0;
   out.result = out.ok ? L"deleted" : L"failed";
-  if (!out.ok) out.detail = L"status " + std::to_wstring(out.status) + L": " + why;
+  if (!out.ok) out.detail = status_words(out.status);
   return out;
 }
 
@@ -204,8 +244,7 @@ ShareOutcome revoke_one(const ShareTarget& t, const RevokeRequest& request, cons
     out.detail = L"no such share";
     return out;
   }
-  if (now.status != 0)
-    return fail(out, L"status " + std::to_wstring(now.status) + L": " + status_text(static_cast<unsigned long>(now.status)));
+  if (now.status != 0) return fail(out, status_words(now.status));
   if (now.record.sddl.empty()) {
     out.detail = L"no access list of its own (the server's default applies)";
     return out;
@@ -228,7 +267,8 @@ ShareOutcome revoke_one(const ShareTarget& t, const RevokeRequest& request, cons
     out.detail = entries + L" taken out; the list then: " + plan.new_sddl;
     return out;
   }
-  if (!log.write(previous_line(out.object, now.record.sddl))) return fail(out, kNoRecord);
+  if (!log.record(previous_line(out.object, now.record.sddl))) return fail(out, kNoRecord);
+  if (log.lost()) return not_done(out);
   corv::ComPtr<IzrSecurityInfo> info;
   std::wstring why;
   HRESULT hr = create_object(CLSID_zrSecurityInfo, IID_IzrSecurityInfo, info);
@@ -253,7 +293,7 @@ std::vector<size_t> ticked_items(const DriveList& list, const std::wstring& patt
 // form one job and run one after another in list order, so they never race. Markers are set and
 // progress is reported on the caller's thread; lines are written as the changes happen.
 CommandReport over_items(const std::vector<size_t>& items, const std::wstring& pattern, unsigned parallel, bool com,
-                         DriveList& list, ChangeLog& log, CommandProgress* progress,
+                         bool changes, DriveList& list, ChangeLog& log, CommandProgress* progress,
                          const std::function<ShareOutcome(const std::wstring& item, RunLog&)>& command,
                          const std::function<int(const ShareOutcome&)>& marker) {
   CommandReport report;
@@ -278,6 +318,13 @@ CommandReport over_items(const std::vector<size_t>& items, const std::wstring& p
   }
 
   RunLog run_log(log);
+  // A command that changes shares keeps the log to itself while it runs.
+  std::optional<LogHold> hold;
+  if (changes) {
+    hold.emplace(log, [&] { return !progress || progress->pump(); });
+    if (!hold->result().ok())
+      run_log.refuse(L"The change log cannot be had: " + hold->result().text + L". No share was changed.");
+  }
   size_t done = 0;
   OrderedPool pool;
   pool.com = com;
@@ -349,20 +396,20 @@ CommandReport add_shares(const ShareRequest& request, DriveList& list, ChangeLog
   // An account that does not resolve touches no share at all.
   if (!account_resolves(request.account)) return {};
   return over_items(
-      ticked_items(list, request.pattern), request.pattern, parallel, true, list, log, progress,
+      ticked_items(list, request.pattern), request.pattern, parallel, true, true, list, log, progress,
       [&](const std::wstring& item, RunLog& run_log) {
         return add_share_with_permission(share_target(item, request.pattern),
                                          share_remark(request.version, now_stamp()), request, run_log);
       },
       [](const ShareOutcome& out) {
-        return out.result != L"not done" && out.status != 0 && out.status != kDuplicateShare ? 1 : 0;
+        return out.gone || (out.result != L"not done" && out.status != 0 && out.status != kDuplicateShare) ? 1 : 0;
       });
 }
 
 CommandReport delete_shares(const std::wstring& pattern, DriveList& list, ChangeLog& log, unsigned parallel,
                             CommandProgress* progress) {
   return over_items(
-      ticked_items(list, pattern), pattern, parallel, false, list, log, progress,
+      ticked_items(list, pattern), pattern, parallel, false, true, list, log, progress,
       [&](const std::wstring& item, RunLog& run_log) { return delete_one(share_target(item, pattern), run_log); },
       [](const ShareOutcome& out) { return out.ok ? 1 : 0; });
 }
@@ -374,7 +421,7 @@ CommandReport revoke_shares(const RevokeRequest& request, DriveList& list, Chang
   if (!resolve(request.account, account)) return {};
   const std::wstring who = account.qualified();
   return over_items(
-      ticked_items(list, request.pattern), request.pattern, parallel, true, list, log, progress,
+      ticked_items(list, request.pattern), request.pattern, parallel, true, apply, list, log, progress,
       [&](const std::wstring& item, RunLog& run_log) {
         return revoke_one(share_target(item, request.pattern), request, account.text, who, apply, run_log);
       },

@@ -1,7 +1,6 @@
 // The share commands over the ticked drives of the list: add or update with the account's
 // permission, delete, and the list export.
 #pragma once
-#include "log_layout.h"
 #include "log_parse.h"
 #include "reports.h"
 
@@ -25,6 +24,7 @@ struct ShareOutcome {
   bool ok = false;      // everything the command meant to do was done
   std::wstring result;  // "created", "updated", "deleted", "failed", "not done"
   std::wstring detail;  // why it failed (status or HRESULT and its text); the log line otherwise
+  bool gone = false;    // made by this run, its list not written, and deleted again
 };
 
 // What a share command did, drive by drive in list order.

@@ -1,7 +1,8 @@
 #include "undo.h"
 
 #include "app.h"
-#include "change_lines.h"
+#include "change_log.h"
+#include "change_log_file.h"
 #include "permission_plan.h"
 #include "shares.h"
 
@@ -14,17 +15,6 @@
 namespace corvane {
 
 namespace {
-
-std::wstring read_log(const std::wstring& path) {
-  corv::Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                0, nullptr));
-  if (!file.valid()) return {};
-  std::string bytes;
-  char buf[65536];
-  DWORD got = 0;
-  while (ReadFile(file.get(), buf, sizeof buf, &got, nullptr) && got) bytes.append(buf, got);
-  return from_acp(bytes);
-}
 
 bool split_object(const std::wstring& object, std::wstring& server, std::wstring& share) {
   size_t cut = object.size() > 2 ? object.find(L'\\', 2) : std::wstring::npos;
@@ -83,6 +73,13 @@ std::wstring status_words(long status) {
   return L"status " + std::to_wstring(status) + L": " + status_text(static_cast<unsigned long>(status));
 }
 
+// The log's sessions; `error` set when it cannot be read.
+std::vector<LogSession> read_sessions(const std::wstring& path, std::wstring& error) {
+  LogText log = read_log_file(path);
+  error = log.error.ok() ? L"" : log.error.text;
+  return log_sessions(parse_log(log.text));
+}
+
 }  // namespace
 
 std::vector<std::wstring> locale_months() {
@@ -97,22 +94,9 @@ std::vector<std::wstring> locale_months() {
 
 UndoPlan plan_undo(const std::wstring& log_path, const std::optional<Stamp>& since) {
   UndoPlan plan;
-  std::vector<LogSession> sessions = log_sessions(parse_log(read_log(log_path)));
-  std::vector<std::wstring> months = locale_months();
-  std::vector<const LogSession*> chosen;
-  if (since) {
-    // Every session from that minute on; what they did among themselves never blocks undo.
-    for (const LogSession& s : sessions) {
-      Stamp at;
-      if (!s.changes.empty() && parse_stamp(s.stamp, months, at) && compare_stamps(at, *since) >= 0) chosen.push_back(&s);
-    }
-  } else {
-    for (auto it = sessions.rbegin(); it != sessions.rend(); ++it)
-      if (!it->changes.empty()) {
-        chosen.push_back(&*it);
-        break;
-      }
-  }
+  std::vector<LogSession> sessions = read_sessions(log_path, plan.error);
+  if (!plan.error.empty()) return plan;
+  std::vector<const LogSession*> chosen = sessions_to_undo(sessions, since, locale_months());
   for (const LogSession* s : chosen) plan.sessions.push_back(s->stamp);
   for (const ShareBefore& b : changes_of(chosen)) {
     UndoStep step;
@@ -134,6 +118,8 @@ std::wstring describe_step(const UndoStep& step) {
     case UndoDecision::Delete: return L"deleted (it was created then)";
     case UndoDecision::Restore: return L"previous access list put back";
     case UndoDecision::Recreate: return L"made again at " + step.before.record.path + L" (it was deleted then)";
+    case UndoDecision::Replace:
+      return L"the share made since deleted and the one at " + step.before.record.path + L" made again as it was";
     case UndoDecision::Nothing: return L"nothing to do (" + d.reason + L")";
     case UndoDecision::NotPutBack: return L"cannot be put back (" + d.reason + L")";
     case UndoDecision::Fail: break;
@@ -143,15 +129,20 @@ std::wstring describe_step(const UndoStep& step) {
 
 UndoReport run_undo(const UndoPlan& plan, ChangeLog& log) {
   UndoReport report;
-  bool lost = false;
-  auto record = [&](const std::wstring& line) {
-    if (log.write(line)) return true;
-    if (!lost)
-      report.log_error = L"A line could not be written to " + log.where() + L" (" + status_text(GetLastError()) +
-                         L") No further share was changed, so that every change stays on record.";
+  LogHold hold(log);
+  bool lost = !hold.result().ok();
+  if (lost) report.log_error = L"The change log cannot be had: " + hold.result().text + L". No share was changed.";
+  // A record on stable storage before its change; an outcome after it.
+  auto put = [&](const std::wstring& line, bool durable) {
+    if (lost) return false;
+    LogResult r = log.write(line, durable);
+    if (r.ok()) return true;
+    report.log_error = L"A line could not be written to " + log.where() + L" (" + r.text +
+                       L") No further share change was started, so that every change stays on record.";
     lost = true;
     return false;
   };
+  const std::wstring no_record = L"not changed: its record could not be written to the change log";
   for (const UndoStep& step : plan.steps) {
     UndoOutcome out;
     out.object = step.before.object;
@@ -169,6 +160,7 @@ UndoReport run_undo(const UndoPlan& plan, ChangeLog& log) {
     split_object(object, server, share);
     out.object = object;
     out.detail = d.reason;
+    out.result = L"failed";
     switch (d.action) {
       case UndoDecision::Nothing:
         out.result = L"unchanged";
@@ -178,46 +170,53 @@ UndoReport run_undo(const UndoPlan& plan, ChangeLog& log) {
         out.result = L"not put back";
         break;
       case UndoDecision::Fail:
-        out.result = L"failed";
         if (out.detail.empty()) out.detail = L"it cannot be read (" + status_words(now.status) + L")";
         break;
-      case UndoDecision::Delete: {
-        if (!record(deleting_line(object, now.record))) {
-          out.result = L"failed";
-          out.detail = L"not changed: its record could not be written to the change log";
+      case UndoDecision::Delete:
+      case UndoDecision::Replace: {
+        if (!put(deleting_line(object, now.record), true)) {
+          out.detail = no_record;
           break;
         }
         long status =
             static_cast<long>(NetShareDel(const_cast<LPWSTR>(server.c_str()), const_cast<LPWSTR>(share.c_str()), 0));
-        record(deleted_line(object, status ? status_text(static_cast<unsigned long>(status)) : L""));
+        put(deleted_line(object, status ? status_text(static_cast<unsigned long>(status)) : L""), false);
         out.ok = status == 0;
         out.result = out.ok ? L"deleted" : L"failed";
         out.detail = out.ok ? L"" : status_words(status);
+        if (!out.ok || d.action == UndoDecision::Delete) break;
+        out.ok = false;
+        [[fallthrough]];
+      }
+      case UndoDecision::Recreate: {
+        const ShareRecord r = step.before.to_make();
+        if (!put(creating_line(object, r), true)) {
+          out.detail = no_record;
+          break;
+        }
+        long status = recreate(server, share, r);
+        std::wstring why = status ? status_words(status) : L"";
+        put(restored_line(object, r.sddl, why), false);
+        out.ok = why.empty();
+        out.result = out.ok ? (d.action == UndoDecision::Replace ? L"replaced" : L"made again") : L"failed";
+        out.detail = why;
         break;
       }
-      case UndoDecision::Restore:
-      case UndoDecision::Recreate: {
-        const bool again = d.action == UndoDecision::Recreate;
-        if (!record(again ? creating_line(object, step.before.record) : previous_line(object, now.record.sddl))) {
-          out.result = L"failed";
-          out.detail = L"not changed: its record could not be written to the change log";
+      case UndoDecision::Restore: {
+        if (!put(previous_line(object, now.record.sddl), true)) {
+          out.detail = no_record;
           break;
         }
         std::wstring why;
-        if (again) {
-          long status = recreate(server, share, step.before.record);
-          if (status) why = status_words(status);
-        } else {
-          corv::ComPtr<IzrSecurityInfo> info;
-          corv::Bstr bytes = bytes_of(step.before.sddl);
-          HRESULT hr = bytes ? create_object(CLSID_zrSecurityInfo, IID_IzrSecurityInfo, info) : E_INVALIDARG;
-          if (!bytes) why = L"the saved access list cannot be read.";
-          else if (FAILED(hr)) why = hresult_text(hr);
-          else write_share_dacl(info.get(), object, bytes, &why);
-        }
-        record(restored_line(object, step.before.sddl, why));
+        corv::ComPtr<IzrSecurityInfo> info;
+        corv::Bstr bytes = bytes_of(step.before.sddl);
+        HRESULT hr = bytes ? create_object(CLSID_zrSecurityInfo, IID_IzrSecurityInfo, info) : E_INVALIDARG;
+        if (!bytes) why = L"the saved access list cannot be read.";
+        else if (FAILED(hr)) why = hresult_text(hr);
+        else write_share_dacl(info.get(), object, bytes, &why);
+        put(restored_line(object, step.before.sddl, why), false);
         out.ok = why.empty();
-        out.result = out.ok ? (again ? L"made again" : L"restored") : L"failed";
+        out.result = out.ok ? L"restored" : L"failed";
         out.detail = why;
         break;
       }
@@ -227,9 +226,9 @@ UndoReport run_undo(const UndoPlan& plan, ChangeLog& log) {
   return report;
 }
 
-std::vector<SessionSummary> recent_sessions(const std::wstring& log_path, size_t most) {
+std::vector<SessionSummary> recent_sessions(const std::wstring& log_path, std::wstring& error, size_t most) {
   std::vector<SessionSummary> out;
-  for (const LogSession& s : log_sessions(parse_log(read_log(log_path))))
+  for (const LogSession& s : read_sessions(log_path, error))
     if (!s.changes.empty()) out.push_back({s.stamp, s.kind, s.changes.size()});
   if (out.size() > most) out.erase(out.begin(), out.end() - static_cast<std::ptrdiff_t>(most));
   return out;

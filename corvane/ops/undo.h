@@ -19,11 +19,12 @@ struct UndoStep {
 struct UndoPlan {
   std::vector<std::wstring> sessions;  // start stamps of the sessions undone
   std::vector<UndoStep> steps;
+  std::wstring error;                  // the log cannot be read: why (no steps then)
 };
 
-// The sessions to undo: the last one that changed shares, or every one started at or after
-// `since`, each share returned to its state before its first change among them. Reads the log
-// file and the shares as they are now.
+// The sessions to undo: the one whose change came last, or the first one started at or after
+// `since` and every one after it in the log, each share returned to its state before its first
+// change among them. Reads the log file and the shares as they are now.
 UndoPlan plan_undo(const std::wstring& log_path, const std::optional<Stamp>& since);
 
 // What a step will do, in words: "deleted (it was created then)".
@@ -31,7 +32,7 @@ std::wstring describe_step(const UndoStep& step);
 
 struct UndoOutcome {
   std::wstring object;
-  std::wstring result;  // "deleted", "restored", "made again", "unchanged", "not put back", "failed", "not done"
+  std::wstring result;  // "deleted", "restored", "made again", "replaced", "unchanged", "not put back", "failed", "not done"
   bool ok = false;
   std::wstring detail;
 };
@@ -41,7 +42,7 @@ struct UndoReport {
   std::wstring log_error;  // a line could not be written: no further change was made
 };
 
-// Carries the plan out; each change is on record before it is made.
+// Carries the plan out, keeping the log meanwhile; each change is on record before it is made.
 UndoReport run_undo(const UndoPlan& plan, ChangeLog& log);
 
 // The sessions that changed shares, the latest `most` of them, oldest first.
@@ -49,7 +50,8 @@ struct SessionSummary {
   std::wstring stamp, kind;
   size_t shares = 0;
 };
-std::vector<SessionSummary> recent_sessions(const std::wstring& log_path, size_t most = 20);
+// `error` tells why the log cannot be read.
+std::vector<SessionSummary> recent_sessions(const std::wstring& log_path, std::wstring& error, size_t most = 20);
 
 // The twelve abbreviated month names of the user's locale, as the log writes them.
 std::vector<std::wstring> locale_months();

@@ -1,6 +1,9 @@
 #include "app.h"
 
 #include <windows.h>
+#include <lm.h>
+
+#include "raii.h"
 
 #include <vector>
 
@@ -97,6 +100,28 @@ std::wstring from_acp(const std::string& text) {
   std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
   if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
   return out;
+}
+
+std::wstring trim_line_end(std::wstring s) {
+  while (!s.empty() && (s.back() == L'\r' || s.back() == L'\n' || s.back() == L' ' || s.back() == L'.'))
+    s.pop_back();
+  return s;
+}
+
+std::wstring status_text(unsigned long status) {
+  corv::LocalMem<wchar_t> text;
+  DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS;
+  DWORD n = FormatMessageW(flags | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, status, 0,
+                           reinterpret_cast<LPWSTR>(text.out()), 0, nullptr);
+  if (n == 0 && status >= NERR_BASE && status <= MAX_NERR) {
+    // Network statuses have their texts in netmsg.dll, from the system folder only.
+    corv::Module netmsg(LoadLibraryExW(L"netmsg.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_SEARCH_SYSTEM32));
+    if (netmsg.get())
+      n = FormatMessageW(flags | FORMAT_MESSAGE_FROM_HMODULE, netmsg.get(), status, 0,
+                         reinterpret_cast<LPWSTR>(text.out()), 0, nullptr);
+  }
+  if (n == 0 || !text.get()) return L"error " + std::to_wstring(status);
+  return trim_line_end(text.get()) + L".";
 }
 
 }  // namespace corvane

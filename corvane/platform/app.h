@@ -1,6 +1,6 @@
 // The program's own facts: where it lives, its version, texts in the system code page.
 #pragma once
-#include "log_layout.h"
+#include "change_log.h"
 
 #include <string>
 
@@ -22,5 +22,11 @@ Version program_version();
 // Text in and out of the system code page.
 std::string to_acp(const std::wstring& text);
 std::wstring from_acp(const std::string& text);
+
+// The system's text for a status (network statuses from netmsg.dll in the system folder),
+// "error N" when it has none.
+std::wstring status_text(unsigned long status);
+// A message without its trailing line end, blanks and full stop.
+std::wstring trim_line_end(std::wstring s);
 
 }  // namespace corvane

@@ -286,7 +286,7 @@ void MainWindow::start() {
   if (form.change) CheckDlgButton(hwnd_, IDC_CHKACCESS1, *form.change ? BST_CHECKED : BST_UNCHECKED);
   if (form.full) CheckDlgButton(hwnd_, IDC_CHKACCESS2, *form.full ? BST_CHECKED : BST_UNCHECKED);
 
-  log_session_start(log_, program_version());
+  log_.begin(L"", program_version());
 
   std::vector<std::wstring> domains;
   {
@@ -519,7 +519,7 @@ void MainWindow::close_session() {
   state_ = State::ended;
   save_form(ini_, field(IDC_TXTSHARENAME), field(IDC_TXTUSERNAME), box(IDC_CHKACCESS0), box(IDC_CHKACCESS1),
             box(IDC_CHKACCESS2));
-  log_.write(kSessionTerminated);
+  log_.end();
 }
 
 bool MainWindow::pump() {

@@ -111,6 +111,13 @@ struct Faults {
     unsigned long call = 0;
   };
   std::vector<Death> die_at, die_after;
+  // A server that answers one function with a status while it answers the others: reachable
+  // for some calls and not for others.
+  struct Refusal {
+    std::wstring function, server;
+    DWORD status = 0;
+  };
+  std::vector<Refusal> refuse;
 };
 // Exit status of a process ended by a die_at or die_after fault.
 constexpr UINT kFaultExitCode = 0xDEAD;
@@ -224,6 +231,8 @@ public:
   // lock again and reloads the state.
   bool release();
   bool relock();
+  // The status a `refuse` fault gives this call to the server it is about; 0 for none.
+  DWORD refusal() const;
   // Appends the call's journal line; needs a successful open(), not the lock.
   void journal(const std::wstring& args, DWORD status);
   // The description, valid from a successful open() to the end of the session.

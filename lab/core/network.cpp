@@ -360,6 +360,16 @@ bool Network::load(const std::wstring& path) {
       list->push_back({trim(item.substr(0, colon)), n});
     }
   }
+  // "NetShareSetInfo:S1:5,NetShareGetInfo:*:1722"
+  for (const std::wstring& item : split_list(text(ini, L"faults", L"refuse"))) {
+    size_t first = item.find(L':'), second = first == std::wstring::npos ? first : item.find(L':', first + 1);
+    unsigned long status = second == std::wstring::npos ? 0 : wcstoul(item.c_str() + second + 1, nullptr, 10);
+    if (status == 0) {
+      warnings.push_back(L"faults: refuse takes Function:SERVER:STATUS, not " + item);
+      continue;
+    }
+    faults.refuse.push_back({trim(item.substr(0, first)), trim(item.substr(first + 1, second - first - 1)), status});
+  }
   for (const auto& d : faults.more_data)
     if (d != L"*" && !domain(d)) warnings.push_back(L"faults: more_data names unknown domain " + d);
   return true;

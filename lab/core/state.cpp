@@ -489,6 +489,13 @@ bool Session::open(const wchar_t* target_server) {
   return opened_;
 }
 
+DWORD Session::refusal() const {
+  if (!opened_) return 0;
+  for (const Faults::Refusal& r : net_->faults.refuse)
+    if (iequals(r.function, function_) && (r.server == L"*" || iequals(r.server, server_))) return r.status;
+  return 0;
+}
+
 void Session::journal(const std::wstring& args, DWORD status) {
   if (opened_) append_journal(folder, function_, args, status);
 }

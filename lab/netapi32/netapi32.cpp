@@ -283,6 +283,7 @@ NET_API_STATUS WINAPI NetServerDiskEnum(LMSTR servername, DWORD level, LPBYTE* b
   if (level != 0) return finish(s, a, ERROR_INVALID_LEVEL);
   lab::Target t = lab::resolve(s.net(), servername);
   if (t.status) return finish(s, a, t.status);
+  if (DWORD refused = s.refusal()) return finish(s, a, refused);
   std::vector<wchar_t> drives;
   if (t.server)
     for (const auto& d : t.server->drives) drives.insert(drives.end(), {d.letter, L':', L'\0'});
@@ -315,6 +316,7 @@ NET_API_STATUS WINAPI NetShareAdd(LMSTR servername, DWORD level, LPBYTE buf, LPD
    .str(L"path", r->shi502_path).num(L"max_uses", r->shi502_max_uses);
   lab::Target t = lab::resolve(s.net(), servername);
   if (t.status) return finish(s, a, t.status);
+  if (DWORD refused = s.refusal()) return finish(s, a, refused);
   if (t.server && t.server->share_status) return finish(s, a, t.server->share_status);
   if (!r->shi502_netname) return invalid(SHARE_NETNAME_PARMNUM);
   if (!valid_share_name(r->shi502_netname)) return finish(s, a, ERROR_INVALID_NAME);
@@ -354,6 +356,7 @@ NET_API_STATUS WINAPI NetShareDel(LMSTR servername, LMSTR netname, DWORD reserve
   if (!s.open(servername)) return NERR_InternalError;
   lab::Target t = lab::resolve(s.net(), servername);
   if (t.status) return finish(s, a, t.status);
+  if (DWORD refused = s.refusal()) return finish(s, a, refused);
   if (t.server && t.server->share_status) return finish(s, a, t.server->share_status);
   if (!netname) return finish(s, a, ERROR_INVALID_PARAMETER);
   for (auto it = s.state.shares.begin(); it != s.state.shares.end(); ++it) {
@@ -376,6 +379,7 @@ NET_API_STATUS WINAPI NetShareGetInfo(LMSTR servername, LMSTR netname, DWORD lev
   if (!share_record_size(level)) return finish(s, a, ERROR_INVALID_LEVEL);
   lab::Target t = lab::resolve(s.net(), servername);
   if (t.status) return finish(s, a, t.status);
+  if (DWORD refused = s.refusal()) return finish(s, a, refused);
   if (!netname) return finish(s, a, ERROR_INVALID_PARAMETER);
   lab::Share* sh = s.state.share(t.name, netname);
   if (!sh) return finish(s, a, NERR_NetNameNotFound);
@@ -395,6 +399,7 @@ NET_API_STATUS WINAPI NetShareSetInfo(LMSTR servername, LMSTR netname, DWORD lev
   if (level != 1501 && level != 502) return finish(s, a, ERROR_INVALID_LEVEL);
   lab::Target t = lab::resolve(s.net(), servername);
   if (t.status) return finish(s, a, t.status);
+  if (DWORD refused = s.refusal()) return finish(s, a, refused);
   // The fault switch: a server that knows no level 1501, so callers fall back to 502.
   if (level == 1501 && s.net().refuses_1501(t.name)) return finish(s, a, ERROR_INVALID_LEVEL);
   if (!buf) return invalid(0);
@@ -439,6 +444,7 @@ NET_API_STATUS WINAPI NetShareEnum(LMSTR servername, DWORD level, LPBYTE* bufptr
   if (!share_record_size(level)) return finish(s, a, ERROR_INVALID_LEVEL);
   lab::Target t = lab::resolve(s.net(), servername);
   if (t.status) return finish(s, a, t.status);
+  if (DWORD refused = s.refusal()) return finish(s, a, refused);
   std::vector<lab::Share*> all = s.state.shares_of(t.name);
   size_t start = resume_handle ? std::min<size_t>(*resume_handle, all.size()) : 0;
   std::vector<lab::Share*> rest(all.begin() + static_cast<std::ptrdiff_t>(start), all.end());
@@ -465,6 +471,7 @@ NET_API_STATUS WINAPI NetWkstaGetInfo(LMSTR servername, DWORD level, LPBYTE* buf
   if (level != 100) return finish(s, a, ERROR_INVALID_LEVEL);
   lab::Target t = lab::resolve(s.net(), servername);
   if (t.status) return finish(s, a, t.status);
+  if (DWORD refused = s.refusal()) return finish(s, a, refused);
   std::wstring computer = t.name, group = t.local ? s.net().workstation_domain : t.server->domain;
   DWORD major = 6, minor = 1;
   if (t.server && !t.local) {
@@ -525,6 +532,7 @@ NET_API_STATUS WINAPI NetUserModalsGet(LPCWSTR servername, DWORD level, LPBYTE* 
   if (level != 2) return finish(s, a, ERROR_INVALID_LEVEL);
   lab::Target t = lab::resolve(s.net(), servername);
   if (t.status) return finish(s, a, t.status);
+  if (DWORD refused = s.refusal()) return finish(s, a, refused);
   std::wstring domain = t.server ? t.server->account_domain : t.name;
   std::wstring sid_text = t.server ? t.server->sid : s.net().workstation_sid;
   PSID sid = nullptr;

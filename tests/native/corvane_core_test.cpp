@@ -2,11 +2,10 @@
 // texts, volume figures, settings values, access masks.
 #include <gtest/gtest.h>
 
-#include "change_lines.h"
+#include "change_log.h"
 #include "cmd_args.h"
 #include "disk_text.h"
 #include "drive_item.h"
-#include "log_layout.h"
 #include "log_parse.h"
 #include "settings_form.h"
 
@@ -150,8 +149,8 @@ TEST(CorvaneChangeLines, EveryKindReadsBackAsWritten) {
   ShareRecord made{L"D:\\", L"Added via Velmora Corvane v1.0 at 05-Mar-2007 09:07 | with a bar", 1, false, L""};
   std::wstring creating = creating_line(L"\\\\FS01\\My Share", made);
   EXPECT_EQ(creating, L"Creating \\\\FS01\\My Share | path D:\\ | max uses 1 | remark Added via Velmora Corvane v1.0 at "
-                      L"05-Mar-2007 09:07 | with a bar");
-  ChangeLine c = read_change_line(creating);
+                      L"05-Mar-2007 09:07 %007C with a bar");
+  ChangeLine c = read_change_line(creating, true);
   EXPECT_EQ(c.kind, ChangeLine::Creating);
   EXPECT_EQ(c.object, L"\\\\FS01\\My Share");
   EXPECT_EQ(c.record.path, made.path);
@@ -160,7 +159,7 @@ TEST(CorvaneChangeLines, EveryKindReadsBackAsWritten) {
 
   for (const ShareRecord& r : {ShareRecord{L"D:\\Public", L"", 0xFFFFFFFFul, true, L"O:BAD:(A;;0x1200a9;;;WD)"},
                                ShareRecord{L"C:\\", L"x", 0, true, L""}}) {
-    ChangeLine d = read_change_line(deleting_line(L"\\\\FS01\\PUBLIC", r));
+    ChangeLine d = read_change_line(deleting_line(L"\\\\FS01\\PUBLIC", r), true);
     EXPECT_EQ(d.kind, ChangeLine::Deleting);
     EXPECT_EQ(d.object, L"\\\\FS01\\PUBLIC");
     EXPECT_EQ(d.record.path, r.path);
@@ -172,7 +171,7 @@ TEST(CorvaneChangeLines, EveryKindReadsBackAsWritten) {
   EXPECT_NE(deleting_line(L"\\\\S\\X", {L"C:\\", L"", 0xFFFFFFFFul, true, L""}).find(L"| max uses unlimited | access list none |"),
             std::wstring::npos);
 
-  // The Part's wordings stay as they were.
+  // Lines without such text stay as readers of the log know them.
   EXPECT_EQ(previous_line(L"\\\\FS01\\D$", L""), L"Previous permissions of \\\\FS01\\D$: ");
   ChangeLine p = read_change_line(L"Previous permissions of \\\\FS01\\D$: D:(A;;FA;;;BA)");
   EXPECT_EQ(p.kind, ChangeLine::Previous);
@@ -183,7 +182,7 @@ TEST(CorvaneChangeLines, EveryKindReadsBackAsWritten) {
 
   std::wstring added = added_line(L"\\\\FS01\\D$", L"CORP\\Domain Users", permissions_not_written(L"the share's descriptor is not valid."));
   EXPECT_EQ(added, L"Added \\\\FS01\\D$ CORP\\Domain Users Permissions not written: the share's descriptor is not valid.");
-  ChangeLine a = read_change_line(added);
+  ChangeLine a = read_change_line(added, true);
   EXPECT_EQ(a.kind, ChangeLine::Added);
   EXPECT_TRUE(names_share(a.object, L"\\\\FS01\\D$"));
   EXPECT_FALSE(names_share(a.object, L"\\\\FS01\\D"));
@@ -230,7 +229,7 @@ TEST(CorvaneLogParse, SessionsAndTheStateBeforeThem) {
       L"03-Mar-2007 10:02> " + deleting_line(L"\\\\FS01\\uC", {L"C:\\", made.remark, 1, true, L"D:(A;;FA;;;BA)"}) + L"\r\n";
   auto sessions = log_sessions(parse_log(log));
   ASSERT_EQ(sessions.size(), 3u);
-  EXPECT_EQ(sessions[0].end, 2u);
+  EXPECT_EQ(sessions[0].last_change, 1u);
   EXPECT_EQ(sessions[1].kind, L"add");
   ASSERT_EQ(sessions[0].changes.size(), 1u);
   const ShareBefore& legacy = sessions[0].changes[0];
@@ -287,6 +286,7 @@ TEST(CorvaneLogParse, UndoDecisions) {
   EXPECT_EQ(decide_undo(updated, now(0, L"C:\\", L"", L"D:(A;;FA;;;BU)")).action, UndoDecision::Restore);
   EXPECT_EQ(decide_undo(updated, now(2310)).action, UndoDecision::Fail);  // gone, and no record to make it again
   updated.record_known = true;
+  updated.record.path = L"C:\\";
   EXPECT_EQ(decide_undo(updated, now(2310)).action, UndoDecision::Recreate);
 
   ShareBefore bare = updated;
@@ -295,6 +295,126 @@ TEST(CorvaneLogParse, UndoDecisions) {
   EXPECT_EQ(none.action, UndoDecision::NotPutBack);
   EXPECT_EQ(none.reason, L"it had no access list of its own; the entry for BUILTIN\\Users remains");
   EXPECT_EQ(decide_undo(bare, now(0, L"C:\\", L"", L"")).action, UndoDecision::Nothing);
+
+  // Deleted, then another share by that name: one made here is replaced, another is left alone.
+  ShareBefore deleted;
+  deleted.existed = true;
+  deleted.sddl = L"D:(A;;FA;;;BA)";
+  deleted.record_known = true;
+  deleted.record = {L"D:\\Public", L"Public documents", 0xFFFFFFFFul, true, L"D:(A;;FA;;;BU)"};
+  deleted.made = {{L"D:\\", L"Added via Velmora Corvane v1.0 at 02-Mar-2007 10:01", 1, false, L""}};
+  EXPECT_EQ(decide_undo(deleted, now(0, L"D:\\", deleted.made[0].remark)).action, UndoDecision::Replace);
+  UndoDecision elsewhere = decide_undo(deleted, now(0, L"D:\\", L"Team files"));
+  EXPECT_EQ(elsewhere.action, UndoDecision::NotPutBack);
+  EXPECT_NE(elsewhere.reason.find(L"D:\\Public"), std::wstring::npos);
+  // Made again with the list it had before the first change, not the one its deletion recorded.
+  EXPECT_EQ(deleted.to_make().sddl, L"D:(A;;FA;;;BA)");
+  EXPECT_EQ(deleted.to_make().path, L"D:\\Public");
+}
+
+// Text from a server or a user, however hostile, reads back exactly from every field and forges
+// no line, field or session.
+TEST(CorvaneChangeLog, HostileTextReadsBackExactlyAndForgesNothing) {
+  const std::wstring stamp = L"05-Mar-2007 09:07> ";
+  const std::wstring hostile[] = {
+      L"x\r\n05-Mar-2007 09:07> Deleting \\\\OTHER\\X | path C:\\ | max uses unlimited | access list D:(A;;FA;;;WD) | remark x",
+      L"a | remark b | path C:\\ | max uses 1",
+      L"100% %4E2D done: yes",
+      L"\x1b[1A\x1b[2K\t\x7f",
+      L"\u041e\u0442\u0447\u0451\u0442\u044b \u5831\u544a \u2713 \U0001F600",
+      std::wstring(1, wchar_t(0xD800)) + L"lone" + std::wstring(1, wchar_t(0xDC00)),
+      L"\u2028\u0085\r",
+      L"Resumed log session 0123456789ABCDEF.",
+  };
+  for (const std::wstring& h : hostile) {
+    SCOPED_TRACE(testing::PrintToString(h));
+    const std::wstring object = L"\\\\S1\\" + h;
+    ShareRecord r{h, h, 7, true, h};
+    const std::wstring lines[] = {started_line(L"add"), session_line(L"00112233AABBCCDD", 9),
+                                  creating_line(object, r), deleting_line(object, r), previous_line(object, h),
+                                  added_line(object, L"CORP\\" + h, not_created(h)), restored_line(object, h, h),
+                                  found_drive_line(h, h), domain_line(h)};
+    std::wstring log;
+    for (const std::wstring& l : lines) {
+      EXPECT_EQ(l.find_first_of(L"\r\n"), std::wstring::npos);
+      log += stamp + l + L"\r\n";
+    }
+    std::vector<LogEntry> entries = parse_log(log);
+    ASSERT_EQ(entries.size(), std::size(lines));
+    ChangeLine c = read_change_line(entries[2].text, true), d = read_change_line(entries[3].text, true);
+    ChangeLine p = read_change_line(entries[4].text, true), a = read_change_line(entries[5].text, true);
+    ASSERT_EQ(c.kind, ChangeLine::Creating);
+    ASSERT_EQ(d.kind, ChangeLine::Deleting);
+    EXPECT_EQ(c.object, object);
+    EXPECT_EQ(c.record.path, h);
+    EXPECT_EQ(c.record.remark, h);
+    EXPECT_EQ(d.object, object);
+    EXPECT_EQ(d.record.sddl, h);
+    EXPECT_EQ(d.record.remark, h);
+    EXPECT_EQ(d.record.max_uses, 7u);
+    ASSERT_EQ(p.kind, ChangeLine::Previous);
+    EXPECT_EQ(p.object, object);
+    EXPECT_EQ(p.sddl, h);
+    EXPECT_TRUE(a.failed);
+    EXPECT_EQ(added_account(a.object, object), L"CORP\\" + h);
+    // One session, one share: nothing another server's name could add.
+    auto sessions = log_sessions(entries);
+    ASSERT_EQ(sessions.size(), 1u);
+    ASSERT_EQ(sessions[0].changes.size(), 1u);
+    EXPECT_EQ(sessions[0].changes[0].object, object);
+  }
+  // A month name that holds the stamp's own marks.
+  std::vector<std::wstring> months = kMonths;
+  months[2] = L"m-r>";
+  Stamp at;
+  ASSERT_TRUE(parse_stamp(format_stamp({2007, 3, 5, 9, 7}, months[2]), months, at));
+  EXPECT_EQ(at.month, 3);
+}
+
+// Which lines belong to which session, whatever else the file holds: lines of two processes
+// taken apart by their "Resumed" lines, a line cut short dropped without swallowing the next,
+// failures that changed nothing, and sessions taken by their place in the log.
+TEST(CorvaneLogParse, SessionsApartWhateverTheFileHolds) {
+  auto at = [](const std::wstring& stamp, const std::wstring& text) { return stamp + L"> " + text + L"\r\n"; };
+  const std::wstring t1 = L"05-Mar-2007 10:00", t0 = L"05-Mar-2007 09:30";
+  const ShareRecord made{L"C:\\", L"Added via Velmora Corvane v1.0 at 05-Mar-2007 10:00", 1, false, L""};
+  std::wstring log =
+      at(t1, started_line(L"add")) + at(t1, session_line(L"AAAAAAAAAAAAAAAA", 1)) +
+      at(t1, creating_line(L"\\\\S\\X", made)) +
+      at(t1, started_line(L"revoke")) + at(t1, session_line(L"BBBBBBBBBBBBBBBB", 2)) +
+      at(t1, previous_line(L"\\\\S\\Y", L"D:(A;;FA;;;WD)")) +
+      at(t1, resumed_line(L"AAAAAAAAAAAAAAAA")) + at(t1, added_line(L"\\\\S\\X", L"CORP\\c", L"")) +
+      at(t1, resumed_line(L"BBBBBBBBBBBBBBBB")) + at(t1, revoked_line(L"\\\\S\\Y", L"CORP\\c", L"")) +
+      // A failure without a record (the share could not be read), and a creation refused.
+      at(t0, started_line(L"add")) + at(t0, session_line(L"CCCCCCCCCCCCCCCC", 3)) +
+      at(t0, added_line(L"\\\\S\\DataD", L"CORP\\c", not_changed(L"status 53: gone"))) +
+      at(t0, creating_line(L"\\\\S\\W", made)) + at(t0, added_line(L"\\\\S\\W", L"CORP\\c", not_created(L"status 5"))) +
+      // Cut short by a power loss, then a session of an earlier version.
+      at(t0, previous_line(L"\\\\S\\Z", L"D:(A;;FA;;;WD)(A;;FA;;;BA)")).substr(0, 60) + L"\r\n" + at(t0, kTornLine) +
+      at(t0, started_line(L"")) + at(t0, L"Added \\\\S\\Old CORP\\c");
+  auto sessions = log_sessions(parse_log(log));
+  ASSERT_EQ(sessions.size(), 4u);
+  ASSERT_EQ(sessions[0].changes.size(), 1u);
+  EXPECT_EQ(sessions[0].changes[0].object, L"\\\\S\\X");
+  EXPECT_EQ(sessions[0].changes[0].account, L"CORP\\c");
+  ASSERT_EQ(sessions[1].changes.size(), 1u);
+  EXPECT_EQ(sessions[1].changes[0].object, L"\\\\S\\Y");
+  ASSERT_EQ(sessions[2].changes.size(), 1u);  // W: recorded, but nothing was made
+  EXPECT_TRUE(sessions[2].changes[0].made.empty());
+  ShareNow someone;  // W made meanwhile by someone else in the same minute: not undone
+  someone.record = made;
+  EXPECT_EQ(decide_undo(sessions[2].changes[0], someone).action, UndoDecision::NotPutBack);
+  EXPECT_EQ(sessions[3].kind, L"window");
+  ASSERT_EQ(sessions[3].changes.size(), 1u);
+  EXPECT_TRUE(sessions[3].changes[0].legacy);
+
+  // The last to change a share is the earlier version's session; by place from 09:45 on, every
+  // session from the first started at or after it, however the clock went afterwards.
+  std::vector<const LogSession*> last = sessions_to_undo(sessions, std::nullopt, kMonths);
+  ASSERT_EQ(last.size(), 1u);
+  EXPECT_EQ(last[0]->kind, L"window");
+  std::vector<const LogSession*> since = sessions_to_undo(sessions, Stamp{2007, 3, 5, 9, 45}, kMonths);
+  EXPECT_EQ(since.size(), 4u);
 }
 
 TEST(CorvaneCmd, ArgumentsAndTheirMistakes) {

@@ -15,9 +15,9 @@ namespace corvane_test {
 
 struct MemoryLog : corvane::ChangeLog {
   std::vector<std::wstring> lines;
-  bool write(const std::wstring& text) override {
-    lines.push_back(text);
-    return true;
+  corvane::LogResult write(const std::wstring& text, bool) override {
+    lines.push_back(corvane::unescape_text(text));
+    return {};
   }
 };
 

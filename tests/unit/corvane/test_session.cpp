@@ -6,6 +6,7 @@
 #include "app.h"
 #include "change_log_file.h"
 #include "ini_file.h"
+#include "log_parse.h"
 #include "session.h"
 
 using namespace corvane;
@@ -81,9 +82,10 @@ TEST(CorvaneSession, FirstRunThenRememberedValues) {
 TEST(CorvaneSession, ChangeLogLinesAreDatedAppendedAndEightBit) {
   TempDir dir;
   ChangeLogFile log(dir.path + L"\\ShareChanges.log");
-  log_session_start(log, {1, 0, 4});
+  ASSERT_TRUE(log.begin(L"", {1, 0, 4}).ok());
   log.write(L"Domain CORP");
-  log.write(L"Added \\\\FS01\\D$ CORP\\Zo\u00eb \u4e2d");  // one character the code page has, one it lacks
+  const std::wstring added = added_line(L"\\\\FS01\\D$", L"CORP\\Zo\u00eb \u4e2d|\r\n%", L"");
+  log.write(added);  // one character the code page has, one it lacks, and what would end the line
 
   std::string text = read_bytes(log.path());
   std::regex line("\\d\\d-[^-\\r\\n]{2,12}-\\d{4} \\d\\d:\\d\\d> ([^\\r\\n]*)\\r\\n");
@@ -93,19 +95,24 @@ TEST(CorvaneSession, ChangeLogLinesAreDatedAppendedAndEightBit) {
     bodies.push_back((*it)[1]);
     covered += static_cast<size_t>(it->length());
   }
-  ASSERT_EQ(bodies.size(), 4u) << text;
+  ASSERT_EQ(bodies.size(), 5u) << text;
   EXPECT_EQ(covered, text.size()) << "bytes outside the dated lines: " << text;  // no mark, no blank line
   EXPECT_EQ(bodies[0], "Started Velmora Corvane session.");
   EXPECT_EQ(bodies[1], "Using Corvane v1.0.4");
-  EXPECT_EQ(bodies[2], "Domain CORP");
-  EXPECT_EQ(bodies[3], to_acp(L"Added \\\\FS01\\D$ CORP\\Zo\u00eb \u4e2d"));
-  EXPECT_EQ(bodies[3].size(), std::string("Added \\\\FS01\\D$ CORP\\Zo? ?").size());  // 8-bit, one byte each
+  EXPECT_TRUE(std::regex_match(bodies[2], std::regex("Log session [0-9A-F]{16} in process \\d+\\."))) << bodies[2];
+  EXPECT_EQ(bodies[3], "Domain CORP");
+  EXPECT_NE(bodies[4].find("%4E2D|%000D%000A%0025"), std::string::npos) << bodies[4];
+  // Read back as undo reads it: exactly what was written.
+  LogText back = read_log_file(log.path());
+  auto entries = parse_log(back.text);
+  ASSERT_EQ(entries.size(), 5u);
+  EXPECT_EQ(read_change_line(entries[4].text, true).object, L"\\\\FS01\\D$ CORP\\Zo\u00eb \u4e2d|\r\n%");
 
   // The log stays appendable while a reader holds it open.
   HANDLE reader = CreateFileW(log.path().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(reader, INVALID_HANDLE_VALUE);
-  log.write(kSessionTerminated);
+  log.end();
   CloseHandle(reader);
   EXPECT_NE(read_bytes(log.path()).find("> Corvane session terminated.\r\n"), std::string::npos);
 }

@@ -300,12 +300,9 @@ TEST(CorvaneShares, NoChangeWithoutItsRecord) {
   ComScope com;
   struct FullLog : MemoryLog {
     size_t room = 3;
-    bool write(const std::wstring& text) override {
-      if (lines.size() >= room) {
-        SetLastError(ERROR_DISK_FULL);
-        return false;
-      }
-      return MemoryLog::write(text);
+    LogResult write(const std::wstring& text, bool durable) override {
+      if (lines.size() >= room) return {ERROR_DISK_FULL, L"There is not enough space on the disk."};
+      return MemoryLog::write(text, durable);
     }
   };
   for (unsigned parallel : {1u, 4u}) {
@@ -316,7 +313,7 @@ TEST(CorvaneShares, NoChangeWithoutItsRecord) {
       list.add_item(item);
     FullLog log;
     CommandReport report = add_shares(request(L"w<drive>", L"Users"), list, log, parallel);
-    EXPECT_NE(report.log_error.find(L"No further share was changed"), std::wstring::npos) << report.log_error;
+    EXPECT_NE(report.log_error.find(L"No further share change was started"), std::wstring::npos) << report.log_error;
     EXPECT_GE(report.failed(), 2u);
     size_t records = 0;
     for (const std::wstring& l : log.lines) records += l.rfind(L"Creating ", 0) == 0;

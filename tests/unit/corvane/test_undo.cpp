@@ -17,8 +17,8 @@ namespace {
 
 struct Session {
   ChangeLogFile& log;
-  explicit Session(ChangeLogFile& l) : log(l) { log.write(L"Started Velmora Corvane session."); }
-  ~Session() { log.write(L"Corvane session terminated."); }
+  explicit Session(ChangeLogFile& l) : log(l) { log.begin(L"", {1, 0, 4}); }
+  ~Session() { log.end(); }
 };
 
 void add(ChangeLogFile& log, const std::wstring& pattern, const std::vector<std::wstring>& items,
@@ -96,7 +96,9 @@ TEST(CorvaneUndo, EverySessionIsUndoneAnUndoToo) {
   later.year += 1;
   EXPECT_TRUE(plan_undo(log.path(), later).steps.empty());
 
-  auto sessions = recent_sessions(log.path());
+  std::wstring error;
+  auto sessions = recent_sessions(log.path(), error);
+  EXPECT_EQ(error, L"");
   ASSERT_EQ(sessions.size(), 5u);
   EXPECT_EQ(sessions[0].shares, 3u);
   EXPECT_EQ(sessions[4].shares, 3u);
