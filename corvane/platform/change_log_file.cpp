@@ -146,6 +146,10 @@ LogResult ChangeLogFile::hold(const std::function<bool()>& pump) {
 void ChangeLogFile::release() {
   std::lock_guard<std::mutex> g(mutex_);
   if (holds_ == 0 || --holds_ > 0) return;
+  // The command's outcome lines reach the disk before another process may write.
+  corv::Handle file(CreateFileW(path_.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.valid()) FlushFileBuffers(file.get());
   held_.reset();
 }
 
