@@ -390,8 +390,10 @@ std::vector<std::wstring> log_entries(const std::wstring& path, bool* well_forme
     std::wstring line = text.substr(pos, end - pos);
     pos = end + 2;
     std::wsmatch m;
-    if (std::regex_match(line, m, stamped)) out.push_back(m[1].str());
-    else {
+    static const std::wregex bookkeeping(L"(Resumed log|Log) session [0-9A-F]{16}.*");
+    if (std::regex_match(line, m, stamped)) {
+      if (!std::regex_match(m[1].str(), bookkeeping)) out.push_back(m[1].str());
+    } else {
       ok = false;
       out.push_back(L"?" + line);
     }

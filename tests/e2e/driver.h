@@ -107,8 +107,8 @@ private:
 // Polls a condition every 50 ms until it holds or the time is up.
 bool wait_until(const std::function<bool()>& condition, DWORD timeout_ms);
 
-// The change log's entries (texts after "dd-mmm-yyyy hh:mm> "); `well_formed` false when a line
-// lacks the stamp or its CR LF.
+// The change log's entries (texts after "dd-mmm-yyyy hh:mm> ") but the lines that name and resume
+// sessions; `well_formed` false when a line lacks the stamp or its CR LF.
 std::vector<std::wstring> log_entries(const std::wstring& path, bool* well_formed = nullptr);
 // The entries that start with `prefix`, in order.
 std::vector<std::wstring> entries_starting(const std::vector<std::wstring>& all, const std::wstring& prefix);

@@ -84,6 +84,11 @@ TEST(Window, FirstRunShowsTheDefaultsEveryControlAndLogsTheSession) {
   EXPECT_TRUE(well_formed);
   EXPECT_EQ(log, (std::vector<std::wstring>{L"Started Velmora Corvane session.", L"Using Corvane v1.0.4",
                                             L"Domain CORP", L"Domain BRANCH", L"Corvane session terminated."}));
+  // The session names itself once, right after its start lines.
+  const std::string raw = file_bytes(app.file(L"ShareChanges.log"));
+  EXPECT_NE(raw.find("> Using Corvane v1.0.4\r\n"), std::string::npos);
+  EXPECT_EQ(raw.find("> Log session "), raw.find("> Using Corvane v1.0.4\r\n") + 41) << raw;
+  EXPECT_EQ(raw.find("> Log session ", raw.find("> Log session ") + 1), std::string::npos) << raw;
   std::wstring ini = app.file(L"cv.ini");
   EXPECT_EQ(ini_value(ini, L"Sharname"), L"<drive>");
   EXPECT_EQ(ini_value(ini, L"Account"), user_name());
