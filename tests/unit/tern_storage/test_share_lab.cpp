@@ -1,5 +1,6 @@
 // zrSecurityInfo's share path against the lab network: level 1501 first, the 502 fallback,
-// and the failure messages with the network message module as the source of error texts.
+// descriptors that lie about their extent, and the failure messages with the network message
+// module as the source of error texts.
 #include "storage_test.h"
 #include <lm.h>
 #include "labtest.h"
@@ -16,7 +17,7 @@ namespace {
 constexpr long kShare = 5;
 constexpr DWORD kDacl = DACL_SECURITY_INFORMATION;
 
-std::wstring network(const std::wstring& refuse_1501) {
+std::wstring network(const std::wstring& refuse_1501, const std::wstring& sd_lies = L"") {
   return L"[network]\r\ndomains=CORP\r\nworkstation_domain=CORP\r\n"
          L"[domain CORP]\r\nservers=FS01,FS02,ARCHIVE\r\n"
          L"[server FS01]\r\ndrives=D\r\n[drive FS01 D]\r\nlabel=DATA\r\n"
@@ -25,7 +26,7 @@ std::wstring network(const std::wstring& refuse_1501) {
          L"[share FS01 PUBLIC]\r\npath=D:\\Public\r\nremark=Public documents\r\nmax_uses=10\r\nsddl=D:(A;;0x1200a9;;;WD)\r\n"
          L"[share FS01 PLAIN]\r\npath=D:\\Plain\r\n"
          L"[share FS02 DOCS]\r\npath=D:\\Docs\r\nsddl=D:(A;;FA;;;BA)\r\n"
-         L"[faults]\r\nrefuse_1501=" + refuse_1501 + L"\r\n";
+         L"[faults]\r\nrefuse_1501=" + refuse_1501 + L"\r\nshare_sd_lies=" + sd_lies + L"\r\n";
 }
 
 class ShareSecurity : public ::testing::Test {
@@ -160,4 +161,26 @@ TEST_F(ShareSecurity, FailuresNameTheShareAndServer) {
   auto calls = share_calls(lab);
   ASSERT_GE(calls.size(), 3u);
   EXPECT_EQ(expected, std::vector<std::wstring>(calls.end() - 3, calls.end()));
+}
+
+// A descriptor whose length or offsets reach past the answer's buffer, or that lies outside it,
+// is refused without reading past the buffer: false, and the reason to the log.
+TEST_F(ShareSecurity, ReadRefusesADescriptorThatDoesNotFitItsAnswer) {
+  for (const wchar_t* lie : {L"length", L"offset", L"pointer"}) {
+    SCOPED_TRACE(std::string(lie, lie + wcslen(lie)));
+    corvlab::TempLab lab(network(L"", std::wstring(L"FS01:") + lie));
+    log->records.clear();
+    VARIANT_BOOL ok = 7;
+    std::vector<uint8_t> sd;
+    bool untouched = true;
+    ASSERT_EQ(S_OK, read(L"\\\\FS01\\PUBLIC", ok, sd, untouched));
+    EXPECT_EQ(VARIANT_FALSE, ok);
+    EXPECT_FALSE(untouched);
+    EXPECT_TRUE(sd.empty());
+    expect_one_record(log.get(), 0, ERROR_INVALID_SECURITY_DESCR,
+                      L"Cannot read share security descriptor 'PUBLIC' (System \\\\FS01, NetShareGetInfo, level 502).");
+    auto calls = lab.journal(L"NetShareGetInfo");
+    ASSERT_EQ(1u, calls.size());
+    EXPECT_NE(std::wstring::npos, calls[0].args.find(std::wstring(L"lie=") + lie));  // the lab did lie
+  }
 }
