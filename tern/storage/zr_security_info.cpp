@@ -36,6 +36,7 @@ constexpr DWORD kMsgWriteKey = 0xC0001011;
 constexpr DWORD kMsgConnectRegistry = 0xC0001012;
 constexpr DWORD kMsgWriteShare = 0xC0001013;
 constexpr DWORD kMsgReadShare = 0xC0001014;
+constexpr DWORD kMsgWriteShare1501 = 0xC000101B;
 
 constexpr size_t kInitialBuffer = 1024;
 
@@ -360,13 +361,19 @@ bool ZrSecurityInfo::share_path(bool write) {
   if (write) {
     SHARE_INFO_1501 info1501 = {0, loaded};
     DWORD parm_err = 0;
-    if (NetShareSetInfo(server, share, 1501, reinterpret_cast<LPBYTE>(&info1501), &parm_err) == NERR_Success)
-      return true;
-    // Older servers take the descriptor only with the whole record.
+    NET_API_STATUS e = NetShareSetInfo(server, share, 1501, reinterpret_cast<LPBYTE>(&info1501), &parm_err);
+    if (e == NERR_Success) return true;
+    // Only a server that knows no level 1501 is asked again at 502, which takes the descriptor
+    // with the whole record. Any other refusal is the answer: asking again would hide its
+    // reason, and 502 would write back the remark and maximum uses as read a moment before.
+    if (e != ERROR_INVALID_LEVEL) {
+      fail(e, kMsgWriteShare1501, path_, computer_insert(), std::wstring(), kLookupNetMsg);
+      return false;
+    }
     if (!share_read_record(buffer)) return false;
     auto* info502 = reinterpret_cast<SHARE_INFO_502*>(buffer.get());
     info502->shi502_security_descriptor = loaded;
-    NET_API_STATUS e = NetShareSetInfo(server, share, 502, buffer.get(), &parm_err);
+    e = NetShareSetInfo(server, share, 502, buffer.get(), &parm_err);
     if (e != NERR_Success) {
       fail(e, kMsgWriteShare, path_, computer_insert(), std::wstring(), kLookupNetMsg);
       return false;

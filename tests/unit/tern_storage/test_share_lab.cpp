@@ -1,6 +1,6 @@
-// zrSecurityInfo's share path against the lab network: level 1501 first, the 502 fallback,
-// descriptors that lie about their extent, and the failure messages with the network message
-// module as the source of error texts.
+// zrSecurityInfo's share path against the lab network: level 1501 first, the 502 fallback for a
+// server without level 1501 only, descriptors that lie about their extent, and the failure
+// messages with the network message module as the source of error texts.
 #include "storage_test.h"
 #include <lm.h>
 #include "labtest.h"
@@ -145,10 +145,10 @@ TEST_F(ShareSecurity, FailuresNameTheShareAndServer) {
 
   // Both levels of a write fail: the read step reports when the record cannot be fetched...
   log->records.clear();
-  ASSERT_EQ(S_OK, write(L"\\\\ARCHIVE\\C$", sddl_bytes(L"D:(A;;FA;;;WD)"), ok));
+  ASSERT_EQ(S_OK, write(L"\\\\FS02\\NOPE", sddl_bytes(L"D:(A;;FA;;;WD)"), ok));
   EXPECT_EQ(VARIANT_FALSE, ok);
-  expect_one_record(log.get(), 0, ERROR_BAD_NETPATH,
-                    L"Cannot read share security descriptor 'C$' (System \\\\ARCHIVE, NetShareGetInfo, level 502).");
+  expect_one_record(log.get(), 0, NERR_NetNameNotFound,
+                    L"Cannot read share security descriptor 'NOPE' (System \\\\FS02, NetShareGetInfo, level 502).");
 
   // ...and the write message when level 502 itself is refused.
   log->records.clear();
@@ -161,6 +161,34 @@ TEST_F(ShareSecurity, FailuresNameTheShareAndServer) {
   auto calls = share_calls(lab);
   ASSERT_GE(calls.size(), 3u);
   EXPECT_EQ(expected, std::vector<std::wstring>(calls.end() - 3, calls.end()));
+}
+
+// Level 502 is only for a server that knows no level 1501 (124): any other refusal of 1501 is the
+// answer, with its own reason, after one round trip; the record is neither read nor written back.
+TEST_F(ShareSecurity, WriteRefusedAtLevel1501IsNotAskedAgain) {
+  corvlab::TempLab lab(network(L""));
+  const struct {
+    const wchar_t* share;
+    DWORD status;
+    const wchar_t* message;
+  } cases[] = {
+      {L"\\\\FS02\\DOCS", ERROR_ACCESS_DENIED,
+       L"Cannot write share security descriptor 'DOCS' (System \\\\FS02, NetShareSetInfo, level 1501)."},
+      {L"\\\\ARCHIVE\\C$", ERROR_BAD_NETPATH,
+       L"Cannot write share security descriptor 'C$' (System \\\\ARCHIVE, NetShareSetInfo, level 1501)."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.share, c.share + wcslen(c.share)));
+    log->records.clear();
+    const size_t before = share_calls(lab).size();
+    VARIANT_BOOL ok = 7;
+    ASSERT_EQ(S_OK, write(c.share, sddl_bytes(L"D:(A;;FA;;;WD)"), ok));
+    EXPECT_EQ(VARIANT_FALSE, ok);
+    expect_one_record(log.get(), 0, static_cast<long>(c.status), c.message);
+    auto calls = share_calls(lab);
+    EXPECT_EQ(std::vector<std::wstring>{L"NetShareSetInfo 1501 " + std::to_wstring(c.status)},
+              std::vector<std::wstring>(calls.begin() + static_cast<ptrdiff_t>(before), calls.end()));
+  }
 }
 
 // A descriptor whose length or offsets reach past the answer's buffer, or that lies outside it,
