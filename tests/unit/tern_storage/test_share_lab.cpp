@@ -212,3 +212,27 @@ TEST_F(ShareSecurity, ReadRefusesADescriptorThatDoesNotFitItsAnswer) {
     EXPECT_NE(std::wstring::npos, calls[0].args.find(std::wstring(L"lie=") + lie));  // the lab did lie
   }
 }
+
+// The network message module is read from the system folder only: one of its name in the
+// current folder (here a copy of tern.dll, whose message 1 reads "Log") is never read.
+TEST_F(ShareSecurity, NetworkMessagesComeFromTheSystemFolderOnly) {
+  std::wstring desc = network(L"");
+  desc.replace(desc.find(L"share_status=5"), 14, L"share_status=1");
+  corvlab::TempLab lab(desc);
+  std::wstring folder = temp_folder() + L"tern_planted_" + std::to_wstring(GetCurrentProcessId());
+  CreateDirectoryW(folder.c_str(), nullptr);
+  std::wstring planted = folder + L"\\netmsg.dll";
+  ASSERT_TRUE(CopyFileW((corvtest::program_folder() + L"tern.dll").c_str(), planted.c_str(), FALSE));
+  wchar_t previous[MAX_PATH];
+  ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, previous), 0u);
+  ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+  VARIANT_BOOL ok = 7;
+  HRESULT hr = write(L"\\\\FS02\\DOCS", sddl_bytes(L"D:(A;;FA;;;WD)"), ok);
+  SetCurrentDirectoryW(previous);
+  DeleteFileW(planted.c_str());
+  RemoveDirectoryW(folder.c_str());
+  ASSERT_EQ(S_OK, hr);
+  EXPECT_EQ(VARIANT_FALSE, ok);
+  expect_one_record(log.get(), 0, ERROR_INVALID_FUNCTION,
+                    L"Cannot write share security descriptor 'DOCS' (System \\\\FS02, NetShareSetInfo, level 1501).");
+}
