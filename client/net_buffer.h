@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 #include <lm.h>
+#include <cstddef>
+#include <cstdint>
 
 namespace corv {
 
@@ -15,6 +17,16 @@ public:
   LPBYTE* out() { return &p_; }
   LPBYTE get() const { return p_; }
   template <class T> const T* as() const { return reinterpret_cast<const T*>(p_); }
+
+  // The bytes from p to the end of the allocation, by the size the allocation really has (what
+  // the answer holds, whatever its records claim); 0 when p does not point into it.
+  size_t bytes_from(const void* p) const {
+    DWORD size = 0;
+    if (!p_ || !p || NetApiBufferSize(p_, &size) != NERR_Success) return 0;
+    uintptr_t begin = reinterpret_cast<uintptr_t>(p_), at = reinterpret_cast<uintptr_t>(p);
+    if (at < begin || at - begin >= size) return 0;
+    return size - (at - begin);
+  }
 private:
   LPBYTE p_ = nullptr;
 };

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <ole2.h>
 #include <objsafe.h>
+#include <atomic>
 #include <new>
 #include "dispatch.h"
 #include "server.h"
@@ -65,6 +66,15 @@ public:
   using interface_type = IObjectSafety;
   static REFIID iid() { return IID_IObjectSafety; }
 
+  // E_ACCESSDENIED while a host has told this object that its callers are untrusted (a page's
+  // script), else S_OK. A member that would reach beyond what the caller handed it (files, the
+  // registry, other computers, the signed-in user's identity) answers with it and does nothing.
+  // The caller option is the one that counts: the untrusted-data option concerns initialisation
+  // from persisted data, and these classes take data only through calls.
+  HRESULT refuse_untrusted_caller() const {
+    return (safety_.load(std::memory_order_acquire) & INTERFACESAFE_FOR_UNTRUSTED_CALLER) ? E_ACCESSDENIED : S_OK;
+  }
+
   STDMETHODIMP GetInterfaceSafetyOptions(REFIID riid, DWORD* supported, DWORD* enabled) override {
     if (supported) *supported = 0;
     if (enabled) *enabled = 0;
@@ -74,7 +84,7 @@ public:
     if (FAILED(hr)) return hr;
     probe->Release();
     *supported = Supported;
-    *enabled = safety_;
+    *enabled = safety_.load(std::memory_order_acquire);
     return S_OK;
   }
   STDMETHODIMP SetInterfaceSafetyOptions(REFIID riid, DWORD mask, DWORD enabled) override {
@@ -83,12 +93,14 @@ public:
     if (FAILED(hr)) return E_NOINTERFACE;
     probe->Release();
     if (mask & ~Supported) return E_FAIL;
-    safety_ = (safety_ & ~mask) | (enabled & mask);
+    DWORD now = safety_.load(std::memory_order_relaxed);
+    while (!safety_.compare_exchange_weak(now, (now & ~mask) | (enabled & mask), std::memory_order_acq_rel))
+      ;
     return S_OK;
   }
 
 private:
-  DWORD safety_ = 0;
+  std::atomic<DWORD> safety_{0};  // a free-threaded object may be asked from any thread
 };
 
 using SafeForScripting = ObjectSafetyImpl<INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA>;

@@ -189,6 +189,47 @@ NET_API_STATUS server_block(DWORD level, const std::vector<ServerEntry>& entries
   return NERR_Success;
 }
 
+// ---- the fault switch share_sd_lies ----
+
+// [faults] share_sd_lies=SERVER:how,... makes NetShareGetInfo at level 502 on that server hand out
+// the share's descriptor lying about where it ends, for readers that must not believe it:
+//   length   the DACL's AclSize claims 0x400 bytes more than the buffer holds
+//   offset   the owner's offset points 0x400 bytes past the end of the descriptor
+//   pointer  the record's descriptor pointer lies outside the buffer (at a copy the lab keeps)
+// Read from the description here, apart from the lab's other switches. Returns the lie told.
+std::wstring lie_about_descriptor(const Session& s, const std::wstring& server, const lab::Share& sh, BYTE* record) {
+  auto* r = reinterpret_cast<SHARE_INFO_502*>(record);
+  auto* sd = static_cast<BYTE*>(r->shi502_security_descriptor);
+  if (!sd || sh.sd.size() < 20) return L"";
+  wchar_t value[512] = L"";
+  GetPrivateProfileStringW(L"faults", L"share_sd_lies", L"", value, ARRAYSIZE(value),
+                           lab::description_path(s.folder).c_str());
+  for (const std::wstring& item : lab::split_list(value)) {
+    size_t colon = item.find(L':');
+    if (colon == std::wstring::npos || !lab::iequals(lab::trim(item.substr(0, colon)), server)) continue;
+    std::wstring how = lab::trim(item.substr(colon + 1));
+    auto u32 = [](const BYTE* p) { return static_cast<DWORD>(p[0] | p[1] << 8 | p[2] << 16 | p[3] << 24); };
+    auto put32 = [](BYTE* p, DWORD v) { for (int i = 0; i < 4; ++i) p[i] = static_cast<BYTE>(v >> (8 * i)); };
+    if (how == L"length") {
+      DWORD dacl = u32(sd + 16);
+      if (!(sd[2] & SE_DACL_PRESENT) || !dacl || dacl + 4 > sh.sd.size()) return L"";
+      WORD size = static_cast<WORD>((sd[dacl + 2] | sd[dacl + 3] << 8) + 0x400);
+      sd[dacl + 2] = static_cast<BYTE>(size);
+      sd[dacl + 3] = static_cast<BYTE>(size >> 8);
+    } else if (how == L"offset") {
+      put32(sd + 4, static_cast<DWORD>(sh.sd.size() + 0x400));
+    } else if (how == L"pointer") {
+      static std::vector<uint8_t>* elsewhere = new std::vector<uint8_t>;  // kept: the caller reads it later
+      *elsewhere = sh.sd;
+      r->shi502_security_descriptor = elsewhere->data();
+    } else {
+      return L"";
+    }
+    return how;
+  }
+  return L"";
+}
+
 NET_API_STATUS finish(Session& s, Args& a, NET_API_STATUS status, LPBYTE* bufptr = nullptr) {
   if (!status && !s.commit()) status = NERR_InternalError;  // a change not kept is no success
   if (bufptr && !status) a.ptr(L"buf", *bufptr);
@@ -383,7 +424,12 @@ NET_API_STATUS WINAPI NetShareGetInfo(LMSTR servername, LMSTR netname, DWORD lev
   if (!netname) return finish(s, a, ERROR_INVALID_PARAMETER);
   lab::Share* sh = s.state.share(t.name, netname);
   if (!sh) return finish(s, a, NERR_NetNameNotFound);
-  return finish(s, a, share_block(level, {sh}, bufptr), bufptr);
+  NET_API_STATUS status = share_block(level, {sh}, bufptr);
+  if (!status && level == 502) {
+    std::wstring lie = lie_about_descriptor(s, t.name, *sh, *bufptr);
+    if (!lie.empty()) a.add(L"lie", lie);
+  }
+  return finish(s, a, status, bufptr);
 }
 
 NET_API_STATUS WINAPI NetShareSetInfo(LMSTR servername, LMSTR netname, DWORD level, LPBYTE buf, LPDWORD parm_err) {

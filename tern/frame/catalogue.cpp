@@ -37,7 +37,15 @@ std::wstring system_error_text(DWORD code) {
 std::wstring lookup_module_text(DWORD code, DWORD lookup_id) {
   std::wstring module_name;
   if (!catalogue_text(module_name, lookup_id) || module_name.empty()) return std::wstring();
-  corv::Module mod(LoadLibraryExW(module_name.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES | LOAD_LIBRARY_AS_DATAFILE));
+  // By its full path in the system folder: a bare name would be looked for in the program's
+  // folder and the current folder too, where anyone could leave a module of that name.
+  wchar_t folder[MAX_PATH];
+  UINT len = GetSystemDirectoryW(folder, MAX_PATH);
+  if (len == 0 || len >= MAX_PATH) return std::wstring();
+  std::wstring path(folder, len);
+  path += L'\\';
+  path += module_name;
+  corv::Module mod(LoadLibraryExW(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES | LOAD_LIBRARY_AS_DATAFILE));
   if (!mod.get()) return std::wstring();
   corv::LocalMem<wchar_t> buf;
   DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS,

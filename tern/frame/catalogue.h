@@ -22,8 +22,9 @@ bool catalogue_text(std::wstring& out, DWORD id, const wchar_t* i1 = nullptr, co
 // The system's text for an error code, cut at the first CR LF; empty when there is none.
 std::wstring system_error_text(DWORD code);
 
-// The text for code from the module named by catalogue message lookup_id ("netmsg.dll"),
-// cut at the first CR LF; empty when the module or the message is missing.
+// The text for code from the module named by catalogue message lookup_id ("netmsg.dll"), taken
+// from the system folder only, cut at the first CR LF; empty when the module or the message is
+// missing.
 std::wstring lookup_module_text(DWORD code, DWORD lookup_id);
 
 // "(local)" for an unset computer, else the name as held.

@@ -131,7 +131,9 @@ STDMETHODIMP ZrSid::get_SidType(long* pVal) {
   return S_OK;
 }
 
+// Who is signed in is not an untrusted caller's to learn.
 STDMETHODIMP ZrSid::InitCurrentUser() {
+  RETURN_IF_FAILED(refuse_untrusted_caller());
   sid_.clear();
   corv::Handle token;
   if (!OpenProcessToken(GetCurrentProcess(), GENERIC_READ, token.out())) return S_OK;
@@ -180,8 +182,15 @@ bool ZrSid::lookup_account(const wchar_t* name, std::vector<uint8_t>& sid, std::
   return attempt(qualified.c_str());
 }
 
+// A lookup on another computer is an authenticated call to a host the caller names: an
+// untrusted caller gets the local computer's answers only.
+HRESULT ZrSid::refuse_remote_lookup() const {
+  return computer_or_null(frame_.system()) ? refuse_untrusted_caller() : S_OK;
+}
+
 STDMETHODIMP ZrSid::AccountToSid(VARIANT_BOOL* Resolved) {
   if (Resolved) *Resolved = VARIANT_FALSE;
+  RETURN_IF_FAILED(refuse_remote_lookup());
   std::vector<uint8_t> sid;
   std::wstring domain;
   long type = 0;
@@ -201,6 +210,7 @@ STDMETHODIMP ZrSid::AccountToSid(VARIANT_BOOL* Resolved) {
 
 STDMETHODIMP ZrSid::SidToAccount(VARIANT_BOOL* Resolved) {
   if (Resolved) *Resolved = VARIANT_FALSE;
+  RETURN_IF_FAILED(refuse_remote_lookup());
   if (!valid()) {
     frame_.report(ERROR_INVALID_SID, nullptr, kLookupSystem, kSevError);
     return S_FALSE;
@@ -241,8 +251,11 @@ STDMETHODIMP ZrSid::put_Data(BSTR* newVal) {
   return S_OK;
 }
 
+// Refused to an untrusted caller even for the local computer: the answer is the computer's own
+// account-domain name and identifier, which tell who and where the user is.
 STDMETHODIMP ZrSid::SystemToSid(VARIANT_BOOL* Resolved) {
   if (Resolved) *Resolved = VARIANT_FALSE;
+  RETURN_IF_FAILED(refuse_untrusted_caller());
   account_.reset(SysAllocString(frame_.system() ? frame_.system() : L""));
   LPBYTE raw = nullptr;
   NET_API_STATUS status = NetUserModalsGet(computer_or_null(frame_.system()), 2, &raw);

@@ -44,6 +44,7 @@ public:
 
 private:
   bool valid() const;
+  HRESULT refuse_remote_lookup() const;
   unsigned count() const { return sid_[1]; }
   bool lookup_account(const wchar_t* name, std::vector<uint8_t>& sid, std::wstring& domain, long& type);
   const std::wstring& builtin_domain_name();

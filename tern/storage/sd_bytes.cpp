@@ -14,10 +14,4 @@ size_t valid_descriptor_length(const uint8_t* data, size_t size) {
   return std::max(length, extent);
 }
 
-size_t system_descriptor_length(const void* sd, size_t buffer_size) {
-  if (!sd) return 0;
-  size_t length = GetSecurityDescriptorLength(const_cast<void*>(sd));
-  return std::min(length, buffer_size);
-}
-
 }  // namespace tern

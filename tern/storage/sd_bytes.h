@@ -11,9 +11,10 @@ namespace tern {
 // lie inside size (the system's checks read without a length); then the system's validity
 // check must pass and the length it reports must fit in size. The count kept covers both
 // the system's length and every part, so a copy of it is complete.
+//
+// The same check serves a caller's byte string and a descriptor the system or a server
+// handed back: size is then what that answer really holds from data on (the rest of its
+// buffer), never a length the descriptor states about itself.
 size_t valid_descriptor_length(const uint8_t* data, size_t size);
-
-// The length of a descriptor the system produced, bounded by the buffer holding it.
-size_t system_descriptor_length(const void* sd, size_t buffer_size);
 
 }  // namespace tern

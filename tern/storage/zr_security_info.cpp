@@ -36,6 +36,7 @@ constexpr DWORD kMsgWriteKey = 0xC0001011;
 constexpr DWORD kMsgConnectRegistry = 0xC0001012;
 constexpr DWORD kMsgWriteShare = 0xC0001013;
 constexpr DWORD kMsgReadShare = 0xC0001014;
+constexpr DWORD kMsgWriteShare1501 = 0xC000101B;
 
 constexpr size_t kInitialBuffer = 1024;
 
@@ -58,10 +59,28 @@ private:
   HANDLE h_ = nullptr;
 };
 
-void copy_descriptor(std::vector<uint8_t>& to, const void* sd, size_t bound) {
-  size_t n = system_descriptor_length(sd, bound);
-  const uint8_t* p = static_cast<const uint8_t*>(sd);
+// Keeps a descriptor the system or a server handed back, of which `bound` bytes from sd are all
+// the answer holds. False, with nothing kept, when a part its offsets and sizes name reaches past
+// them or the system refuses it; nothing past them is read to find out.
+bool copy_descriptor(std::vector<uint8_t>& to, const void* sd, size_t bound) {
+  to.clear();
+  auto* p = static_cast<const uint8_t*>(sd);
+  size_t n = p ? valid_descriptor_length(p, bound) : 0;
+  if (!n) return false;
   to.assign(p, p + n);
+  return true;
+}
+
+// The same for a descriptor the system wrote into buf itself: cut to its length, or emptied.
+bool trim_descriptor(std::vector<uint8_t>& buf) {
+  buf.resize(valid_descriptor_length(buf.data(), buf.size()));
+  return !buf.empty();
+}
+
+// The bytes of buf from p on; 0 when p does not point into it.
+size_t bytes_after(const std::vector<uint8_t>& buf, const void* p) {
+  uintptr_t begin = reinterpret_cast<uintptr_t>(buf.data()), at = reinterpret_cast<uintptr_t>(p);
+  return p && at >= begin && at - begin < buf.size() ? buf.size() - (at - begin) : 0;
 }
 
 // Every member catches allocation failures at the interface.
@@ -166,17 +185,13 @@ bool ZrSecurityInfo::load(BSTR* in) {
   return true;
 }
 
+// Every path keeps a descriptor only once it has checked out (copy_descriptor, trim_descriptor).
 bool ZrSecurityInfo::finish_read(BSTR* out) {
   if (sd_.empty()) {
     read_found_none_ = true;  // nothing to return: the caller's value stays (see read_into)
     return true;
   }
-  if (!::IsValidSecurityDescriptor(sd_.data())) {
-    frame_.last_error = static_cast<long>(HRESULT_FROM_WIN32(ERROR_INVALID_SECURITY_DESCR));
-    return false;
-  }
-  size_t n = system_descriptor_length(sd_.data(), sd_.size());
-  BSTR b = corv::make_bytes(sd_.data(), n);
+  BSTR b = corv::make_bytes(sd_);
   if (!b) throw std::bad_alloc();
   *out = b;
   return true;
@@ -215,7 +230,10 @@ bool ZrSecurityInfo::file_path(bool write) {
     sd_.clear();
     return false;
   }
-  sd_.resize(system_descriptor_length(sd_.data(), sd_.size()));
+  if (!trim_descriptor(sd_)) {
+    fail(ERROR_INVALID_SECURITY_DESCR, kMsgReadFile, path_);
+    return false;
+  }
   return true;
 }
 
@@ -275,7 +293,12 @@ bool ZrSecurityInfo::registry_path(bool write) {
     sd_.clear();
     return false;
   }
+  // Another computer's registry answers through this one: its descriptor is checked as well.
   sd_.resize(std::min<size_t>(length, sd_.size()));
+  if (!trim_descriptor(sd_)) {
+    fail(ERROR_INVALID_SECURITY_DESCR, kMsgReadKey, root_name_, subkey_, computer_insert());
+    return false;
+  }
   return true;
 }
 
@@ -307,27 +330,23 @@ bool ZrSecurityInfo::printer_path(bool write) {
     fail(GetLastError(), kMsgReadPrinter, path_);
     return false;
   }
-  auto* info3 = reinterpret_cast<PRINTER_INFO_3*>(record.data());
-  sd_.clear();
-  if (info3->pSecurityDescriptor) {
-    // The descriptor normally lies inside the record: never copy past its end.
-    auto* at = static_cast<const uint8_t*>(info3->pSecurityDescriptor);
-    bool inside = at >= record.data() && at < record.data() + record.size();
-    copy_descriptor(sd_, at, inside ? static_cast<size_t>(record.data() + record.size() - at) : SIZE_MAX);
-  }
-  if (sd_.empty() || !::IsValidSecurityDescriptor(sd_.data())) {
-    sd_.clear();
+  // The descriptor lies inside the record the system filled, or it is not taken.
+  const void* at = record.size() >= sizeof(PRINTER_INFO_3)
+                       ? reinterpret_cast<PRINTER_INFO_3*>(record.data())->pSecurityDescriptor
+                       : nullptr;
+  if (!copy_descriptor(sd_, at, bytes_after(record, at))) {
     fail(ERROR_INVALID_SECURITY_DESCR, kMsgReadPrinter, path_);
     return false;
   }
   return true;
 }
 
-bool ZrSecurityInfo::share_read_record(void** record) {
+bool ZrSecurityInfo::share_read_record(corv::NetBuffer& record) {
   LPWSTR server = has_computer_ ? const_cast<wchar_t*>(computer_.c_str()) : nullptr;
-  NET_API_STATUS e = NetShareGetInfo(server, const_cast<wchar_t*>(path_.c_str()), 502, reinterpret_cast<LPBYTE*>(record));
+  NET_API_STATUS e = NetShareGetInfo(server, const_cast<wchar_t*>(path_.c_str()), 502, record.out());
+  if (e == NERR_Success && record.bytes_from(record.get()) < sizeof(SHARE_INFO_502))
+    e = ERROR_INVALID_DATA;  // an answer too short for the record it stands for
   if (e != NERR_Success) {
-    *record = nullptr;
     fail(e, kMsgReadShare, path_, computer_insert(), std::wstring(), kLookupNetMsg);
     return false;
   }
@@ -342,23 +361,32 @@ bool ZrSecurityInfo::share_path(bool write) {
   if (write) {
     SHARE_INFO_1501 info1501 = {0, loaded};
     DWORD parm_err = 0;
-    if (NetShareSetInfo(server, share, 1501, reinterpret_cast<LPBYTE>(&info1501), &parm_err) == NERR_Success)
-      return true;
-    // Older servers take the descriptor only with the whole record.
-    if (!share_read_record(reinterpret_cast<void**>(buffer.out()))) return false;
+    NET_API_STATUS e = NetShareSetInfo(server, share, 1501, reinterpret_cast<LPBYTE>(&info1501), &parm_err);
+    if (e == NERR_Success) return true;
+    // Only a server that knows no level 1501 is asked again at 502, which takes the descriptor
+    // with the whole record. Any other refusal is the answer: asking again would hide its
+    // reason, and 502 would write back the remark and maximum uses as read a moment before.
+    if (e != ERROR_INVALID_LEVEL) {
+      fail(e, kMsgWriteShare1501, path_, computer_insert(), std::wstring(), kLookupNetMsg);
+      return false;
+    }
+    if (!share_read_record(buffer)) return false;
     auto* info502 = reinterpret_cast<SHARE_INFO_502*>(buffer.get());
     info502->shi502_security_descriptor = loaded;
-    NET_API_STATUS e = NetShareSetInfo(server, share, 502, buffer.get(), &parm_err);
+    e = NetShareSetInfo(server, share, 502, buffer.get(), &parm_err);
     if (e != NERR_Success) {
       fail(e, kMsgWriteShare, path_, computer_insert(), std::wstring(), kLookupNetMsg);
       return false;
     }
     return true;
   }
-  if (!share_read_record(reinterpret_cast<void**>(buffer.out()))) return false;
-  auto* info502 = reinterpret_cast<SHARE_INFO_502*>(buffer.get());
-  sd_.clear();
-  if (info502->shi502_security_descriptor) copy_descriptor(sd_, info502->shi502_security_descriptor, SIZE_MAX);
+  if (!share_read_record(buffer)) return false;
+  // The descriptor must lie in the answer's own buffer and fit in what is left of it.
+  PSECURITY_DESCRIPTOR at = buffer.as<SHARE_INFO_502>()->shi502_security_descriptor;
+  if (at && !copy_descriptor(sd_, at, buffer.bytes_from(at))) {
+    fail(ERROR_INVALID_SECURITY_DESCR, kMsgReadShare, path_, computer_insert(), std::wstring(), kLookupNetMsg);
+    return false;
+  }
   return true;
 }
 
@@ -370,9 +398,12 @@ bool ZrSecurityInfo::named_read() {
     fail(e, kMsgNamedRead, display_, name_);
     return false;
   }
-  inform(kMsgNamedReadOk, display_, name_);
   sd_.clear();
-  if (block.get()) copy_descriptor(sd_, block.get(), LocalSize(block.get()));
+  if (block.get() && !copy_descriptor(sd_, block.get(), LocalSize(block.get()))) {
+    fail(ERROR_INVALID_SECURITY_DESCR, kMsgNamedRead, display_, name_);
+    return false;
+  }
+  inform(kMsgNamedReadOk, display_, name_);
   return true;
 }
 
@@ -439,8 +470,11 @@ HRESULT ZrSecurityInfo::do_read_handle(LONG handle, LONG type, LONG info, BSTR* 
     fail(e, kMsgHandleRead, display_);
     return S_OK;
   }
+  if (block.get() && !copy_descriptor(sd_, block.get(), LocalSize(block.get()))) {
+    fail(ERROR_INVALID_SECURITY_DESCR, kMsgHandleRead, display_);
+    return S_OK;
+  }
   inform(kMsgHandleReadOk, display_);
-  if (block.get()) copy_descriptor(sd_, block.get(), LocalSize(block.get()));
   *result = corv::to_vb(finish_read(out));
   return S_OK;
 }

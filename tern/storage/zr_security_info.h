@@ -7,6 +7,7 @@
 #include <vector>
 #include "com_object.h"
 #include "component_frame.h"
+#include "net_buffer.h"
 #include "object_path.h"
 #include "tern_h.h"
 
@@ -49,7 +50,7 @@ private:
   bool registry_path(bool write);
   bool printer_path(bool write);
   bool share_path(bool write);
-  bool share_read_record(void** record);
+  bool share_read_record(corv::NetBuffer& record);
   bool named_read();
   bool named_write();
   bool run(ObjectPath path, bool write);

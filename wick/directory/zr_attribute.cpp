@@ -20,18 +20,23 @@ ByteSpan span_of(BSTR b) {
 
 }  // namespace
 
-ZrAttribute::~ZrAttribute() { clear_values(); }
-
-void ZrAttribute::clear_values() {
-  for (VARIANT& v : values_) VariantClear(&v);
-  values_.clear();
+ZrAttribute::Released::~Released() {
+  for (VARIANT& v : items) VariantClear(&v);
 }
 
-void ZrAttribute::reset() {
+ZrAttribute::~ZrAttribute() {
+  for (VARIANT& v : values_) VariantClear(&v);
+}
+
+void ZrAttribute::clear_values(Released& gone) {
+  gone.items.swap(values_);  // gone was empty: the list is now
+}
+
+void ZrAttribute::reset(Released& gone) {
   control_ = 0;
   type_ = 0;
   name_.reset();
-  clear_values();
+  clear_values(gone);
 }
 
 STDMETHODIMP ZrAttribute::get_Value(long Index, VARIANT* pVal) {
@@ -44,6 +49,7 @@ STDMETHODIMP ZrAttribute::get_Value(long Index, VARIANT* pVal) {
 
 STDMETHODIMP ZrAttribute::put_Value(long Index, VARIANT* newVal) {
   if (!newVal) return E_POINTER;
+  corv::Variant previous;  // cleared after the lock is released
   corv::Lock hold(lock_);
   if (!in_range(Index)) return DISP_E_BADINDEX;
   // A copy of the value itself, never a reference into the caller's memory.
@@ -56,7 +62,7 @@ STDMETHODIMP ZrAttribute::put_Value(long Index, VARIANT* newVal) {
     V_ERROR(&copy) = hr;
   }
   VARIANT& slot = values_[static_cast<size_t>(Index)];
-  VariantClear(&slot);
+  *previous.get() = slot;
   slot = copy;
   return S_OK;
 }
@@ -69,17 +75,19 @@ STDMETHODIMP ZrAttribute::get__NewEnum(IUnknown** ppEnum) {
 }
 
 STDMETHODIMP ZrAttribute::remove(long Index) {
+  corv::Variant removed;  // cleared after the lock is released
   corv::Lock hold(lock_);
   if (!in_range(Index)) return DISP_E_BADINDEX;
   auto it = values_.begin() + Index;
-  VariantClear(&*it);
+  *removed.get() = *it;
   values_.erase(it);
   return S_OK;
 }
 
 STDMETHODIMP ZrAttribute::clear() {
+  Released gone;
   corv::Lock hold(lock_);
-  clear_values();
+  clear_values(gone);
   return S_OK;
 }
 
@@ -132,12 +140,14 @@ STDMETHODIMP ZrAttribute::get_Count(long* pVal) {
 // A negative count names no list length: refused, nothing changed.
 STDMETHODIMP ZrAttribute::resize(long Val) {
   if (Val < 0) return E_INVALIDARG;
+  Released gone;
   corv::Lock hold(lock_);
   size_t n = static_cast<size_t>(Val);
-  for (size_t i = n; i < values_.size(); ++i) VariantClear(&values_[i]);
   try {
+    if (n < values_.size()) gone.items.assign(values_.begin() + static_cast<ptrdiff_t>(n), values_.end());
     values_.resize(n);  // new elements are zeroed: VT_EMPTY
   } catch (const std::exception&) {
+    gone.items.clear();  // still held by the list
     return E_OUTOFMEMORY;
   }
   return S_OK;
@@ -187,50 +197,80 @@ STDMETHODIMP ZrAttribute::put_Control(long newVal) {
   return S_OK;
 }
 
+// The conversion asks a stored object for its value (its default property), and that call
+// may change this attribute, clear it or drop the object. So the form is made from copies taken
+// under the lock, converted with the lock released: the list being converted is never the live
+// one, and each object is held until its conversion is done. Data is the attribute as it was
+// when asked; changes made meanwhile stay in the attribute.
 STDMETHODIMP ZrAttribute::get_Data(BSTR* pVal) {
   if (!pVal) return E_POINTER;
   *pVal = nullptr;
-  corv::Lock hold(lock_);
   try {
+    long control, type;
+    corv::Bstr name;
+    std::vector<corv::Variant> values;
+    {
+      corv::Lock hold(lock_);
+      control = control_;
+      type = type_;
+      if (name_) {
+        name.reset(SysAllocStringByteLen(reinterpret_cast<const char*>(name_.get()), name_.byte_length()));
+        if (!name) return E_OUTOFMEMORY;
+      }
+      std::vector<corv::Variant> copies(values_.size());
+      for (size_t i = 0; i < values_.size(); ++i) RETURN_IF_FAILED(VariantCopy(copies[i].get(), &values_[i]));
+      values.swap(copies);
+    }
     // Each value as text, by the platform's own conversion; the type written is the one held.
-    std::vector<corv::Bstr> texts(values_.size());
-    std::vector<AttributeValue> items(values_.size());
-    for (size_t i = 0; i < values_.size(); ++i) {
+    std::vector<corv::Bstr> texts(values.size());
+    std::vector<AttributeValue> items(values.size());
+    for (size_t i = 0; i < values.size(); ++i) {
       VARIANT text;
       VariantInit(&text);
-      if (FAILED(VariantChangeType(&text, &values_[i], 0, VT_BSTR)) || V_VT(&text) != VT_BSTR) {
+      if (FAILED(VariantChangeType(&text, values[i].get(), 0, VT_BSTR)) || V_VT(&text) != VT_BSTR) {
         VariantClear(&text);
         return E_INVALIDARG;
       }
       texts[i].reset(V_BSTR(&text));
-      items[i].type = V_VT(&values_[i]);
+      items[i].type = V_VT(values[i].get());
       items[i].text = span_of(texts[i].get());
     }
-    write_attribute(buffer_, control_, type_, span_of(name_.get()), items.data(), items.size());
+    corv::Lock hold(lock_);  // the buffer is shared by every Data get
+    write_attribute(buffer_, control, type, span_of(name.get()), items.data(), items.size());
+    *pVal = corv::make_bytes(buffer_);
   } catch (const CstreamException&) {
     return E_INVALIDARG;
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }
-  *pVal = corv::make_bytes(buffer_);
   return *pVal ? S_OK : E_OUTOFMEMORY;
 }
 
 STDMETHODIMP ZrAttribute::put_Data(BSTR* newVal) {
+  Released gone;
   corv::Lock hold(lock_);
-  reset();
+  reset(gone);
   if (!newVal || !*newVal || SysStringByteLen(*newVal) == 0) return S_OK;
   corv::ByteView in = corv::read_bytes(*newVal);
   try {
     read(in.data, in.size);
     return S_OK;
   } catch (const CstreamException&) {
-    reset();
+    drop_read_values();
     return E_INVALIDARG;
   } catch (const std::bad_alloc&) {
-    reset();
+    drop_read_values();
     return E_OUTOFMEMORY;
   }
+}
+
+// What a failed read left: numbers and texts only, which call nothing when cleared.
+void ZrAttribute::drop_read_values() {
+  for (VARIANT& v : values_) VariantClear(&v);
+  values_.clear();
+  control_ = 0;
+  type_ = 0;
+  name_.reset();
 }
 
 void ZrAttribute::read(const uint8_t* data, size_t size) {

@@ -33,12 +33,21 @@ public:
   STDMETHODIMP put_Data(BSTR* newVal) override;
 
 private:
+  // Values taken out of the list, cleared when the holder goes. Declared before a member's lock,
+  // it goes after the lock is released: clearing a value releases a stored object, whose
+  // release may call back into this attribute.
+  struct Released {
+    std::vector<VARIANT> items;
+    ~Released();
+  };
+
   bool in_range(long index) const { return index >= 0 && static_cast<size_t>(index) < values_.size(); }
-  void clear_values();
-  void reset();
+  void clear_values(Released& gone);  // gone: empty, then the old list
+  void reset(Released& gone);         // the same
+  void drop_read_values();
   void read(const uint8_t* data, size_t size);  // raises CstreamException, std::bad_alloc
 
-  corv::CritSec lock_;            // held for the whole of every member
+  corv::CritSec lock_;            // held for the whole of every member but Data's conversions
   corv::Bstr name_;               // null: none
   long type_ = 0;
   long control_ = 0;

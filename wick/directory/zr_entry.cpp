@@ -29,32 +29,47 @@ HRESULT new_attribute(corv::ComPtr<IzrAttribute>& out) { return ZrAttribute::cre
 
 }  // namespace
 
-void ZrEntry::reset() {
+void ZrEntry::reset(std::vector<Slot>& gone) {
+  flags_ = 0;
+  name_.reset();
+  gone.swap(slots_);  // gone was empty: the list is now
+}
+
+// What a failed read left: attributes made here holding texts and numbers only, whose release
+// calls nothing back.
+void ZrEntry::drop_read() {
   flags_ = 0;
   name_.reset();
   slots_.clear();
 }
 
+// Another implementation of the attribute interface may change this entry from inside
+// get_Name: each is held while it is asked, the list is re-read at every step, and the
+// position found is given only while it is still in the list.
 long ZrEntry::find(BSTR name) {
   size_t n = name ? wcslen(name) : 0;
   if (n == 0) return -1;
   for (size_t i = 0; i < slots_.size(); ++i) {
+    Slot held = slots_[i];
     corv::Bstr have;
-    if (FAILED(slots_[i]->get_Name(have.out())) || have.length() == 0) continue;
-    if (same_name(have.get(), have.length(), name, n)) return static_cast<long>(i);
+    if (FAILED(held->get_Name(have.out())) || have.length() == 0) continue;
+    if (same_name(have.get(), have.length(), name, n)) return in_range(static_cast<long>(i)) ? static_cast<long>(i) : -1;
   }
   return -1;
 }
 
 HRESULT ZrEntry::hand_out(size_t index, IDispatch** out) {
-  return slots_[index]->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(out));
+  Slot held = slots_[index];
+  return held->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(out));
 }
 
-HRESULT ZrEntry::replace(size_t index, IDispatch* object) {
+HRESULT ZrEntry::replace(size_t index, IDispatch* object, Slot& previous) {
   if (!object) return E_POINTER;
   Slot attribute;
   RETURN_IF_FAILED(object->QueryInterface(IID_IzrAttribute, attribute.out_void()));
-  slots_[index] = attribute;  // the previous attribute is released
+  if (index >= slots_.size()) return DISP_E_BADINDEX;  // changed by the call above
+  previous = std::move(slots_[index]);
+  slots_[index] = std::move(attribute);
   return S_OK;
 }
 
@@ -67,9 +82,10 @@ STDMETHODIMP ZrEntry::get_Attribute(long Index, IDispatch** pVal) {
 }
 
 STDMETHODIMP ZrEntry::putref_Attribute(long Index, IDispatch* newVal) {
+  Slot previous;  // released after the lock
   corv::Lock hold(lock_);
   if (!in_range(Index)) return DISP_E_BADINDEX;
-  return replace(static_cast<size_t>(Index), newVal);
+  return replace(static_cast<size_t>(Index), newVal, previous);
 }
 
 STDMETHODIMP ZrEntry::get__NewEnum(IUnknown** ppEnum) {
@@ -77,10 +93,11 @@ STDMETHODIMP ZrEntry::get__NewEnum(IUnknown** ppEnum) {
   *ppEnum = nullptr;
   corv::Lock hold(lock_);
   try {
-    std::vector<corv::ComPtr<IDispatch>> objects(slots_.size());
-    std::vector<IDispatch*> items(slots_.size());
-    for (size_t i = 0; i < slots_.size(); ++i) {
-      RETURN_IF_FAILED(hand_out(i, objects[i].out()));
+    std::vector<Slot> held = slots_;  // the list as it is now, whatever asking an attribute does
+    std::vector<corv::ComPtr<IDispatch>> objects(held.size());
+    std::vector<IDispatch*> items(held.size());
+    for (size_t i = 0; i < held.size(); ++i) {
+      RETURN_IF_FAILED(held[i]->QueryInterface(IID_IDispatch, objects[i].out_void()));
       items[i] = objects[i].get();
     }
     IEnumVARIANT* e = nullptr;
@@ -92,16 +109,21 @@ STDMETHODIMP ZrEntry::get__NewEnum(IUnknown** ppEnum) {
   }
 }
 
+// Attributes leave the list under the lock and are released after it: the last release of an
+// attribute releases the objects it holds, which may call back into this entry.
 STDMETHODIMP ZrEntry::remove(long Index) {
+  Slot removed;
   corv::Lock hold(lock_);
   if (!in_range(Index)) return DISP_E_BADINDEX;
+  removed = std::move(slots_[static_cast<size_t>(Index)]);
   slots_.erase(slots_.begin() + Index);
   return S_OK;
 }
 
 STDMETHODIMP ZrEntry::clear() {
+  std::vector<Slot> gone;
   corv::Lock hold(lock_);
-  slots_.clear();
+  gone.swap(slots_);
   return S_OK;
 }
 
@@ -111,9 +133,9 @@ STDMETHODIMP ZrEntry::add(BSTR AttributeName, long ValuesCount, IDispatch** pVal
   if (!pVal) return E_POINTER;
   *pVal = nullptr;
   if (ValuesCount < 0) return E_INVALIDARG;
+  Slot attribute;  // released after the lock when it is not kept
   corv::Lock hold(lock_);
   long at = find(AttributeName);
-  Slot attribute;
   if (at >= 0) {
     attribute = slots_[static_cast<size_t>(at)];
   } else {
@@ -140,8 +162,16 @@ STDMETHODIMP ZrEntry::get_Count(long* pVal) {
 }
 
 STDMETHODIMP ZrEntry::removeA(BSTR AttributeName) {
+  std::vector<Slot> gone;
   corv::Lock hold(lock_);
-  for (long at = find(AttributeName); at >= 0; at = find(AttributeName)) slots_.erase(slots_.begin() + at);
+  try {
+    for (long at = find(AttributeName); at >= 0; at = find(AttributeName)) {
+      gone.push_back(slots_[static_cast<size_t>(at)]);
+      slots_.erase(slots_.begin() + at);
+    }
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
   return S_OK;
 }
 
@@ -185,10 +215,11 @@ STDMETHODIMP ZrEntry::get_AttributeA(BSTR AttributeName, IDispatch** pVal) {
 }
 
 STDMETHODIMP ZrEntry::putref_AttributeA(BSTR AttributeName, IDispatch* newVal) {
+  Slot previous;  // released after the lock
   corv::Lock hold(lock_);
   long at = find(AttributeName);
   if (at < 0) return DISP_E_BADINDEX;
-  return replace(static_cast<size_t>(at), newVal);
+  return replace(static_cast<size_t>(at), newVal, previous);
 }
 
 STDMETHODIMP ZrEntry::findAttribute(BSTR AttributeName, long* Index) {
@@ -203,43 +234,61 @@ STDMETHODIMP ZrEntry::get_AttributeName(long Index, BSTR* pVal) {
   *pVal = nullptr;
   corv::Lock hold(lock_);
   if (!in_range(Index)) return DISP_E_BADINDEX;
-  return slots_[static_cast<size_t>(Index)]->get_Name(pVal);
+  Slot held = slots_[static_cast<size_t>(Index)];
+  return held->get_Name(pVal);
 }
 
+// An attribute's form asks the objects it holds for their values, and any of them may change
+// or clear this entry meanwhile. So the attributes are taken (each held) with the name and
+// flags under the lock, and asked with the lock released: an attribute in use cannot be freed,
+// and the form is the entry as it was when asked.
 STDMETHODIMP ZrEntry::get_Data(BSTR* pVal) {
   if (!pVal) return E_POINTER;
   *pVal = nullptr;
-  corv::Lock hold(lock_);
   try {
-    std::vector<corv::Bstr> forms(slots_.size());
-    std::vector<ByteSpan> items(slots_.size());
-    for (size_t i = 0; i < slots_.size(); ++i) {
-      if (FAILED(slots_[i]->get_Data(forms[i].out()))) return E_INVALIDARG;
+    long flags;
+    corv::Bstr name;
+    std::vector<Slot> held;
+    {
+      corv::Lock hold(lock_);
+      flags = flags_;
+      if (name_) {
+        name.reset(SysAllocStringByteLen(reinterpret_cast<const char*>(name_.get()), name_.byte_length()));
+        if (!name) return E_OUTOFMEMORY;
+      }
+      held = slots_;
+    }
+    std::vector<corv::Bstr> forms(held.size());
+    std::vector<ByteSpan> items(held.size());
+    for (size_t i = 0; i < held.size(); ++i) {
+      if (FAILED(held[i]->get_Data(forms[i].out()))) return E_INVALIDARG;
       items[i] = span_of(forms[i].get());
     }
-    write_entry(buffer_, flags_, span_of(name_.get()), items.data(), items.size());
+    corv::Lock hold(lock_);  // the buffer is shared by every Data get
+    write_entry(buffer_, flags, span_of(name.get()), items.data(), items.size());
+    *pVal = corv::make_bytes(buffer_);
   } catch (const CstreamException&) {
     return E_INVALIDARG;
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }
-  *pVal = corv::make_bytes(buffer_);
   return *pVal ? S_OK : E_OUTOFMEMORY;
 }
 
 STDMETHODIMP ZrEntry::put_Data(BSTR* newVal) {
+  std::vector<Slot> gone;  // the previous attributes, released after the lock
   corv::Lock hold(lock_);
-  reset();
+  reset(gone);
   if (!newVal) return E_POINTER;
   corv::ByteView in = corv::read_bytes(*newVal);
   try {
     read(in.data, in.size);
     return S_OK;
   } catch (const CstreamException&) {
-    reset();
+    drop_read();
     return E_INVALIDARG;
   } catch (const std::bad_alloc&) {
-    reset();
+    drop_read();
     return E_OUTOFMEMORY;
   }
 }

@@ -37,11 +37,12 @@ private:
   bool in_range(long index) const { return index >= 0 && static_cast<size_t>(index) < slots_.size(); }
   long find(BSTR name);                       // first match, -1 when none
   HRESULT hand_out(size_t index, IDispatch** out);
-  HRESULT replace(size_t index, IDispatch* object);
-  void reset();
+  HRESULT replace(size_t index, IDispatch* object, Slot& previous);  // previous: to release after the lock
+  void reset(std::vector<Slot>& gone);                               // gone: empty, then the old list
+  void drop_read();
   void read(const uint8_t* data, size_t size);  // raises CstreamException, std::bad_alloc
 
-  corv::CritSec lock_;            // held for the whole of every member; taken before an attribute's
+  corv::CritSec lock_;            // held for every member but Data's calls out; taken before an attribute's
   corv::Bstr name_;               // null: none
   long flags_ = 0;
   std::vector<Slot> slots_;       // one counted reference per slot

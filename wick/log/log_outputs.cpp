@@ -18,10 +18,10 @@ struct ModulePath {
   DWORD length;
 };
 
+// This module's own file, from its handle: never looked up by name, which could find another
+// module called wick.dll in the process, and the event log would then read that file's messages.
 bool find_module_path(ModulePath& p) {
-  HMODULE self = GetModuleHandleW(L"wick.dll");
-  if (!self) self = corv::server().module();  // loaded under another file name
-  DWORD n = GetModuleFileNameW(self, p.text, ARRAYSIZE(p.text));
+  DWORD n = GetModuleFileNameW(corv::server().module(), p.text, ARRAYSIZE(p.text));
   p.length = n < ARRAYSIZE(p.text) ? n : 0;
   p.text[p.length] = L'\0';
   return p.length != 0;

@@ -26,6 +26,9 @@ STDMETHODIMP ZrLog::LogError(BSTR System, BSTR Source, long Severity, long Error
     corv::Lock hold(state_lock_);
     unsigned long bit = 1ul << (static_cast<unsigned long>(Severity) & 31);
     if ((static_cast<unsigned long>(filter_) & bit) == 0) return S_FALSE;
+    // Outputs switched on before a host marked the callers untrusted are not theirs to use:
+    // the record is refused whole rather than sent to some outputs only.
+    if (file_ || event_log_) RETURN_IF_FAILED(refuse_untrusted_caller());
     last_system_.reset(copy_or_null(System));
     last_source_.reset(copy_or_null(Source));
     last_severity_ = Severity;
@@ -126,12 +129,21 @@ STDMETHODIMP ZrLog::put_FilterSeverity(long newVal) {
   return S_OK;
 }
 
+// The file and the event log lie outside anything an untrusted caller hands the object: a
+// page must not name a file to create (a script in a start-up folder, a share that asks for
+// the user's credentials) nor a registry key to make. Switching an output off stays allowed.
 STDMETHODIMP ZrLog::get_FlagTrace(VARIANT_BOOL* pVal) { return get_flag(trace_, pVal); }
 STDMETHODIMP ZrLog::put_FlagTrace(VARIANT_BOOL newVal) { return put_flag(trace_, newVal); }
 STDMETHODIMP ZrLog::get_FlagFile(VARIANT_BOOL* pVal) { return get_flag(file_, pVal); }
-STDMETHODIMP ZrLog::put_FlagFile(VARIANT_BOOL newVal) { return put_flag(file_, newVal); }
+STDMETHODIMP ZrLog::put_FlagFile(VARIANT_BOOL newVal) {
+  if (newVal) RETURN_IF_FAILED(refuse_untrusted_caller());
+  return put_flag(file_, newVal);
+}
 STDMETHODIMP ZrLog::get_FlagEventLog(VARIANT_BOOL* pVal) { return get_flag(event_log_, pVal); }
-STDMETHODIMP ZrLog::put_FlagEventLog(VARIANT_BOOL newVal) { return put_flag(event_log_, newVal); }
+STDMETHODIMP ZrLog::put_FlagEventLog(VARIANT_BOOL newVal) {
+  if (newVal) RETURN_IF_FAILED(refuse_untrusted_caller());
+  return put_flag(event_log_, newVal);
+}
 STDMETHODIMP ZrLog::get_FlagCallOnError(VARIANT_BOOL* pVal) { return get_flag(call_on_error_, pVal); }
 STDMETHODIMP ZrLog::put_FlagCallOnError(VARIANT_BOOL newVal) { return put_flag(call_on_error_, newVal); }
 STDMETHODIMP ZrLog::get_FileUnicode(VARIANT_BOOL* pVal) { return get_flag(unicode_, pVal); }
@@ -139,10 +151,16 @@ STDMETHODIMP ZrLog::put_FileUnicode(VARIANT_BOOL newVal) { return put_flag(unico
 
 // FileName answers a null out-pointer with S_OK, unlike the other two texts.
 STDMETHODIMP ZrLog::get_FileName(BSTR* pVal) { return pVal ? get_text(file_name_, pVal) : S_OK; }
-STDMETHODIMP ZrLog::put_FileName(BSTR newVal) { return put_text(file_name_, newVal); }
+STDMETHODIMP ZrLog::put_FileName(BSTR newVal) {
+  RETURN_IF_FAILED(refuse_untrusted_caller());
+  return put_text(file_name_, newVal);
+}
 STDMETHODIMP ZrLog::get_FileTabulator(BSTR* pVal) { return pVal ? get_text(tabulator_, pVal) : E_POINTER; }
 STDMETHODIMP ZrLog::put_FileTabulator(BSTR newVal) { return put_text(tabulator_, newVal); }
 STDMETHODIMP ZrLog::get_EvenSource(BSTR* pVal) { return pVal ? get_text(even_source_, pVal) : E_POINTER; }
-STDMETHODIMP ZrLog::put_EvenSource(BSTR newVal) { return put_text(even_source_, newVal); }
+STDMETHODIMP ZrLog::put_EvenSource(BSTR newVal) {
+  RETURN_IF_FAILED(refuse_untrusted_caller());
+  return put_text(even_source_, newVal);
+}
 
 }  // namespace wick

@@ -46,6 +46,7 @@ TEST(Catalogue, EveryMessageReadsExactlyAsPublished) {
       {0xC0001012, L"Cannot connect to registry <1> (System <2>, RegConnectRegistry)."},
       {0xC0001013, L"Cannot write share security descriptor '<1>' (System <2>, NetShareSetInfo, level 502)."},
       {0xC0001014, L"Cannot read share security descriptor '<1>' (System <2>, NetShareGetInfo, level 502)."},
+      {0xC000101B, L"Cannot write share security descriptor '<1>' (System <2>, NetShareSetInfo, level 1501)."},
   };
   for (const auto& [id, text] : table) {
     EXPECT_EQ(std::wstring(text) + L"\r\n", format(m, id)) << std::hex << id;

@@ -1,7 +1,9 @@
-// zrSid against the lab network: account domains of other computers, and the failure report
-// when a computer cannot be reached (Wine's own NetUserModalsGet answers for any name).
+// zrSid against the lab network: account domains of other computers, the failure report when
+// a computer cannot be reached (Wine's own NetUserModalsGet answers for any name), and no call
+// out for an untrusted caller.
 #include "com_test.h"
 #include <lm.h>
+#include <objsafe.h>
 #include <sddl.h>
 #include "labtest.h"
 #include "tern_h.h"
@@ -79,4 +81,52 @@ TEST(ZrSidLab, UnreachableComputersAreReportedWithTheNetworkText) {
       EXPECT_NE(std::wstring::npos, r.description.find(message));
     }
   }
+}
+
+// While a host has marked the callers untrusted (a page's script), the identifier object makes
+// no call to a computer the caller names and does not tell who is signed in; the refusal is the
+// member's error and goes to no log. Local lookups stay.
+TEST(ZrSidLab, UntrustedCallersReachNoOtherComputerAndNotTheUser) {
+  corvlab::TempLab lab(corvlab::TempLab::default_description());
+  auto log = corvtest::TestLog::make();
+  auto sid = corvtest::create<IzrSid>(CLSID_zrSid);
+  ASSERT_EQ(S_OK, sid->putref_Log(log.get()));
+  ComPtr<IObjectSafety> safety;
+  ASSERT_EQ(S_OK, sid->QueryInterface(IID_IObjectSafety, safety.out_void()));
+  ASSERT_EQ(S_OK, safety->SetInterfaceSafetyOptions(IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER,
+                                                    INTERFACESAFE_FOR_UNTRUSTED_CALLER));
+  Bstr held(L"S-1-5-18");
+  ASSERT_EQ(S_OK, sid->put_Sid(held.get()));
+  EXPECT_EQ(E_ACCESSDENIED, sid->InitCurrentUser());
+  EXPECT_EQ(L"S-1-5-18", text(sid.get(), &IzrSid::get_Sid));
+
+  using Lookup = HRESULT (STDMETHODCALLTYPE IzrSid::*)(VARIANT_BOOL*);
+  const std::pair<const char*, Lookup> lookups[] = {
+      {"SystemToSid", &IzrSid::SystemToSid}, {"SidToAccount", &IzrSid::SidToAccount}, {"AccountToSid", &IzrSid::AccountToSid}};
+  for (const wchar_t* system : {L"FS01", L""}) {  // locally, SidToAccount names the account AccountToSid then looks up
+    Bstr s(system);
+    ASSERT_EQ(S_OK, sid->put_System(s.get()));
+    for (const auto& [name, lookup] : lookups) {
+      SCOPED_TRACE(std::string(name) + (*system ? " on FS01" : " locally"));
+      VARIANT_BOOL resolved = 5;
+      HRESULT hr = (sid.get()->*lookup)(&resolved);
+      // The computer's own account domain is refused as well: it tells where the user is.
+      bool refused = *system || lookup == &IzrSid::SystemToSid;
+      EXPECT_EQ(refused ? E_ACCESSDENIED : S_OK, hr);
+      EXPECT_EQ(refused ? VARIANT_FALSE : VARIANT_TRUE, resolved);
+    }
+  }
+  EXPECT_TRUE(lab.journal(L"NetUserModalsGet").empty());
+  EXPECT_TRUE(log->records.empty());
+
+  // Lifted by the host, the same calls go out again.
+  ASSERT_EQ(S_OK, safety->SetInterfaceSafetyOptions(IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER, 0));
+  Bstr fs01(L"FS01");
+  ASSERT_EQ(S_OK, sid->put_System(fs01.get()));
+  VARIANT_BOOL resolved = 5;
+  EXPECT_EQ(S_OK, sid->SystemToSid(&resolved));
+  EXPECT_EQ(VARIANT_TRUE, resolved);
+  EXPECT_EQ(1u, lab.journal(L"NetUserModalsGet").size());
+  EXPECT_EQ(S_OK, sid->InitCurrentUser());
+  EXPECT_NE(L"S-1-5-18", text(sid.get(), &IzrSid::get_Sid));
 }

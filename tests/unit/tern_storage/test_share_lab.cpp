@@ -1,5 +1,6 @@
-// zrSecurityInfo's share path against the lab network: level 1501 first, the 502 fallback,
-// and the failure messages with the network message module as the source of error texts.
+// zrSecurityInfo's share path against the lab network: level 1501 first, the 502 fallback for a
+// server without level 1501 only, descriptors that lie about their extent, and the failure
+// messages with the network message module as the source of error texts.
 #include "storage_test.h"
 #include <lm.h>
 #include "labtest.h"
@@ -16,7 +17,7 @@ namespace {
 constexpr long kShare = 5;
 constexpr DWORD kDacl = DACL_SECURITY_INFORMATION;
 
-std::wstring network(const std::wstring& refuse_1501) {
+std::wstring network(const std::wstring& refuse_1501, const std::wstring& sd_lies = L"") {
   return L"[network]\r\ndomains=CORP\r\nworkstation_domain=CORP\r\n"
          L"[domain CORP]\r\nservers=FS01,FS02,ARCHIVE\r\n"
          L"[server FS01]\r\ndrives=D\r\n[drive FS01 D]\r\nlabel=DATA\r\n"
@@ -25,7 +26,7 @@ std::wstring network(const std::wstring& refuse_1501) {
          L"[share FS01 PUBLIC]\r\npath=D:\\Public\r\nremark=Public documents\r\nmax_uses=10\r\nsddl=D:(A;;0x1200a9;;;WD)\r\n"
          L"[share FS01 PLAIN]\r\npath=D:\\Plain\r\n"
          L"[share FS02 DOCS]\r\npath=D:\\Docs\r\nsddl=D:(A;;FA;;;BA)\r\n"
-         L"[faults]\r\nrefuse_1501=" + refuse_1501 + L"\r\n";
+         L"[faults]\r\nrefuse_1501=" + refuse_1501 + L"\r\nshare_sd_lies=" + sd_lies + L"\r\n";
 }
 
 class ShareSecurity : public ::testing::Test {
@@ -144,10 +145,10 @@ TEST_F(ShareSecurity, FailuresNameTheShareAndServer) {
 
   // Both levels of a write fail: the read step reports when the record cannot be fetched...
   log->records.clear();
-  ASSERT_EQ(S_OK, write(L"\\\\ARCHIVE\\C$", sddl_bytes(L"D:(A;;FA;;;WD)"), ok));
+  ASSERT_EQ(S_OK, write(L"\\\\FS02\\NOPE", sddl_bytes(L"D:(A;;FA;;;WD)"), ok));
   EXPECT_EQ(VARIANT_FALSE, ok);
-  expect_one_record(log.get(), 0, ERROR_BAD_NETPATH,
-                    L"Cannot read share security descriptor 'C$' (System \\\\ARCHIVE, NetShareGetInfo, level 502).");
+  expect_one_record(log.get(), 0, NERR_NetNameNotFound,
+                    L"Cannot read share security descriptor 'NOPE' (System \\\\FS02, NetShareGetInfo, level 502).");
 
   // ...and the write message when level 502 itself is refused.
   log->records.clear();
@@ -160,4 +161,78 @@ TEST_F(ShareSecurity, FailuresNameTheShareAndServer) {
   auto calls = share_calls(lab);
   ASSERT_GE(calls.size(), 3u);
   EXPECT_EQ(expected, std::vector<std::wstring>(calls.end() - 3, calls.end()));
+}
+
+// Level 502 is only for a server that knows no level 1501 (124): any other refusal of 1501 is the
+// answer, with its own reason, after one round trip; the record is neither read nor written back.
+TEST_F(ShareSecurity, WriteRefusedAtLevel1501IsNotAskedAgain) {
+  corvlab::TempLab lab(network(L""));
+  const struct {
+    const wchar_t* share;
+    DWORD status;
+    const wchar_t* message;
+  } cases[] = {
+      {L"\\\\FS02\\DOCS", ERROR_ACCESS_DENIED,
+       L"Cannot write share security descriptor 'DOCS' (System \\\\FS02, NetShareSetInfo, level 1501)."},
+      {L"\\\\ARCHIVE\\C$", ERROR_BAD_NETPATH,
+       L"Cannot write share security descriptor 'C$' (System \\\\ARCHIVE, NetShareSetInfo, level 1501)."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.share, c.share + wcslen(c.share)));
+    log->records.clear();
+    const size_t before = share_calls(lab).size();
+    VARIANT_BOOL ok = 7;
+    ASSERT_EQ(S_OK, write(c.share, sddl_bytes(L"D:(A;;FA;;;WD)"), ok));
+    EXPECT_EQ(VARIANT_FALSE, ok);
+    expect_one_record(log.get(), 0, static_cast<long>(c.status), c.message);
+    auto calls = share_calls(lab);
+    EXPECT_EQ(std::vector<std::wstring>{L"NetShareSetInfo 1501 " + std::to_wstring(c.status)},
+              std::vector<std::wstring>(calls.begin() + static_cast<ptrdiff_t>(before), calls.end()));
+  }
+}
+
+// A descriptor whose length or offsets reach past the answer's buffer, or that lies outside it,
+// is refused without reading past the buffer: false, and the reason to the log.
+TEST_F(ShareSecurity, ReadRefusesADescriptorThatDoesNotFitItsAnswer) {
+  for (const wchar_t* lie : {L"length", L"offset", L"pointer"}) {
+    SCOPED_TRACE(std::string(lie, lie + wcslen(lie)));
+    corvlab::TempLab lab(network(L"", std::wstring(L"FS01:") + lie));
+    log->records.clear();
+    VARIANT_BOOL ok = 7;
+    std::vector<uint8_t> sd;
+    bool untouched = true;
+    ASSERT_EQ(S_OK, read(L"\\\\FS01\\PUBLIC", ok, sd, untouched));
+    EXPECT_EQ(VARIANT_FALSE, ok);
+    EXPECT_FALSE(untouched);
+    EXPECT_TRUE(sd.empty());
+    expect_one_record(log.get(), 0, ERROR_INVALID_SECURITY_DESCR,
+                      L"Cannot read share security descriptor 'PUBLIC' (System \\\\FS01, NetShareGetInfo, level 502).");
+    auto calls = lab.journal(L"NetShareGetInfo");
+    ASSERT_EQ(1u, calls.size());
+    EXPECT_NE(std::wstring::npos, calls[0].args.find(std::wstring(L"lie=") + lie));  // the lab did lie
+  }
+}
+
+// The network message module is read from the system folder only: one of its name in the
+// current folder (here a copy of tern.dll, whose message 1 reads "Log") is never read.
+TEST_F(ShareSecurity, NetworkMessagesComeFromTheSystemFolderOnly) {
+  std::wstring desc = network(L"");
+  desc.replace(desc.find(L"share_status=5"), 14, L"share_status=1");
+  corvlab::TempLab lab(desc);
+  std::wstring folder = temp_folder() + L"tern_planted_" + std::to_wstring(GetCurrentProcessId());
+  CreateDirectoryW(folder.c_str(), nullptr);
+  std::wstring planted = folder + L"\\netmsg.dll";
+  ASSERT_TRUE(CopyFileW((corvtest::program_folder() + L"tern.dll").c_str(), planted.c_str(), FALSE));
+  wchar_t previous[MAX_PATH];
+  ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, previous), 0u);
+  ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+  VARIANT_BOOL ok = 7;
+  HRESULT hr = write(L"\\\\FS02\\DOCS", sddl_bytes(L"D:(A;;FA;;;WD)"), ok);
+  SetCurrentDirectoryW(previous);
+  DeleteFileW(planted.c_str());
+  RemoveDirectoryW(folder.c_str());
+  ASSERT_EQ(S_OK, hr);
+  EXPECT_EQ(VARIANT_FALSE, ok);
+  expect_one_record(log.get(), 0, ERROR_INVALID_FUNCTION,
+                    L"Cannot write share security descriptor 'DOCS' (System \\\\FS02, NetShareSetInfo, level 1501).");
 }

@@ -239,6 +239,29 @@ TEST_P(Attribute, ValueWithoutTextFormStopsData) {
   EXPECT_EQ(1, count());
 }
 
+// Data asks a stored object for its value (its default property), and the object may change
+// the attribute meanwhile: Data gives the attribute as it was when asked, and the change stays.
+TEST_P(Attribute, DataIsSoundWhenAStoredObjectChangesTheAttribute) {
+  for (long grow_to : {64L, 0L}) {  // past the values being converted; empty, dropping the object
+    SCOPED_TRACE(grow_to);
+    attr = wicktest::make<IzrAttribute>(CLSID_zrAttribute, GetParam());
+    auto object = wicktest::ValueObject::make();
+    VARIANT x = i4(5);
+    ASSERT_EQ(S_OK, attr->resize(1));
+    ASSERT_EQ(S_OK, wicktest::put_object(attr.get(), 0, object.get()));
+    ASSERT_EQ(S_OK, attr->add(&x));
+    const std::vector<uint8_t> quiet = data();
+    EXPECT_EQ(hex("01 EE CC AA 01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 02 00 00 00"
+                  "09 00 00 00 02 00 00 00 68 00 03 00 00 00 02 00 00 00 35 00"),
+              quiet);
+    IzrAttribute* target = attr.get();
+    object->during = [target, grow_to] { grow_to ? target->resize(grow_to) : target->clear(); };
+    object.reset();  // the attribute holds the only reference now
+    EXPECT_EQ(quiet, data());
+    EXPECT_EQ(grow_to, count());
+  }
+}
+
 TEST_P(Attribute, EnumeratorIsASnapshot) {
   for (long i = 0; i < 3; ++i) {
     VARIANT x = i4(i);

@@ -252,6 +252,31 @@ TEST_P(Entry, EnumeratorIsASnapshotOfTheAttributes) {
   VariantClear(&got[1]);
 }
 
+// An attribute's form asks the objects it holds for their values, and such an object may change
+// the entry meanwhile: clear it (freeing the attribute being asked) or add to it past the
+// attributes being asked. Data gives the entry as it was when asked, and the change stays.
+TEST_P(Entry, DataIsSoundWhenAStoredObjectChangesTheEntry) {
+  for (long adds : {0L, 16L}) {
+    SCOPED_TRACE(adds);
+    entry = wicktest::make<IzrEntry>(CLSID_zrEntry, GetParam());
+    auto object = wicktest::ValueObject::make();
+    ASSERT_EQ(S_OK, wicktest::put_object(add(L"cn").get(), 0, object.get()));  // the entry's reference only
+    const std::vector<uint8_t> quiet = data();
+    IzrEntry* target = entry.get();
+    object->during = [target, adds] {
+      if (!adds) target->clear();
+      for (long i = 0; i < adds; ++i) {
+        Bstr n(std::to_wstring(i).c_str());
+        ComPtr<IDispatch> d;
+        target->add(n.get(), 1, d.out());
+      }
+    };
+    object.reset();
+    EXPECT_EQ(quiet, data());
+    EXPECT_EQ(adds ? adds + 1 : 0, count());
+  }
+}
+
 TEST_P(Entry, DataGetFailsWhenAnAttributeCannotSerialise) {
   auto a = add(L"a");
   corv::Variant null;

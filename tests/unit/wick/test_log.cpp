@@ -301,6 +301,44 @@ TEST_P(Log, AnswersItsInterfacesOnly) {
   EXPECT_EQ(1u, enabled);
 }
 
+// While a host has marked the callers untrusted (a page's script), the file and the event log
+// are out of their reach: a page must not name a file to create (a script in a start-up
+// folder, a share that asks for the user's credentials) nor an event source key to make.
+TEST_P(Log, UntrustedCallersCanNeitherWriteAFileNorTheEventLog) {
+  wicktest::TempFile file(L"untrusted");
+  auto untrusted = [](IzrLog* target, bool on) {
+    ComPtr<IObjectSafety> safety;
+    ASSERT_EQ(S_OK, target->QueryInterface(IID_IObjectSafety, safety.out_void()));
+    ASSERT_EQ(S_OK, safety->SetInterfaceSafetyOptions(IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER,
+                                                      on ? INTERFACESAFE_FOR_UNTRUSTED_CALLER : 0));
+  };
+  untrusted(log.get(), true);
+  Bstr name(file.path.c_str()), source(L"wick untrusted test");
+  EXPECT_EQ(E_ACCESSDENIED, log->put_FileName(name.get()));
+  EXPECT_EQ(E_ACCESSDENIED, log->put_FlagFile(VARIANT_TRUE));
+  EXPECT_EQ(E_ACCESSDENIED, log->put_EvenSource(source.get()));
+  EXPECT_EQ(E_ACCESSDENIED, log->put_FlagEventLog(VARIANT_TRUE));
+  EXPECT_EQ(S_OK, log->put_FlagFile(VARIANT_FALSE));  // switching an output off stays allowed
+  EXPECT_EQ(S_OK, log->put_FlagCallOnError(VARIANT_FALSE));
+  EXPECT_EQ(S_OK, record(L"s", L"o", 0, 5, L"page record"));  // the record itself is still taken
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(file.path.c_str()));
+
+  // Outputs a trusted host switched on before marking the callers untrusted are not theirs to
+  // use either: the record is refused whole, and taken again once the host lifts the mark.
+  log = wicktest::make<IzrLog>(CLSID_zrLog, GetParam());
+  ASSERT_TRUE(log);
+  to_file(file);
+  untrusted(log.get(), true);
+  EXPECT_EQ(E_ACCESSDENIED, record(L"s", L"o", 0, 5, L"page record"));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(file.path.c_str()));
+  long severity = -1, error = -1;
+  EXPECT_EQ(S_OK, log->GetLastError(nullptr, nullptr, &severity, &error, nullptr));
+  EXPECT_EQ(0, error);
+  untrusted(log.get(), false);
+  EXPECT_EQ(S_OK, record(L"s", L"o", 0, 5, L"host record"));
+  EXPECT_EQ(wicktest::ascii("s\to\tError\t5\thost record\r\n"), file.bytes());
+}
+
 TEST_P(Log, ConnectionPointContainerHasExactlyOnePoint) {
   ComPtr<IConnectionPointContainer> cpc;
   ASSERT_EQ(S_OK, log->QueryInterface(IID_IConnectionPointContainer, cpc.out_void()));

@@ -49,6 +49,15 @@ Value read_value(const std::wstring& subkey, const wchar_t* name) {
   return v;
 }
 
+// A new folder of this process's own in the temporary folder.
+std::wstring storage_folder(const wchar_t* tag) {
+  wchar_t dir[MAX_PATH];
+  GetTempPathW(MAX_PATH, dir);
+  std::wstring folder = std::wstring(dir) + tag + L"_" + std::to_wstring(GetCurrentProcessId());
+  CreateDirectoryW(folder.c_str(), nullptr);
+  return folder;
+}
+
 std::wstring wick_path() {
   wchar_t buf[MAX_PATH * 2];
   DWORD n = GetModuleFileNameW(GetModuleHandleW(L"wick.dll"), buf, MAX_PATH * 2);
@@ -123,6 +132,30 @@ TEST(EventSource, WithoutASourceNameNothingIsRegistered) {
   EXPECT_EQ(S_OK, record(log.get(), 0));
   EXPECT_TRUE(key_exists(named));
   delete_key(named);
+}
+
+// The message file registered is this module's own file, even when another module called
+// wick.dll was loaded into the process first (a lookup by name would find that one).
+TEST(EventSource, MessageFileIsThisModuleBesideAnotherOfItsName) {
+  std::wstring folder = storage_folder(L"wick_other");
+  std::wstring other_path = folder + L"\\wick.dll";
+  ASSERT_TRUE(CopyFileW((corvtest::program_folder() + L"wick.dll").c_str(), other_path.c_str(), FALSE));
+  HMODULE other = LoadLibraryW(other_path.c_str());
+  ASSERT_TRUE(other);
+  std::wstring source = unique_source(L"other");
+  auto log = event_log(source);  // the registered library, from the staging folder
+  ASSERT_TRUE(log);
+  EXPECT_EQ(S_OK, record(log.get(), 0));
+  Value v = read_value(std::wstring(kApplication) + L"\\" + source, L"EventMessageFile");
+  ASSERT_TRUE(v.found);
+  std::wstring registered(reinterpret_cast<const wchar_t*>(v.data.data()), v.data.size() / 2);
+  registered.erase(registered.find_last_not_of(L'\0') + 1);
+  EXPECT_EQ(0, lstrcmpiW((corvtest::program_folder() + L"wick.dll").c_str(), registered.c_str())) << registered;
+  delete_key(source);
+  log.reset();
+  FreeLibrary(other);
+  DeleteFileW(other_path.c_str());
+  RemoveDirectoryW(folder.c_str());
 }
 
 TEST(Catalogue, EventMessageAndCategoryTexts) {

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <ole2.h>
 #include <ocidl.h>
+#include <functional>
 #include <string>
 #include <vector>
 #include "com_test.h"
@@ -94,6 +95,49 @@ private:
   bool answers_;
   volatile LONG refs_ = 1;
 };
+
+// An object whose default property (DISPID_VALUE) answers "h", as a script object's would.
+// `during` runs once, inside the next property get: it may change the container converting it.
+class ValueObject final : public IDispatch {
+public:
+  static corv::ComPtr<ValueObject> make() { return corv::ComPtr<ValueObject>::attach(new ValueObject); }
+  std::function<void()> during;
+
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+    *ppv = riid == IID_IUnknown || riid == IID_IDispatch ? static_cast<IDispatch*>(this) : nullptr;
+    if (!*ppv) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+  STDMETHODIMP_(ULONG) Release() override {
+    LONG n = InterlockedDecrement(&refs_);
+    if (n == 0) delete this;
+    return static_cast<ULONG>(n);
+  }
+  STDMETHODIMP GetTypeInfoCount(UINT* n) override { *n = 0; return S_OK; }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) override {
+    if (id != DISPID_VALUE || !(flags & DISPATCH_PROPERTYGET) || !result) return DISP_E_MEMBERNOTFOUND;
+    if (auto run = std::move(during)) run();
+    V_VT(result) = VT_BSTR;
+    V_BSTR(result) = SysAllocString(L"h");
+    return S_OK;
+  }
+
+private:
+  volatile LONG refs_ = 1;
+};
+
+// Stores the object as the value at index (the attribute takes its own reference).
+inline HRESULT put_object(IzrAttribute* a, long index, IDispatch* object) {
+  VARIANT v;
+  VariantInit(&v);
+  V_VT(&v) = VT_DISPATCH;
+  V_DISPATCH(&v) = object;
+  return a->put_Value(index, &v);
+}
 
 // The log object's one connection point.
 corv::ComPtr<IConnectionPoint> log_point(IUnknown* log);
