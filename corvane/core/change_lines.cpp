@@ -1,4 +1,5 @@
 #include "change_lines.h"
+#include "safe_text.h"
 
 #include <cwctype>
 #include <vector>
@@ -51,11 +52,8 @@ bool read_record(const std::wstring& text, std::wstring& object, ShareRecord& r)
       if (n == L"unlimited") {
         r.max_uses = 0xFFFFFFFFul;
       } else {
-        if (n.empty() || n.size() > 10) return false;
-        for (wchar_t c : n)
-          if (!std::iswdigit(c)) return false;
-        unsigned long long v = std::stoull(n);
-        if (v > 0xFFFFFFFFull) return false;
+        unsigned long long v = 0;
+        if (!parse_decimal(n, 0xFFFFFFFFull, v)) return false;  // ASCII digits only, in range
         r.max_uses = static_cast<unsigned long>(v);
       }
       uses = true;

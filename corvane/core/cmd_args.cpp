@@ -1,6 +1,7 @@
 #include "cmd_args.h"
 
 #include "disk_text.h"
+#include "safe_text.h"
 
 #include <algorithm>
 #include <cwctype>
@@ -77,10 +78,9 @@ const OptionRow kOptions[] = {
      }},
     {L"--parallel", L"N", kSearching, L"servers searched, drives changed at once, 1 to 64 (default: setting Parallel, else 8)",
      [](CmdArgs& a, const std::wstring& v, std::wstring& e) {
-       bool digits = !v.empty() && v.size() <= 2 && std::all_of(v.begin(), v.end(), [](wchar_t c) { return std::iswdigit(c) != 0; });
-       unsigned n = digits ? static_cast<unsigned>(std::stoul(v)) : 0;
-       if (n < 1 || n > 64) return e = L"--parallel takes a number from 1 to 64", false;
-       a.parallel = n;
+       unsigned long long n = 0;
+       if (!parse_decimal(v, 64, n) || n < 1) return e = L"--parallel takes a number from 1 to 64", false;
+       a.parallel = static_cast<unsigned>(n);
        return true;
      }},
     {L"--pattern", L"P", kOnDrives | kShares,

@@ -1,4 +1,5 @@
 #include "log_parse.h"
+#include "safe_text.h"
 
 #include <cwctype>
 
@@ -9,11 +10,14 @@ namespace {
 bool digits(const std::wstring& s, size_t at, size_t n) {
   if (at + n > s.size()) return false;
   for (size_t k = at; k < at + n; ++k)
-    if (!std::iswdigit(s[k])) return false;
+    if (s[k] < L'0' || s[k] > L'9') return false;  // ASCII only: other digits would throw below
   return true;
 }
 
-int number(const std::wstring& s, size_t at, size_t n) { return std::stoi(s.substr(at, n)); }
+int number(const std::wstring& s, size_t at, size_t n) {
+  unsigned long long v = 0;
+  return parse_decimal(s.substr(at, n), 9999, v) ? static_cast<int>(v) : -1;
+}
 
 }  // namespace
 
