@@ -25,7 +25,7 @@ ShareNow read_share(const std::wstring& server, const std::wstring& share) {
       NetShareGetInfo(const_cast<LPWSTR>(server.c_str()), const_cast<LPWSTR>(share.c_str()), 502, buf.out()));
   if (now.status != 0) return now;
   const SHARE_INFO_502* info = buf.as<SHARE_INFO_502>();
-  if (!info) {
+  if (!info || records_in_answer(buf.get(), sizeof(SHARE_INFO_502)) < 1) {
     now.status = ERROR_INVALID_DATA;
     return now;
   }
@@ -33,7 +33,7 @@ ShareNow read_share(const std::wstring& server, const std::wstring& share) {
   now.record.remark = info->shi502_remark ? info->shi502_remark : L"";
   now.record.max_uses = info->shi502_max_uses;
   now.record.has_access_list = true;
-  now.record.sddl = sddl_of_descriptor(info->shi502_security_descriptor);
+  now.record.sddl = sddl_of_descriptor(buf.get(), info->shi502_security_descriptor);
   if (info->shi502_security_descriptor && now.record.sddl.empty()) now.status = ERROR_INVALID_SECURITY_DESCR;
   return now;
 }
