@@ -13,6 +13,8 @@
 #include "disk_text.h"
 #include "drive_item.h"
 #include "ini_file.h"
+#include "safe_file.h"
+#include "safe_text.h"
 #include "inventory.h"
 #include "net_api.h"
 #include "log_parse.h"
@@ -41,15 +43,11 @@ void print(HANDLE out, const std::wstring& text) {
 void out(const std::wstring& t) { print(GetStdHandle(STD_OUTPUT_HANDLE), t); }
 void err(const std::wstring& t) { print(GetStdHandle(STD_ERROR_HANDLE), t); }
 
+// An @FILE list, never read through a link (open_plain_file).
 std::wstring read_file_text(const std::wstring& path, bool& ok) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  ok = h != INVALID_HANDLE_VALUE;
-  if (!ok) return {};
   std::string bytes;
-  char buf[65536];
-  DWORD got = 0;
-  while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got) bytes.append(buf, got);
-  CloseHandle(h);
+  ok = read_plain_file(path, bytes);
+  if (!ok) return {};
   if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
   return from_acp(bytes);
 }
@@ -370,12 +368,16 @@ private:
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  // Before anything is loaded: later DLLs from the system folder only.
+  restrict_dll_search();
   std::vector<std::wstring> args(argv + 1, argv + argc);
   std::wstring error;
   CmdArgs a = parse_cmd_args(args, error);
   const std::wstring folder = data_folder();
   if (a.help) {
-    out(cmd_usage() + L"\r\nSettings: " + folder + L"cv.ini\r\nChange log: " + folder + L"ShareChanges.log\r\n");
+    std::wstring note = data_folder_note();
+    out(cmd_usage() + L"\r\nSettings: " + folder + L"cv.ini\r\nChange log: " + folder + L"ShareChanges.log\r\n" +
+        (note.empty() ? L"" : L"(not beside the program: " + note + L")\r\n"));
     return 0;
   }
   if (!error.empty()) {

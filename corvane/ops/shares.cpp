@@ -6,6 +6,8 @@
 #include "drive_item.h"
 #include "ordered_pool.h"
 #include "permission_plan.h"
+#include "safe_file.h"
+#include "safe_text.h"
 
 #include <lm.h>
 
@@ -394,11 +396,7 @@ std::vector<std::wstring> export_lines(const std::wstring& pattern, const DriveL
 bool write_export(const std::wstring& path, const std::vector<std::wstring>& lines) {
   std::string text;
   for (const std::wstring& l : lines) text += to_acp(l) + "\r\n";
-  corv::Handle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return false;
-  DWORD written = 0;
-  return WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-         written == text.size();
+  return write_plain_file(path, text);
 }
 
 std::vector<PreviewItem> preview_shares(const ShareRequest& request, const DriveList& list) {
