@@ -219,6 +219,14 @@ std::string to_acp(const std::wstring& text) {
   return out;
 }
 
+bool fits_acp(const std::wstring& text) {
+  if (text.empty()) return true;
+  BOOL lossy = FALSE;
+  int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                              nullptr, &lossy);
+  return n > 0 && !lossy;
+}
+
 std::wstring from_acp(const std::string& text) {
   if (text.empty()) return {};
   int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);

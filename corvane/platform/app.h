@@ -38,6 +38,9 @@ Version program_version();
 
 // Text in and out of the system code page.
 std::string to_acp(const std::wstring& text);
+// Whether the system code page holds every character of the text (to_acp would otherwise put
+// "?" in their place).
+bool fits_acp(const std::wstring& text);
 std::wstring from_acp(const std::string& text);
 
 }  // namespace corvane

@@ -463,7 +463,11 @@ void MainWindow::export_list() {
   ofn.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
   if (!GetSaveFileNameW(&ofn) || !file[0]) return;  // cancelled: nothing is written
   // A file chosen is written even when closing was asked for meanwhile: the user chose it.
-  write_export(file.data(), export_lines(field(IDC_TXTSHARENAME), volumes_));
+  std::vector<std::wstring> refused;
+  write_export(file.data(), export_lines(field(IDC_TXTSHARENAME), volumes_, &refused));
+  if (!refused.empty())
+    set_status(std::to_wstring(refused.size()) + L" share(s) left out of the list: a name holds a control character or "
+               L"one the code page cannot write (" + refused.front() + L")");
 }
 
 void MainWindow::browse_account() {
