@@ -277,6 +277,10 @@ std::wstring sddl_of(const corv::Bstr& bytes, bool dacl_only) {
   corv::ByteView v = corv::read_bytes(bytes.get());
   if (v.size < 20) return {};
   std::vector<uint8_t> copy(v.data, v.data + v.size);  // the system wants an aligned block
+  // The bytes may be a server's: no offset in them may lead past the copy.
+  size_t length = 0;
+  std::wstring why;
+  if (!check_descriptor(copy.data(), copy.size(), length, why)) return {};
   corv::LocalMem<wchar_t> text;
   if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(
           copy.data(), SDDL_REVISION_1,

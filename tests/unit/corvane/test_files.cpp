@@ -58,7 +58,9 @@ TEST(CorvaneFiles, AFolderOthersCanWriteIsNotPrivate) {
     ASSERT_TRUE(CopyFileW((corvlab::TempLab::program_folder() + L"corvanecmd.exe").c_str(), copy.c_str(), FALSE));
     corvane_test::Result help = corvane_test::corvanecmd_at(copy, L"--help");
     EXPECT_NE(help.out.find(r.help), std::string::npos) << help.out;
-    if (!r.sddl) EXPECT_NE(help.out.find("Settings: " + std::string(folder.begin(), folder.end())), std::string::npos);
+    if (!r.sddl) {
+      EXPECT_NE(help.out.find("Settings: " + std::string(folder.begin(), folder.end())), std::string::npos);
+    }
     DeleteFileW(copy.c_str());
     RemoveDirectoryW(folder.c_str());
   }
