@@ -11,24 +11,11 @@
 
 using namespace corvane;
 
-TEST(CorvaneSafeText, ServerTextIsShownNotObeyed) {
-  const std::pair<std::wstring, std::wstring> rows[] = {
-      {L"Public documents", L"Public documents"},
-      {L"C:\\Data \u0416", L"C:\\Data \u0416"},
-      {L"\x1B[1A\x1B[2Kfine", L"\\x1B[1A\\x1B[2Kfine"},
-      {L"a\r\nb\tc\x7F\x9B", L"a\\x0D\\x0Ab\\x09c\\x7F\\x9B"},
-      {L"invoice\u202Etxt.exe", L"invoice\\u202Etxt.exe"},
-  };
-  for (const auto& [in, shown] : rows) EXPECT_EQ(display_text(in), shown);
-  // Composed messages keep their own line ends, nothing else.
-  EXPECT_EQ(display_text(L"a\r\n\tb\rc\n", true), L"a\r\n\tb\\x0Dc\\x0A");
-  EXPECT_EQ(format_table({L"Remark"}, {{L"\x1B[2Kx"}}, false), L"Remark\r\n--------\r\n\\x1B[2Kx\r\n");
-}
-
-TEST(CorvaneSafeText, CsvCellsASpreadsheetWouldRunGetAnApostrophe) {
-  EXPECT_EQ(format_table({L"A", L"B", L"C", L"D", L"E"}, {{L"=1+2", L"+x", L"-x", L"@SUM(A1)", L"'quoted"}}, true),
-            L"A,B,C,D,E\r\n'=1+2,'+x,'-x,'@SUM(A1),''quoted\r\n");
-  EXPECT_EQ(format_table({L"A", L"B"}, {{L"=1,2", L"plain"}}, true, true), L"A,B\r\n\"=1,2\",plain\r\n");
+// What the hostile test cannot see: C1 and direction marks, kept line ends, the exact switch.
+TEST(CorvaneSafeText, ShownNotObeyedAndNoFormulaInCsv) {
+  EXPECT_EQ(display_text(L"C:\\D \u0416\x7F\x9B\u202E\r\n\tb\rc", true), L"C:\\D \u0416\\x7F\\x9B\\u202E\r\n\tb\\x0Dc");
+  EXPECT_EQ(format_table({L"A", L"B", L"C", L"D"}, {{L"=1+2", L"+x", L"-x", L"'q"}}, true), L"A,B,C,D\r\n'=1+2,'+x,'-x,''q\r\n");
+  EXPECT_EQ(format_table({L"A", L"B"}, {{L"=1,2", L"@x"}}, true, true), L"A,B\r\n\"=1,2\",@x\r\n");
 }
 
 TEST(CorvaneDescriptorCheck, OffsetsAndLengthsAreBoundedByTheAnswer) {

@@ -61,7 +61,7 @@ repeat_resume=LOOP
 )";
 
 struct Case {
-  const wchar_t* args;          // after "corvanecmd"; {list} is the @FILE of drives
+  std::wstring args;              // after "corvanecmd"
   DWORD exit;
   std::vector<const char*> said;  // each in the output or the error stream
 };
@@ -80,7 +80,7 @@ TEST(Hostile, EveryCommandAgainstAHostileServer) {
   DWORD written = 0;
   ASSERT_TRUE(WriteFile(f.get(), list.data(), static_cast<DWORD>(list.size()), &written, nullptr));
   f.reset();
-  const std::wstring both = L" --drives \\\\FS01\\C,\\\\EVIL\\C --pattern PAST";
+  const std::wstring both = L" --drives \\\\FS01\\C,\\\\EVIL\\C --pattern PAST ";
   const Case cases[] = {
       {L"find --servers FS01,EVIL", 0, {"\\x1B[2K\\x1B[1AFAKE", "\\\\EVIL\\D"}},
       {L"find --servers EVIL --csv", 0, {"'@SUM(1)"}},
@@ -90,20 +90,15 @@ TEST(Hostile, EveryCommandAgainstAHostileServer) {
         "\\x1B[1A\\x1B[2K\\x0D\\x0AFORGED remark\\u202E", "resume handle it had given before"}},
       // An unreadable list may hold the account: such shares stay, as unknown.
       {L"shares --servers EVIL --account Users --csv", 1, {"\\\\EVIL,PAST,", "\\\\EVIL,LIES,", "\\\\EVIL,AWAY,"}},
-      {L"check --account Users --access read --csv", 1, {"\\\\FS01\\PAST,ok", "\\\\EVIL\\PAST,failed,", "cannot be read (status 1338"}},
-      {L"add --what-if --account Users", 1, {"Share: cannot be read (status 1338", "Entry for the account: replaced"}},
-      {L"delete --yes --csv", 1, {"\\\\FS01\\PAST,deleted", "\\\\EVIL\\PAST,failed,", "status 1338"}},
+      {L"check" + both + L"--account Users --access read --csv", 1, {"\\\\FS01\\PAST,ok", "\\\\EVIL\\PAST,failed,", "cannot be read (status 1338"}},
+      {L"add" + both + L"--what-if --account Users", 1, {"Share: cannot be read (status 1338", "Entry for the account: replaced"}},
+      {L"delete" + both + L"--yes --csv", 1, {"\\\\FS01\\PAST,deleted", "\\\\EVIL\\PAST,failed,", "status 1338"}},
       {L"undo --yes", 0, {"\\\\FS01\\PAST"}},
-      {L"revoke --yes --account Users --csv", 1, {"\\\\FS01\\PAST,revoked", "\\\\EVIL\\PAST,failed,", "status 1338"}},
-      {L"export --drives @{list} --pattern PAST --out {out}", 1, {"\\\\FS01\\PAST", "\\\\EV\\x1BIL\\PAST left out of the list"}},
+      {L"revoke" + both + L"--yes --account Users --csv", 1, {"\\\\FS01\\PAST,revoked", "\\\\EVIL\\PAST,failed,", "status 1338"}},
+      {L"export --pattern PAST --drives @\"" + drives + L"\" --out \"" + out + L"\"", 1, {"\\\\FS01\\PAST", "\\\\EV\\x1BIL\\PAST left out of the list"}},
   };
   for (const Case& c : cases) {
-    std::wstring args = c.args;
-    if (args.rfind(L"check", 0) == 0 || args.rfind(L"add", 0) == 0 || args.rfind(L"delete", 0) == 0 ||
-        args.rfind(L"revoke", 0) == 0)
-      args += both;
-    for (auto [key, value] : {std::make_pair(L"{list}", drives), std::make_pair(L"{out}", out)})
-      if (size_t at = args.find(key); at != std::wstring::npos) args.replace(at, wcslen(key), L"\"" + value + L"\"");
+    const std::wstring& args = c.args;
     SCOPED_TRACE(std::string(args.begin(), args.end()));
     // Bounded: an enumeration that never ends must not hold a command for ever.
     Result r = corvanecmd(args + L" --log \"" + log + L"\"", "", 60000);
@@ -121,16 +116,13 @@ TEST(Hostile, EveryCommandAgainstAHostileServer) {
   for (const std::wstring& f : {log, drives, out}) DeleteFileW(f.c_str());
 }
 
-// Other scripts' digits pass iswdigit here (Windows counts them as digits) and made the
-// library's conversions throw, which ended the program: now they are refused.
+// Other scripts' digits pass iswdigit under Windows and made the library's conversions throw
+// ("--parallel \u00B2" ended corvanecmd) or take them as numbers: now they are refused.
 TEST(Hostile, OnlyAsciiDigitsMakeNumbers) {
   unsigned long long v = 7;
-  const std::pair<std::wstring, bool> rows[] = {{L"42", true},      {L"", false},     {L"\u0664\u0662", false},
-                                                {L"\u00B2", false},  {L"\uFF14", false}, {L"-1", false},
-                                                {L"4294967296", false}, {L"4294967295", true}};
-  for (const auto& [text, ok] : rows) EXPECT_EQ(corvane::parse_decimal(text, 0xFFFFFFFFull, v), ok) << text.size();
-  EXPECT_FALSE(corvane::parse_decimal(L"7", 5, v));
-  // Where the program read numbers with the library's conversions: no exception, a refusal.
+  for (const wchar_t* bad : {L"", L"\u0664\u0662", L"\u00B2", L"\uFF14", L"-1", L"4294967296"})
+    EXPECT_FALSE(corvane::parse_decimal(bad, 0xFFFFFFFFull, v)) << wcslen(bad);
+  EXPECT_TRUE(corvane::parse_decimal(L"4294967295", 0xFFFFFFFFull, v) && v == 0xFFFFFFFFull);
   std::wstring error;
   corvane::parse_cmd_args({L"find", L"--parallel", L"\u00B2"}, error);
   EXPECT_FALSE(error.empty());
