@@ -21,9 +21,11 @@ set(WICK_CORE_INCLUDES wick/core)
 set(CORVANE_CORE_SOURCES
   corvane/core/change_log.cpp
   corvane/core/cmd_args.cpp
+  corvane/core/descriptor_check.cpp
   corvane/core/disk_text.cpp
   corvane/core/drive_item.cpp
   corvane/core/log_parse.cpp
+  corvane/core/safe_text.cpp
   corvane/core/settings_form.cpp
 )
 set(CORVANE_CORE_INCLUDES corvane/core)

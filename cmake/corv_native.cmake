@@ -9,6 +9,7 @@ include(core_sources)
 corv_core_library(tern_core TERN_CORE_SOURCES TERN_CORE_INCLUDES)
 corv_core_library(wick_core WICK_CORE_SOURCES WICK_CORE_INCLUDES)
 corv_core_library(corvane_core CORVANE_CORE_SOURCES CORVANE_CORE_INCLUDES)
+target_link_libraries(corvane_core PUBLIC tern_core)
 # Coverage instrumentation in the core libraries, so the fuzzers see the code under test.
 foreach(_lib tern_core wick_core corvane_core)
   get_target_property(_type ${_lib} TYPE)

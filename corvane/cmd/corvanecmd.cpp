@@ -13,6 +13,8 @@
 #include "disk_text.h"
 #include "drive_item.h"
 #include "ini_file.h"
+#include "safe_file.h"
+#include "safe_text.h"
 #include "inventory.h"
 #include "net_api.h"
 #include "log_parse.h"
@@ -26,11 +28,15 @@ using namespace corvane;
 
 namespace {
 
-// Text to the console as it is, or UTF-8 when redirected (a file, a pipe into a script).
+// Text to the console, or UTF-8 when redirected (a file, a pipe into a script). Server texts are
+// made safe field by field where they are put into a message or table; whatever reaches a
+// console is passed through display_text once more, so that no escape sequence is ever obeyed
+// there (CSV on a console included, whose values are exact only when redirected).
 void print(HANDLE out, const std::wstring& text) {
   DWORD mode = 0, written = 0;
   if (GetConsoleMode(out, &mode)) {
-    WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    std::wstring shown = display_text(text, true);
+    WriteConsoleW(out, shown.data(), static_cast<DWORD>(shown.size()), &written, nullptr);
     return;
   }
   int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
@@ -41,15 +47,11 @@ void print(HANDLE out, const std::wstring& text) {
 void out(const std::wstring& t) { print(GetStdHandle(STD_OUTPUT_HANDLE), t); }
 void err(const std::wstring& t) { print(GetStdHandle(STD_ERROR_HANDLE), t); }
 
+// An @FILE list, never read through a link (open_plain_file).
 std::wstring read_file_text(const std::wstring& path, bool& ok) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  ok = h != INVALID_HANDLE_VALUE;
-  if (!ok) return {};
   std::string bytes;
-  char buf[65536];
-  DWORD got = 0;
-  while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got) bytes.append(buf, got);
-  CloseHandle(h);
+  ok = read_plain_file(path, bytes);
+  if (!ok) return {};
   if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
   return from_acp(bytes);
 }
@@ -72,7 +74,7 @@ struct ConsoleProgress : SearchProgress {
   bool quiet;
   explicit ConsoleProgress(bool q) : quiet(q) {}
   void server(size_t n, size_t m, const std::wstring& name) override {
-    if (!quiet) err(L"  server " + std::to_wstring(n) + L" of " + std::to_wstring(m) + L": " + name + L"\r\n");
+    if (!quiet) err(L"  server " + std::to_wstring(n) + L" of " + std::to_wstring(m) + L": " + display_text(name) + L"\r\n");
   }
 };
 
@@ -169,7 +171,7 @@ private:
     std::vector<std::vector<std::wstring>> rows;
     for (const FoundDrive& d : list_.items)
       rows.push_back({d.item, d.label, d.filesystem, mb(d.capacity_mb), mb(d.free_mb)});
-    out(format_table({L"Drive", L"Label", L"FileSystem", L"CapacityMB", L"FreeMB"}, rows, a_.csv));
+    out(format_table({L"Drive", L"Label", L"FileSystem", L"CapacityMB", L"FreeMB"}, rows, a_.csv, a_.csv_exact));
     return search_.ended_early ? 1 : 0;
   }
 
@@ -177,21 +179,26 @@ private:
   unsigned parallel_count() { return a_.parallel ? *a_.parallel : load_form_settings().parallel; }
 
   int exportlist() {
-    std::vector<std::wstring> lines = export_lines(pattern(), list_);
+    std::vector<std::wstring> refused;
+    std::vector<std::wstring> lines = export_lines(pattern(), list_, &refused);
     if (!write_export(a_.out_file, lines)) {
-      err(L"corvanecmd: cannot write " + a_.out_file + L"\r\n");
+      err(L"corvanecmd: cannot write " + a_.out_file + L" (" + status_text(GetLastError()) + L")\r\n");
       return 1;
     }
     std::vector<std::vector<std::wstring>> rows;
     for (const std::wstring& l : lines) rows.push_back({l});
-    out(format_table({L"Share"}, rows, a_.csv));
-    return 0;
+    out(format_table({L"Share"}, rows, a_.csv, a_.csv_exact));
+    // A name the list cannot hold as one line is left out, and that is a failure.
+    for (const std::wstring& r : refused)
+      err(L"corvanecmd: " + display_text(r) + L" left out of the list: its name holds a control character or one the "
+          L"code page cannot write\r\n");
+    return refused.empty() ? 0 : 1;
   }
 
   int results(const CommandReport& report) {
     std::vector<std::vector<std::wstring>> rows;
     for (const ShareOutcome& o : report.outcomes) rows.push_back({o.item, o.object, o.result, o.detail});
-    out(format_table({L"Drive", L"Share", L"Result", L"Detail"}, rows, a_.csv));
+    out(format_table({L"Drive", L"Share", L"Result", L"Detail"}, rows, a_.csv, a_.csv_exact));
     if (!report.log_error.empty()) err(L"corvanecmd: " + report.log_error + L"\r\n");
     return report.failed() || !report.log_error.empty() ? 1 : 0;
   }
@@ -216,7 +223,11 @@ private:
       return 1;
     }
     if (a_.what_if) {
-      out(preview_report(r, preview_shares(r, list_)));
+      std::vector<PreviewItem> items = preview_shares(r, list_);
+      out(preview_report(r, items));
+      // A drive whose share cannot be read (or changed) could not be previewed: status 1.
+      for (const PreviewItem& p : items)
+        if (!p.possible) return 1;
       return 0;
     }
     if (!a_.yes && !confirm(L"Add or update the share " + r.pattern + L" for " + r.account + L" on " +
@@ -237,7 +248,7 @@ private:
         err(L"corvanecmd: " + error + L"\r\n");
         return 1;
       }
-      out(format_table({L"Started", L"Kind", L"Shares"}, rows, a_.csv));
+      out(format_table({L"Started", L"Kind", L"Shares"}, rows, a_.csv, a_.csv_exact));
       return 0;
     }
     std::optional<Stamp> since;
@@ -252,8 +263,11 @@ private:
       return 0;
     }
     std::wstring what;
-    for (const UndoStep& s : plan.steps) what += L"  " + s.before.object + L": " + describe_step(s) + L"\r\n";
-    err(L"Undo of the session(s) started " + plan.sessions.front() + L":\r\n" + what);
+    // Names, paths and remarks come from servers through the log: shown, never obeyed, so that
+    // no line of the plan can be forged or erased before its question.
+    for (const UndoStep& s : plan.steps)
+      what += L"  " + display_text(s.before.object) + L": " + display_text(describe_step(s)) + L"\r\n";
+    err(L"Undo of the session(s) started " + display_text(plan.sessions.front()) + L":\r\n" + what);
     if (!a_.yes && !confirm(L"Undo these changes?")) {
       err(L"Nothing was changed.\r\n");
       return 1;
@@ -265,7 +279,7 @@ private:
       rows.push_back({o.object, o.result, o.detail});
       failed = failed || !o.ok;
     }
-    out(format_table({L"Share", L"Result", L"Detail"}, rows, a_.csv));
+    out(format_table({L"Share", L"Result", L"Detail"}, rows, a_.csv, a_.csv_exact));
     if (!report.log_error.empty()) err(L"corvanecmd: " + report.log_error + L"\r\n");
     return failed || !report.log_error.empty() ? 1 : 0;
   }
@@ -316,6 +330,7 @@ private:
         continue;
       }
       for (const ShareListing& s : server.shares) {
+        failed = failed || !s.unreadable.empty();  // who may reach it is unknown
         if (!a_.entries) {
           rows.push_back({s.server, s.share, s.kind(), s.path, s.remark, uses(s), s.sddl, access_in_words(s)});
           continue;
@@ -327,9 +342,9 @@ private:
       }
     }
     if (a_.entries)
-      out(format_table({L"Server", L"Share", L"Kind", L"Path", L"Account", L"Entry", L"Rights", L"Inheritance"}, rows, a_.csv));
+      out(format_table({L"Server", L"Share", L"Kind", L"Path", L"Account", L"Entry", L"Rights", L"Inheritance"}, rows, a_.csv, a_.csv_exact));
     else
-      out(format_table({L"Server", L"Share", L"Kind", L"Path", L"Remark", L"Uses", L"SDDL", L"Access"}, rows, a_.csv));
+      out(format_table({L"Server", L"Share", L"Kind", L"Path", L"Remark", L"Uses", L"SDDL", L"Access"}, rows, a_.csv, a_.csv_exact));
     return failed ? 1 : 0;
   }
 
@@ -347,7 +362,7 @@ private:
       rows.push_back({c.item, c.object, c.result, c.detail});
       drift = drift || !c.ok;
     }
-    out(format_table({L"Drive", L"Share", L"Result", L"Detail"}, rows, a_.csv));
+    out(format_table({L"Drive", L"Share", L"Result", L"Detail"}, rows, a_.csv, a_.csv_exact));
     return drift ? 1 : 0;
   }
 
@@ -387,12 +402,16 @@ private:
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  // Before anything is loaded: later DLLs from the system folder only.
+  restrict_dll_search();
   std::vector<std::wstring> args(argv + 1, argv + argc);
   std::wstring error;
   CmdArgs a = parse_cmd_args(args, error);
   const std::wstring folder = data_folder();
   if (a.help) {
-    out(cmd_usage() + L"\r\nSettings: " + folder + L"cv.ini\r\nChange log: " + folder + L"ShareChanges.log\r\n");
+    std::wstring note = data_folder_note();
+    out(cmd_usage() + L"\r\nSettings: " + folder + L"cv.ini\r\nChange log: " + folder + L"ShareChanges.log\r\n" +
+        (note.empty() ? L"" : L"(not beside the program: " + note + L")\r\n"));
     return 0;
   }
   if (!error.empty()) {

@@ -1,6 +1,7 @@
 #include "cmd_args.h"
 
 #include "disk_text.h"
+#include "safe_text.h"
 
 #include <algorithm>
 #include <cwctype>
@@ -77,10 +78,9 @@ const OptionRow kOptions[] = {
      }},
     {L"--parallel", L"N", kSearching, L"servers searched, drives changed at once, 1 to 64 (default: setting Parallel, else 8)",
      [](CmdArgs& a, const std::wstring& v, std::wstring& e) {
-       bool digits = !v.empty() && v.size() <= 2 && std::all_of(v.begin(), v.end(), [](wchar_t c) { return std::iswdigit(c) != 0; });
-       unsigned n = digits ? static_cast<unsigned>(std::stoul(v)) : 0;
-       if (n < 1 || n > 64) return e = L"--parallel takes a number from 1 to 64", false;
-       a.parallel = n;
+       unsigned long long n = 0;
+       if (!parse_decimal(v, 64, n) || n < 1) return e = L"--parallel takes a number from 1 to 64", false;
+       a.parallel = static_cast<unsigned>(n);
        return true;
      }},
     {L"--pattern", L"P", kOnDrives | kShares,
@@ -123,6 +123,9 @@ const OptionRow kOptions[] = {
      [](CmdArgs& a, const std::wstring& v, std::wstring&) { return a.log_file = v, true; }},
     {L"--csv", nullptr, kAll, L"results as CSV, for Import-Csv",
      [](CmdArgs& a, const std::wstring&, std::wstring&) { return a.csv = true; }},
+    {L"--csv-exact", nullptr, kAll,
+     L"CSV cells exactly as sent, also those starting with = + - @ ' (else an apostrophe goes before them)",
+     [](CmdArgs& a, const std::wstring&, std::wstring&) { return a.csv = a.csv_exact = true; }},
 };
 
 const CommandRow* command_row(const std::wstring& name) {
@@ -235,10 +238,11 @@ std::wstring cmd_usage() {
 }
 
 std::wstring format_table(const std::vector<std::wstring>& header, const std::vector<std::vector<std::wstring>>& rows,
-                          bool csv) {
+                          bool csv, bool exact) {
   std::wstring out;
   if (csv) {
-    auto field = [](const std::wstring& f) {
+    auto field = [exact](const std::wstring& cell) {
+      const std::wstring f = exact ? cell : formula_guard(cell);
       if (f.find_first_of(L",\"\r\n") == std::wstring::npos) return f;
       std::wstring q = L"\"";
       for (wchar_t c : f) {
@@ -258,9 +262,14 @@ std::wstring format_table(const std::vector<std::wstring>& header, const std::ve
     for (const auto& r : rows) line(r);
     return out;
   }
+  std::vector<std::vector<std::wstring>> shown;
+  for (const auto& r : rows) {
+    shown.emplace_back();
+    for (const std::wstring& c : r) shown.back().push_back(display_text(c));
+  }
   std::vector<size_t> width(header.size());
   for (size_t k = 0; k < header.size(); ++k) width[k] = header[k].size();
-  for (const auto& r : rows)
+  for (const auto& r : shown)
     for (size_t k = 0; k < header.size() && k < r.size(); ++k) width[k] = std::max(width[k], r[k].size());
   auto line = [&](const std::vector<std::wstring>& cells) {
     std::wstring l;
@@ -276,7 +285,7 @@ std::wstring format_table(const std::vector<std::wstring>& header, const std::ve
   std::vector<std::wstring> rule;
   for (size_t w : width) rule.push_back(std::wstring(w, L'-'));
   line(rule);
-  for (const auto& r : rows) line(r);
+  for (const auto& r : shown) line(r);
   return out;
 }
 

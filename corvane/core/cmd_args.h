@@ -16,6 +16,7 @@ struct CmdArgs {
   std::optional<std::wstring> pattern, account;
   bool read = false, change = false, full = false;  // --access, repeated or comma-separated
   bool what_if = false, yes = false, csv = false, help = false;
+  bool csv_exact = false;               // --csv-exact: no apostrophe before a formula-like cell
   bool list = false;                    // undo --list
   bool all = false, entries = false;    // shares --all, --entries
   bool deny_too = false, allow_empty = false;  // revoke
@@ -36,8 +37,11 @@ std::vector<std::wstring> split_list(const std::wstring& text);
 std::wstring cmd_usage();
 
 // A table of rows under a header, as aligned columns or as CSV (every field quoted when it
-// holds a comma, a quote or a line break; quotes doubled).
+// holds a comma, a quote or a line break; quotes doubled). Columns are for reading: every cell
+// through display_text, so a control character a server sent is shown, not obeyed. CSV keeps
+// each value exactly, except that a cell a spreadsheet would run as a formula gets an
+// apostrophe in front (formula_guard) unless `exact`.
 std::wstring format_table(const std::vector<std::wstring>& header, const std::vector<std::vector<std::wstring>>& rows,
-                          bool csv);
+                          bool csv, bool exact = false);
 
 }  // namespace corvane

@@ -1,6 +1,7 @@
 #include "settings_form.h"
 
 #include "disk_text.h"
+#include "safe_text.h"
 
 #include <cwctype>
 
@@ -23,10 +24,10 @@ std::optional<int> check_value(const std::wstring& value) {
   std::wstring v = trim_blanks(value);
   if (v.empty() || v.size() > 9) return std::nullopt;
   size_t i = (v[0] == L'-' || v[0] == L'+') ? 1 : 0;
-  if (i == v.size()) return std::nullopt;
-  for (size_t k = i; k < v.size(); ++k)
-    if (!std::iswdigit(v[k])) return std::nullopt;
-  long n = std::stol(v);
+  unsigned long long magnitude = 0;
+  // ASCII digits only: another script's digits would make the conversion throw.
+  if (!parse_decimal(v.substr(i), 99999999, magnitude)) return std::nullopt;
+  long n = v[0] == L'-' ? -static_cast<long>(magnitude) : static_cast<long>(magnitude);
   // A check box holds 0, 1 or 2 (greyed); anything else is no state it can show.
   if (n < 0 || n > 2) return std::nullopt;
   return static_cast<int>(n);
@@ -34,11 +35,9 @@ std::optional<int> check_value(const std::wstring& value) {
 
 unsigned parallel_value(const std::wstring& value) {
   std::wstring v = trim_blanks(value);
-  if (v.empty() || v.size() > 2) return 8;
-  for (wchar_t c : v)
-    if (!std::iswdigit(c)) return 8;
-  unsigned n = static_cast<unsigned>(std::stoul(v));
-  return n >= 1 && n <= 64 ? n : 8;
+  unsigned long long n = 0;
+  if (!parse_decimal(v, 64, n) || n < 1) return 8;
+  return static_cast<unsigned>(n);
 }
 
 unsigned long access_mask(bool read, bool change, bool full) {

@@ -7,6 +7,7 @@
 #include <lm.h>
 
 #include <algorithm>
+#include <set>
 
 #include "net_buffer.h"
 
@@ -18,6 +19,9 @@ constexpr unsigned long kTypeMask = 0xFF;  // STYPE_MASK: the kind, without the 
 // Shares are read a block at a time (some dozens of shares), so that a server with thousands of
 // shares answers in several calls rather than one buffer of any size.
 constexpr DWORD kEnumBlock = 8192;
+// Far beyond any real server (a few thousand shares), and each block holds several shares.
+constexpr size_t kMostShares = 100000;
+constexpr size_t kMostCalls = 20000;
 
 std::wstring with_backslashes(const std::wstring& server) {
   size_t k = 0;
@@ -37,14 +41,24 @@ bool administrative(const SHARE_INFO_502& s) {
          name == L"IPC$" || name == L"PRINT$";
 }
 
-// Every share of one server, the enumeration resumed for as long as it says there is more.
+// Every share of one server, the enumeration resumed for as long as it says there is more and
+// moves on: a server that answers "more" with no rows, with a resume handle it gave before, or
+// past any real number of shares would keep the loop (and its memory) growing for ever, so it
+// is that server's failure, said in words.
 ServerListing list_server(const std::wstring& server, const InventoryRequest& request, const std::wstring& account_sid) {
   ServerListing out;
   out.server = with_backslashes(server);
   DWORD resume = 0;
-  for (;;) {
+  std::set<DWORD> handles_seen;
+  size_t rows_read = 0;
+  auto stop = [&](const std::wstring& why) {
+    out.status = ERROR_MORE_DATA;
+    out.reason = status_words(out.status) + L" " + why;
+  };
+  for (size_t call = 0;; ++call) {
     corv::NetBuffer buf;
     DWORD read = 0, total = 0;
+    const DWORD resume_before = resume;
     NET_API_STATUS st =
         NetShareEnum(const_cast<LPWSTR>(out.server.c_str()), 502, buf.out(), kEnumBlock, &read, &total, &resume);
     if (st != NERR_Success && st != ERROR_MORE_DATA) {
@@ -54,6 +68,12 @@ ServerListing list_server(const std::wstring& server, const InventoryRequest& re
       return out;
     }
     const SHARE_INFO_502* rows = buf.as<SHARE_INFO_502>();
+    if (read > records_in_answer(buf.get(), sizeof(SHARE_INFO_502))) {
+      out.status = ERROR_INVALID_DATA;
+      out.reason = status_words(out.status) + L" (the server counts more shares than its answer holds)";
+      out.shares.clear();
+      return out;
+    }
     for (DWORD k = 0; rows && k < read; ++k) {
       const SHARE_INFO_502& s = rows[k];
       ShareListing l;
@@ -68,19 +88,29 @@ ServerListing list_server(const std::wstring& server, const InventoryRequest& re
       l.max_uses = s.shi502_max_uses;
       l.administrative = administrative(s);
       l.has_descriptor = s.shi502_security_descriptor != nullptr;
-      l.sddl = sddl_of_descriptor(s.shi502_security_descriptor);
+      l.sddl = sddl_of_descriptor(buf.get(), s.shi502_security_descriptor, &l.unreadable);
       if (l.has_descriptor) l.entries = entries_of_sddl(l.sddl);
-      if (!account_sid.empty() && std::none_of(l.entries.begin(), l.entries.end(),
-                                               [&](const EntryWords& e) { return e.sid == account_sid; }))
+      // A list that cannot be read may hold the account: the share stays, as unknown.
+      if (!account_sid.empty() && l.unreadable.empty() &&
+          std::none_of(l.entries.begin(), l.entries.end(), [&](const EntryWords& e) { return e.sid == account_sid; }))
         continue;
       out.shares.push_back(l);
     }
     if (st == NERR_Success) break;
-    if (read == 0) {  // more said, nothing given: a server that would loop for ever
-      out.status = ERROR_MORE_DATA;
-      out.reason = status_words(out.status);
+    rows_read += read;
+    if (read == 0) {
+      stop(L"(the server said there was more but gave no share)");
       break;
     }
+    if (resume == resume_before || handles_seen.count(resume)) {
+      stop(L"(the server gave a resume handle it had given before: its list would never end)");
+      break;
+    }
+    if (rows_read > kMostShares || call + 1 >= kMostCalls) {
+      stop(L"(the server kept saying there was more past " + std::to_wstring(rows_read) + L" shares)");
+      break;
+    }
+    handles_seen.insert(resume_before);
   }
   return out;
 }
@@ -97,6 +127,7 @@ std::wstring ShareListing::kind() const {
 }
 
 std::wstring access_in_words(const ShareListing& share) {
+  if (!share.unreadable.empty()) return L"(cannot be read: " + share.unreadable + L")";
   if (!share.has_descriptor) return L"(server default)";
   if (share.entries.empty()) return L"(no entry: refuses everyone)";
   std::wstring out;

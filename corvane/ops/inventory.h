@@ -18,6 +18,8 @@ struct ShareListing {
   bool administrative = false;
   bool has_descriptor = false;
   std::wstring sddl;         // owner, group and list as read
+  std::wstring unreadable;   // the descriptor is there but cannot be read: why (then who may
+                             // reach the share is unknown, not "no one")
   std::vector<EntryWords> entries;
   std::wstring kind() const; // "disk", "disk (administrative)", "IPC", "printer", "device"
 };

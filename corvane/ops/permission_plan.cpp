@@ -1,5 +1,6 @@
 #include "permission_plan.h"
 
+#include "descriptor_check.h"
 #include "failure.h"
 
 #include <lm.h>
@@ -209,19 +210,55 @@ std::wstring hresult_text(HRESULT hr) {
   return text.rfind(L"error ", 0) == 0 ? std::wstring(hex) : std::wstring(hex) + L" " + text;
 }
 
-std::wstring sddl_of_descriptor(PSECURITY_DESCRIPTOR sd) {
+namespace {
+// The bytes of the answer from `at` to its end; false when `at` is not inside it.
+bool answer_rest(const void* answer, const void* at, size_t& rest) {
+  DWORD size = 0;
+  if (!answer || !at || NetApiBufferSize(const_cast<void*>(answer), &size) != NERR_Success) return false;
+  const uintptr_t begin = reinterpret_cast<uintptr_t>(answer), p = reinterpret_cast<uintptr_t>(at);
+  if (p < begin || p - begin >= size) return false;
+  rest = size - (p - begin);
+  return true;
+}
+}  // namespace
+
+size_t records_in_answer(const void* answer, size_t record_size) {
+  size_t rest = 0;
+  return record_size && answer_rest(answer, answer, rest) ? rest / record_size : 0;
+}
+
+std::wstring sddl_of_descriptor(const void* answer, PSECURITY_DESCRIPTOR sd, std::wstring* reason) {
+  if (!sd) return {};
+  std::wstring why;
+  size_t rest = 0, length = 0;
+  if (!answer_rest(answer, sd, rest)) why = L"the descriptor lies outside the server's answer";
+  else check_descriptor(static_cast<const uint8_t*>(sd), rest, length, why);
+  // Only a copy of the checked bytes reaches the system (aligned, and nothing beyond them).
+  std::vector<uint8_t> copy;
+  if (why.empty()) {
+    copy.assign(static_cast<const uint8_t*>(sd), static_cast<const uint8_t*>(sd) + length);
+    if (!IsValidSecurityDescriptor(copy.data())) why = L"the system refuses the descriptor";
+  }
   corv::LocalMem<wchar_t> text;
-  if (!sd || !ConvertSecurityDescriptorToStringSecurityDescriptorW(
-                 sd, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                 reinterpret_cast<LPWSTR*>(text.out()), nullptr))
-    return {};
-  return text.get() ? text.get() : L"";
+  if (why.empty() && !ConvertSecurityDescriptorToStringSecurityDescriptorW(
+                         copy.data(), SDDL_REVISION_1,
+                         OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                         reinterpret_cast<LPWSTR*>(text.out()), nullptr))
+    why = L"the descriptor cannot be written as SDDL";
+  if (why.empty() && text.get() && *text.get()) return text.get();
+  if (why.empty()) why = L"the descriptor cannot be written as SDDL";
+  if (reason) *reason = why;
+  return {};
 }
 
 std::wstring sddl_of(const corv::Bstr& bytes, bool dacl_only) {
   corv::ByteView v = corv::read_bytes(bytes.get());
   if (v.size < 20) return {};
   std::vector<uint8_t> copy(v.data, v.data + v.size);  // the system wants an aligned block
+  // The bytes may be a server's: no offset in them may lead past the copy.
+  size_t length = 0;
+  std::wstring why;
+  if (!check_descriptor(copy.data(), copy.size(), length, why)) return {};
   corv::LocalMem<wchar_t> text;
   if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(
           copy.data(), SDDL_REVISION_1,

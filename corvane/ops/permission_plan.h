@@ -51,7 +51,15 @@ std::wstring hresult_text(HRESULT hr);
 // Descriptor bytes as SDDL (owner, group and list as far as present, or the list alone);
 // empty when none.
 std::wstring sddl_of(const corv::Bstr& bytes, bool dacl_only = false);
-std::wstring sddl_of_descriptor(PSECURITY_DESCRIPTOR sd);  // owner, group and list
+// A share's descriptor as a server answered it (owner, group and list as SDDL), read only within
+// `answer`, the buffer the call returned (NetApiBufferSize gives its end): the pointer must lie
+// inside it and the descriptor's length and every offset within what is left, checked by the
+// project's own codec before the system sees a copy. Empty for a null descriptor, and empty
+// with `reason` set when it cannot be read.
+std::wstring sddl_of_descriptor(const void* answer, PSECURITY_DESCRIPTOR sd, std::wstring* reason = nullptr);
+// How many whole records of `record_size` bytes the answer holds from its start (0 when its size
+// cannot be read): a count from the server is never trusted beyond it.
+size_t records_in_answer(const void* answer, size_t record_size);
 // SDDL to a self-relative descriptor in a byte string; a null string when the text is refused.
 corv::Bstr bytes_of(const std::wstring& sddl);
 

@@ -6,6 +6,8 @@
 #include "drive_item.h"
 #include "ordered_pool.h"
 #include "permission_plan.h"
+#include "safe_file.h"
+#include "safe_text.h"
 
 #include <lm.h>
 
@@ -26,7 +28,7 @@ ShareNow read_share(const std::wstring& server, const std::wstring& share) {
       NetShareGetInfo(const_cast<LPWSTR>(server.c_str()), const_cast<LPWSTR>(share.c_str()), 502, buf.out()));
   if (now.status != 0) return now;
   const SHARE_INFO_502* info = buf.as<SHARE_INFO_502>();
-  if (!info) {
+  if (!info || records_in_answer(buf.get(), sizeof(SHARE_INFO_502)) < 1) {
     now.status = ERROR_INVALID_DATA;
     return now;
   }
@@ -34,7 +36,7 @@ ShareNow read_share(const std::wstring& server, const std::wstring& share) {
   now.record.remark = info->shi502_remark ? info->shi502_remark : L"";
   now.record.max_uses = info->shi502_max_uses;
   now.record.has_access_list = true;
-  now.record.sddl = sddl_of_descriptor(info->shi502_security_descriptor);
+  now.record.sddl = sddl_of_descriptor(buf.get(), info->shi502_security_descriptor);
   if (info->shi502_security_descriptor && now.record.sddl.empty()) now.status = ERROR_INVALID_SECURITY_DESCR;
   return now;
 }
@@ -428,12 +430,18 @@ CommandReport revoke_shares(const RevokeRequest& request, DriveList& list, Chang
       [](const ShareOutcome&) { return 0; });
 }
 
-std::vector<std::wstring> export_lines(const std::wstring& pattern, const DriveList& list) {
+std::vector<std::wstring> export_lines(const std::wstring& pattern, const DriveList& list,
+                                       std::vector<std::wstring>* refused) {
   std::vector<std::wstring> lines;
   for (size_t i = 0; i < list.count(); ++i) {
     if (!list.ticked(i) || list.marker(i) != 0) continue;
     ShareTarget t = share_target(list.text(i), pattern);
-    lines.push_back(t.server + L"\\" + t.share);
+    std::wstring line = t.server + L"\\" + t.share;
+    if (has_control(line) || !fits_acp(line)) {
+      if (refused) refused->push_back(line);
+      continue;
+    }
+    lines.push_back(line);
   }
   return lines;
 }
@@ -441,11 +449,7 @@ std::vector<std::wstring> export_lines(const std::wstring& pattern, const DriveL
 bool write_export(const std::wstring& path, const std::vector<std::wstring>& lines) {
   std::string text;
   for (const std::wstring& l : lines) text += to_acp(l) + "\r\n";
-  corv::Handle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return false;
-  DWORD written = 0;
-  return WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-         written == text.size();
+  return write_plain_file(path, text);
 }
 
 std::vector<PreviewItem> preview_shares(const ShareRequest& request, const DriveList& list) {
@@ -498,24 +502,28 @@ std::vector<PreviewItem> preview_shares(const ShareRequest& request, const Drive
 }
 
 std::wstring preview_report(const ShareRequest& request, const std::vector<PreviewItem>& items) {
-  std::wstring r = L"Preview of Add/Update: pattern " + request.pattern + L", account " + request.account +
+  // Every field a server or a setting gave goes through display_text: a line break or an escape
+  // sequence in a name or a path would otherwise forge or erase lines of the report.
+  auto shown = [](const std::wstring& t) { return display_text(t); };
+  std::wstring r = L"Preview of Add/Update: pattern " + shown(request.pattern) + L", account " + shown(request.account) +
                    L". Nothing has been changed.\r\n";
   if (items.empty()) r += L"\r\nNo drive is ticked.\r\n";
   for (const PreviewItem& p : items) {
-    r += L"\r\n" + p.object + L"\r\n";
+    r += L"\r\n" + shown(p.object) + L"\r\n";
     if (!p.unreadable.empty())
-      r += L"  Share: cannot be read (" + p.unreadable + L"); it may exist already\r\n";
+      r += L"  Share: cannot be read (" + shown(p.unreadable) + L"); it may exist already\r\n";
     else
-      r += p.exists ? L"  Share: already there, path " + p.path + L"\r\n" : L"  Share: to be created, path " + p.path + L"\r\n";
+      r += p.exists ? L"  Share: already there, path " + shown(p.path) + L"\r\n"
+                    : L"  Share: to be created, path " + shown(p.path) + L"\r\n";
     if (!p.possible) {
-      r += L"  Entry: " + p.entry + L"\r\n";
+      r += L"  Entry: " + shown(p.entry) + L"\r\n";
       continue;
     }
-    r += L"  Access list now: " + (p.old_sddl.empty() ? std::wstring(p.exists ? L"none" : L"the server's default") : p.old_sddl) + L"\r\n";
-    for (const std::wstring& w : p.old_words) r += L"    " + w + L"\r\n";
-    r += L"  Entry for the account: " + p.entry + L"\r\n";
-    r += L"  Access list then: " + p.new_sddl + (p.exists ? L"" : L" (with the server's default entries)") + L"\r\n";
-    for (const std::wstring& w : p.words) r += L"    " + w + L"\r\n";
+    r += L"  Access list now: " + (p.old_sddl.empty() ? std::wstring(p.exists ? L"none" : L"the server's default") : shown(p.old_sddl)) + L"\r\n";
+    for (const std::wstring& w : p.old_words) r += L"    " + shown(w) + L"\r\n";
+    r += L"  Entry for the account: " + shown(p.entry) + L"\r\n";
+    r += L"  Access list then: " + shown(p.new_sddl) + (p.exists ? L"" : L" (with the server's default entries)") + L"\r\n";
+    for (const std::wstring& w : p.words) r += L"    " + shown(w) + L"\r\n";
   }
   return r;
 }

@@ -94,9 +94,13 @@ std::vector<PreviewItem> preview_shares(const ShareRequest& request, const Drive
 // The preview as plain text, one block per drive.
 std::wstring preview_report(const ShareRequest& request, const std::vector<PreviewItem>& items);
 
-// The list export's lines: "\\SERVER\SHARE" for ticked items with marker 0, in list order.
-std::vector<std::wstring> export_lines(const std::wstring& pattern, const DriveList& list);
-// Writes them (system code page, CR LF) to the file, replacing it. False when it cannot.
+// The list export's lines: "\\SERVER\SHARE" for ticked items with marker 0, in list order. A name
+// that would not read back as one line naming that share (a control character, a line break, a
+// character the system code page cannot hold) is left out and given in `refused`.
+std::vector<std::wstring> export_lines(const std::wstring& pattern, const DriveList& list,
+                                       std::vector<std::wstring>* refused = nullptr);
+// Writes them (system code page, CR LF) to the file, replacing it, never through a link
+// (open_plain_file). False when it cannot.
 bool write_export(const std::wstring& path, const std::vector<std::wstring>& lines);
 
 }  // namespace corvane

@@ -1,6 +1,7 @@
 #include "change_log_file.h"
 
 #include "app.h"
+#include "safe_file.h"
 
 #include <objbase.h>
 
@@ -67,8 +68,8 @@ std::wstring lock_path(const std::wstring& log) { return log + L".lock"; }
 
 // Who keeps the log, as its lock file says.
 std::wstring holder(const std::wstring& log) {
-  corv::Handle f(CreateFileW(lock_path(log).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, OPEN_EXISTING, 0, nullptr));
+  corv::Handle f = open_plain_file(lock_path(log), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   FileOpen::existing, false);
   char buf[512];
   DWORD got = 0;
   if (!f.valid() || !ReadFile(f.get(), buf, sizeof buf, &got, nullptr) || got == 0) return L"another process";
@@ -103,8 +104,7 @@ LogResult ChangeLogFile::take(const std::function<bool()>& pump, corv::Handle& l
   for (;;) {
     // Open without write sharing: a second opener is refused until this handle closes, which a
     // process's end does too.
-    lock.reset(CreateFileW(lock_path(path_).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    lock = open_plain_file(lock_path(path_), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, FileOpen::always, true);
     if (lock.valid()) break;
     const DWORD error = GetLastError();
     // Refused while another process has it open; anything else is no wait's business.
@@ -147,15 +147,16 @@ void ChangeLogFile::release() {
   std::lock_guard<std::mutex> g(mutex_);
   if (holds_ == 0 || --holds_ > 0) return;
   // The command's outcome lines reach the disk before another process may write.
-  corv::Handle file(CreateFileW(path_.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  corv::Handle file = open_plain_file(path_, FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      FileOpen::existing, true);
   if (file.valid()) FlushFileBuffers(file.get());
   held_.reset();
 }
 
 LogResult ChangeLogFile::append(const std::wstring* texts, size_t count, bool durable) {
-  corv::Handle file(CreateFileW(path_.c_str(), FILE_READ_DATA | FILE_APPEND_DATA | SYNCHRONIZE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  // Never through a link or a second name: the log is undo's record.
+  corv::Handle file = open_plain_file(path_, FILE_READ_DATA | FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      FileOpen::always, true);
   if (!file.valid()) return failure(GetLastError());
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.get(), &size)) return failure(GetLastError());
@@ -221,7 +222,7 @@ LogResult ChangeLogFile::end() {
 
 LogText read_log_file(const std::wstring& path) {
   LogText out;
-  corv::Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+  corv::Handle file = open_plain_file(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, FileOpen::existing, false);
   if (!file.valid()) {
     const DWORD error = GetLastError();
     out.error = failure(error, L"the change log " + path + L" cannot be read (" + status_text(error) + L")");

@@ -9,6 +9,14 @@ namespace corvane {
 
 using corv::NetBuffer;
 
+namespace {
+// The bytes a network answer holds (0 when unknown).
+size_t answer_size(const void* buffer) {
+  DWORD size = 0;
+  return buffer && NetApiBufferSize(const_cast<void*>(buffer), &size) == NERR_Success ? size : 0;
+}
+}  // namespace
+
 bool classNetAPI::isNT() const {
   OSVERSIONINFOA info = {};
   info.dwOSVersionInfoSize = sizeof info;  // 148 bytes
@@ -40,6 +48,8 @@ long classNetAPI::fnNetServerEnum(const std::wstring& domain, unsigned long serv
   // Anything but success, more data included, delivers no name; a partial buffer is still freed.
   if (status != NERR_Success) return static_cast<long>(status);
   auto* entries = reinterpret_cast<const SERVER_INFO_101*>(buf.get());
+  // No more entries than the answer holds, whatever the count says.
+  if (read > answer_size(buf.get()) / sizeof(SERVER_INFO_101)) return ERROR_INVALID_DATA;
   std::vector<std::wstring> out;
   out.reserve(read);
   for (DWORD k = 0; k < read && entries; ++k)
@@ -58,7 +68,8 @@ long server_disk_letters(const std::wstring& server, std::vector<std::wstring>& 
   // Three units per drive: the letter, ":", a zero. The list ends with one more zero, so a
   // count that runs past it stops there.
   auto* units = reinterpret_cast<const wchar_t*>(buf.get());
-  for (DWORD k = 0; k < read && units && units[3 * k]; ++k) letters.emplace_back(1, units[3 * k]);
+  const size_t held = answer_size(buf.get()) / sizeof(wchar_t);  // never read past the answer
+  for (DWORD k = 0; k < read && units && 3 * size_t{k} < held && units[3 * k]; ++k) letters.emplace_back(1, units[3 * k]);
   return 0;
 }
 

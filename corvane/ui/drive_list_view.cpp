@@ -1,4 +1,5 @@
 #include "drive_list_view.h"
+#include "safe_text.h"
 
 #include <commctrl.h>
 
@@ -60,8 +61,9 @@ void DriveListView::add(const FoundDrive& drive) {
   it.lParam = 0;  // marker: listed
   int i = static_cast<int>(SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&it)));
   if (i < 0) return;
-  set_sub_text(list_, i, 1, drive.label);
-  set_sub_text(list_, i, 2, drive.filesystem);
+  // The label and file system are the server's texts: shown, never obeyed.
+  set_sub_text(list_, i, 1, display_text(drive.label));
+  set_sub_text(list_, i, 2, display_text(drive.filesystem));
   set_sub_text(list_, i, 3, megabytes(drive.capacity_mb));
   set_sub_text(list_, i, 4, megabytes(drive.free_mb));
   ListView_SetCheckState(list_, i, TRUE);

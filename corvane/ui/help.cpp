@@ -23,7 +23,9 @@ Fn entry_point(HMODULE m, const char* name) {
 // The viewer stays loaded for the life of the process: its windows run on our thread.
 HtmlHelpAFn html_help_entry() {
   static HtmlHelpAFn fn = [] {
-    HMODULE m = LoadLibraryW(L"hhctrl.ocx");
+    // By its full path in the system folder: the program's folder is searched first for a name.
+    std::wstring path = system_file(L"hhctrl.ocx");
+    HMODULE m = path.empty() ? nullptr : LoadLibraryW(path.c_str());
     return m ? entry_point<HtmlHelpAFn>(m, "HtmlHelpA") : nullptr;
   }();
   return fn;

@@ -3,9 +3,12 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "app.h"
 #include "main_window.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // Before anything is loaded: later DLLs from the system folder only.
+  corvane::restrict_dll_search();
   // The account picker object is apartment-threaded and shows windows: a single-threaded apartment.
   if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
   INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};

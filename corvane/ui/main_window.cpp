@@ -308,7 +308,7 @@ void MainWindow::start() {
   if (data_folder() != exe_folder()) {
     wchar_t shown[MAX_PATH];
     GetDlgItemTextW(hwnd_, IDC_STATUS, shown, MAX_PATH);
-    set_status(std::wstring(shown) + L" Change log and settings: " + data_folder());
+    set_status(std::wstring(shown) + L" Change log and settings: " + data_folder() + L" (" + data_folder_note() + L")");
   }
 }
 
@@ -463,7 +463,11 @@ void MainWindow::export_list() {
   ofn.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
   if (!GetSaveFileNameW(&ofn) || !file[0]) return;  // cancelled: nothing is written
   // A file chosen is written even when closing was asked for meanwhile: the user chose it.
-  write_export(file.data(), export_lines(field(IDC_TXTSHARENAME), volumes_));
+  std::vector<std::wstring> refused;
+  write_export(file.data(), export_lines(field(IDC_TXTSHARENAME), volumes_, &refused));
+  if (!refused.empty())
+    set_status(std::to_wstring(refused.size()) + L" share(s) left out of the list: a name holds a control character or "
+               L"one the code page cannot write (" + refused.front() + L")");
 }
 
 void MainWindow::browse_account() {
@@ -485,14 +489,17 @@ void MainWindow::browse_account() {
 }
 
 void MainWindow::open_log() {
-  // The path stays unquoted, as Notepad has always been started here.
-  std::wstring cmd = L"notepad " + log_.path();
+  // Notepad from the system folder by its full path (a "notepad" found by search could be one
+  // planted in the program's or the current folder), the log's path quoted.
+  const std::wstring notepad = system_file(L"notepad.exe");
+  if (notepad.empty()) return;
+  std::wstring cmd = L"\"" + notepad + L"\" \"" + log_.path() + L"\"";
   STARTUPINFOW si = {};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESHOWWINDOW;
   si.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION pi = {};
-  if (CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+  if (CreateProcessW(notepad.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
     corv::Handle process(pi.hProcess), thread(pi.hThread);
   }
 }

@@ -12,6 +12,7 @@
 #include "ini_file.h"
 #include "pictures.h"
 #include "resource.h"
+#include "safe_text.h"
 #include "shares.h"
 
 namespace corvane {
@@ -72,7 +73,8 @@ private:
   void set_link_colour(COLORREF colour);
   std::wstring field(int id) const;
   int box(int id) const { return IsDlgButtonChecked(hwnd_, id) == BST_CHECKED ? 1 : 0; }
-  void set_status(const std::wstring& text) { SetDlgItemTextW(hwnd_, IDC_STATUS, text.c_str()); }
+  // Server names and texts reach the status line: control characters are shown, not obeyed.
+  void set_status(const std::wstring& text) { SetDlgItemTextW(hwnd_, IDC_STATUS, display_text(text).c_str()); }
   void enable(int id, bool on) { EnableWindow(GetDlgItem(hwnd_, id), on ? TRUE : FALSE); }
 
   HWND hwnd_ = nullptr;

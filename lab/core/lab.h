@@ -27,6 +27,9 @@ uint32_t text_hash(const std::wstring& s, uint32_t seed = 2166136261u);  // FNV-
 bool from_hex(const std::wstring& text, std::vector<uint8_t>& bytes);
 std::wstring escape_value(const std::wstring& v);    // keeps a value on one INI line
 std::wstring unescape_value(const std::wstring& v);
+// The texts of a hostile server in a description: "%XX" is the character with that code (00 to
+// FF), "%uXXXX" any UTF-16 unit; everything else stands for itself.
+std::wstring decode_hostile(const std::wstring& v);
 std::wstring strip_server(const wchar_t* name);       // "\\FS01" -> "FS01"; null -> ""
 std::wstring quoted(const wchar_t* s);                // journal form: "text" or null
 
@@ -96,6 +99,7 @@ struct Pick {
 };
 struct ShareSeed {
   std::wstring server, name, path, remark, sddl;
+  std::wstring sd_fault;  // hostile servers: how the descriptor is spoilt in answers (see netapi32)
   DWORD max_uses = 0xFFFFFFFF, type = 0;
 };
 struct Faults {
@@ -104,6 +108,11 @@ struct Faults {
   DWORD slow_ms = 1500;
   DWORD latency_ms = 0;                 // round trip of every call to another computer
   std::vector<std::wstring> refuse_1501;  // servers ("*": all) refusing level 1501
+  // Hostile servers: their labels, share names, paths and remarks take "%" escapes
+  // (decode_hostile) and their shares' descriptors may be spoilt (sd_fault).
+  std::vector<std::wstring> hostile;
+  // Servers whose NetShareEnum answers "more data" for ever, always with the same resume handle.
+  std::vector<std::wstring> repeat_resume;
   // The calling process ends at the Nth call of a function (counted per process): before the
   // call changes anything (die_at) or right after its change is stored (die_after).
   struct Death {
@@ -140,6 +149,8 @@ struct Network {
   bool is_slow(const std::wstring& server) const;
   bool refuses_1501(const std::wstring& server) const;
   bool more_data(const std::wstring& domain) const;
+  bool is_hostile(const std::wstring& server) const;
+  bool repeats_resume(const std::wstring& server) const;
 };
 
 // How a server name given to an API resolves.
@@ -157,6 +168,7 @@ struct Share {
   DWORD type = 0, permissions = 0, max_uses = 0xFFFFFFFF;
   bool has_sd = false;
   std::vector<uint8_t> sd;
+  std::wstring sd_fault;  // "offset_past_end", "length_lies", "outside": how answers spoil the descriptor
 };
 struct Connection {
   std::wstring local, remote, volume;  // "F:", "\\FS01\C$", the folder behind it

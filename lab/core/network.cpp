@@ -198,6 +198,8 @@ const Domain* Network::domain(const std::wstring& name) const {
 
 bool Network::is_slow(const std::wstring& name) const { return in_list(faults.slow, name); }
 bool Network::refuses_1501(const std::wstring& name) const { return in_list(faults.refuse_1501, name); }
+bool Network::is_hostile(const std::wstring& name) const { return in_list(faults.hostile, name); }
+bool Network::repeats_resume(const std::wstring& name) const { return in_list(faults.repeat_resume, name); }
 bool Network::more_data(const std::wstring& name) const {
   for (const auto& n : faults.more_data)
     if (iequals(n, name)) return true;
@@ -237,6 +239,8 @@ bool Network::load(const std::wstring& path) {
   Profile ini;
   if (!ini.load(path)) return false;
   const std::wstring& real_name = computer_name();
+  // Read first: the texts of hostile servers are decoded as they are read.
+  const std::vector<std::wstring> hostile_servers = split_list(text(ini, L"faults", L"hostile"));
 
   workstation = text(ini, L"network", L"workstation");
   if (workstation.empty()) workstation = real_name;
@@ -289,6 +293,7 @@ bool Network::load(const std::wstring& path) {
       }
       std::wstring dsec = L"drive " + s.name + L" " + std::wstring(1, d.letter);
       d.label = text(ini, dsec, L"label");
+      if (in_list(hostile_servers, s.name)) d.label = decode_hostile(d.label);
       d.filesystem = text(ini, dsec, L"filesystem", L"NTFS");
       d.serial = parse_serial(text(ini, dsec, L"serial"));
       d.size_mb = number(ini, dsec, L"size_mb", 0, warnings);
@@ -314,6 +319,12 @@ bool Network::load(const std::wstring& path) {
     sh.remark = text(ini, sec, L"remark");
     sh.sddl = text(ini, sec, L"sddl");
     sh.max_uses = number(ini, sec, L"max_uses", 0xFFFFFFFF, warnings);
+    if (in_list(hostile_servers, sh.server)) {
+      sh.name = decode_hostile(sh.name);
+      sh.path = decode_hostile(sh.path);
+      sh.remark = decode_hostile(sh.remark);
+      sh.sd_fault = text(ini, sec, L"sd_fault");
+    }
     sh.type = number(ini, sec, L"type", 0, warnings);
     const Server* owner = server(sh.server);
     if (!owner) warnings.push_back(L"share " + sh.name + L": unknown server " + sh.server);
@@ -348,6 +359,8 @@ bool Network::load(const std::wstring& path) {
   faults.slow_ms = number(ini, L"faults", L"slow_ms", faults.slow_ms, warnings);
   faults.latency_ms = number(ini, L"faults", L"latency_ms", 0, warnings);
   faults.refuse_1501 = split_list(text(ini, L"faults", L"refuse_1501"));
+  faults.hostile = hostile_servers;
+  faults.repeat_resume = split_list(text(ini, L"faults", L"repeat_resume"));
   // "NetShareSetInfo:5,NetShareAdd:2"
   for (auto [key, list] : {std::make_pair(L"die_at", &faults.die_at), std::make_pair(L"die_after", &faults.die_after)}) {
     for (const std::wstring& item : split_list(text(ini, L"faults", key))) {

@@ -93,6 +93,7 @@ State State::initial(const Network& net) {
     sh.type = seed.type;
     sh.max_uses = seed.max_uses;
     sh.has_sd = !seed.sddl.empty() && sd_from_sddl(seed.sddl, sh.sd);
+    sh.sd_fault = seed.sd_fault;
     if (Share* existing = st.share(sh.server, sh.name)) *existing = sh;
     else st.shares.push_back(sh);
   }
@@ -108,7 +109,7 @@ State State::from_ini(const IniDoc& doc) {
       if (space == std::wstring::npos) continue;
       Share sh;
       sh.server = rest.substr(0, space);
-      sh.name = rest.substr(space + 1);
+      sh.name = unescape_value(rest.substr(space + 1));  // a hostile name may hold line ends
       sh.path = sec.get(L"path");
       sh.remark = sec.get(L"remark");
       sh.passwd = sec.get(L"passwd");
@@ -116,6 +117,7 @@ State State::from_ini(const IniDoc& doc) {
       sh.permissions = parse(sec.get(L"permissions"), 0);
       sh.max_uses = parse(sec.get(L"max_uses"), 0xFFFFFFFF);
       if (const std::wstring* sd = sec.find(L"sd")) sh.has_sd = from_hex(*sd, sh.sd) && !sh.sd.empty();
+      sh.sd_fault = sec.get(L"sd_fault");
       st.shares.push_back(sh);
     } else if (sec.name.compare(0, 11, L"connection ") == 0) {
       st.connections.push_back({sec.name.substr(11), sec.get(L"remote"), sec.get(L"volume")});
@@ -129,13 +131,14 @@ State State::from_ini(const IniDoc& doc) {
 IniDoc State::to_ini() const {
   IniDoc doc;
   for (const auto& sh : shares) {
-    IniSection sec{L"share " + sh.server + L" " + sh.name, {}};
+    IniSection sec{L"share " + sh.server + L" " + escape_value(sh.name), {}};
     sec.set(L"path", sh.path);
     sec.set(L"remark", sh.remark);
     sec.set(L"type", hex_num(sh.type));
     sec.set(L"permissions", num(sh.permissions));
     sec.set(L"max_uses", signed_num(sh.max_uses));
     if (!sh.passwd.empty()) sec.set(L"passwd", sh.passwd);
+    if (!sh.sd_fault.empty()) sec.set(L"sd_fault", sh.sd_fault);
     if (sh.has_sd) {
       sec.set(L"sd", to_hex(sh.sd));
       sec.set(L"sddl", sd_to_sddl(sh.sd));  // for people; "sd" is what counts

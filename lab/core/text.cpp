@@ -128,6 +128,33 @@ std::wstring unescape_value(const std::wstring& v) {
   return out;
 }
 
+std::wstring decode_hostile(const std::wstring& v) {
+  std::wstring out;
+  auto hex_run = [&](size_t at, size_t n, unsigned& value) {
+    value = 0;
+    if (at + n > v.size()) return false;
+    for (size_t k = at; k < at + n; ++k) {
+      int d = hex_digit(v[k]);
+      if (d < 0) return false;
+      value = value * 16 + static_cast<unsigned>(d);
+    }
+    return true;
+  };
+  for (size_t i = 0; i < v.size(); ++i) {
+    unsigned value = 0;
+    if (v[i] == L'%' && i + 1 < v.size() && v[i + 1] == L'u' && hex_run(i + 2, 4, value)) {
+      out += static_cast<wchar_t>(value);
+      i += 5;
+    } else if (v[i] == L'%' && hex_run(i + 1, 2, value)) {
+      out += static_cast<wchar_t>(value);
+      i += 2;
+    } else {
+      out += v[i];
+    }
+  }
+  return out;
+}
+
 std::wstring strip_server(const wchar_t* name) {
   if (!name) return {};
   while (*name == L'\\' || *name == L'/') ++name;

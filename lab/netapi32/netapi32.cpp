@@ -114,6 +114,33 @@ size_t share_variable_size(DWORD level, const lab::Share& sh) {
   return n;
 }
 
+// A well-formed descriptor (Everyone, read) that lies in this DLL, outside any answer.
+const BYTE kOutsideDescriptor[] = {1, 0, 4, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 20, 0, 0, 0,
+                                   2, 0, 28, 0, 1, 0, 0, 0, 0, 0, 20, 0, 0xA9, 0, 0x12, 0,
+                                   1, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0};
+
+// A hostile server's descriptor as it answers it: its list's offset far past the end of the
+// answer, its list claiming far more bytes and entries than the answer holds, or the pointer
+// itself aimed outside the answer.
+void spoil_descriptor(const std::wstring& fault, SHARE_INFO_502* r) {
+  auto* sd = static_cast<BYTE*>(r->shi502_security_descriptor);
+  if (!sd) return;
+  if (fault == L"offset_past_end") {
+    const DWORD far_away = 0x7FFFFF00;
+    memcpy(sd + 16, &far_away, 4);
+  } else if (fault == L"length_lies") {
+    DWORD dacl = 0;
+    memcpy(&dacl, sd + 16, 4);
+    if (dacl) {
+      const WORD size = 0xFFF0, count = 0x0800;
+      memcpy(sd + dacl + 2, &size, 2);
+      memcpy(sd + dacl + 4, &count, 2);
+    }
+  } else if (fault == L"outside") {
+    r->shi502_security_descriptor = const_cast<BYTE*>(kOutsideDescriptor);
+  }
+}
+
 void fill_share(DWORD level, const lab::Share& sh, BYTE* record, Block& b) {
   switch (level) {
     case 0:
@@ -141,6 +168,7 @@ void fill_share(DWORD level, const lab::Share& sh, BYTE* record, Block& b) {
       if (level == 502) {
         r->shi502_reserved = 0;
         r->shi502_security_descriptor = sh.has_sd ? b.bytes(sh.sd.data(), sh.sd.size()) : nullptr;
+        if (!sh.sd_fault.empty()) spoil_descriptor(sh.sd_fault, r);
       }
       break;
     }
@@ -492,7 +520,7 @@ NET_API_STATUS WINAPI NetShareEnum(LMSTR servername, DWORD level, LPBYTE* bufptr
   if (t.status) return finish(s, a, t.status);
   if (DWORD refused = s.refusal()) return finish(s, a, refused);
   std::vector<lab::Share*> all = s.state.shares_of(t.name);
-  size_t start = resume_handle ? std::min<size_t>(*resume_handle, all.size()) : 0;
+  size_t start = resume_handle && !s.net().repeats_resume(t.name) ? std::min<size_t>(*resume_handle, all.size()) : 0;
   std::vector<lab::Share*> rest(all.begin() + static_cast<std::ptrdiff_t>(start), all.end());
   std::vector<size_t> sizes;
   for (const auto* sh : rest) sizes.push_back(share_record_size(level) + share_variable_size(level, *sh));
@@ -503,6 +531,11 @@ NET_API_STATUS WINAPI NetShareEnum(LMSTR servername, DWORD level, LPBYTE* bufptr
   *totalentries = static_cast<DWORD>(all.size() - start);
   bool more = start + n < all.size();
   if (resume_handle) *resume_handle = more ? static_cast<DWORD>(start + n) : 0;
+  // The fault: "more" for ever, from the start again, with the one resume handle 1.
+  if (s.net().repeats_resume(t.name)) {
+    more = true;
+    if (resume_handle) *resume_handle = 1;
+  }
   a.num(L"read", *entriesread).num(L"total", *totalentries);
   return finish(s, a, more ? ERROR_MORE_DATA : NERR_Success, bufptr);
 }

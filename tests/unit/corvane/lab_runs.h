@@ -27,8 +27,9 @@ inline void take_available(HANDLE h, std::string& s) {
     s.append(buf, got);
 }
 
-// Runs a staged program (corvanecmd.exe, labctl.exe) with the arguments and the given standard input.
-inline Result run_staged(const std::wstring& program, const std::wstring& args, const std::string& input = "") {
+// Runs a staged program (corvanecmd.exe, labctl.exe; or one given by its full path) with the arguments and the given standard input.
+inline Result run_staged(const std::wstring& program, const std::wstring& args, const std::string& input = "",
+                         ULONGLONG limit_ms = 120000) {
   Result r;
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
   HANDLE out_r, out_w, err_r, err_w, in_r, in_w;
@@ -42,7 +43,7 @@ inline Result run_staged(const std::wstring& program, const std::wstring& args, 
   si.hStdError = err_w;
   si.hStdInput = in_r;
   PROCESS_INFORMATION pi{};
-  std::wstring exe = corvlab::TempLab::program_folder() + program;
+  std::wstring exe = program.find(L':') != std::wstring::npos ? program : corvlab::TempLab::program_folder() + program;
   std::wstring line = L"\"" + exe + L"\" " + args;
   BOOL started = CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
   CloseHandle(out_w);
@@ -59,7 +60,7 @@ inline Result run_staged(const std::wstring& program, const std::wstring& args, 
   // Stderr is small (a question, a line): read it after the output, which may be larger.
   // Read while it runs, and stop at its end rather than at the pipes' end: a process it caused
   // Wine to start (the mount manager's helpers) may hold the pipes open for longer.
-  ULONGLONG deadline = GetTickCount64() + 120000;
+  ULONGLONG deadline = GetTickCount64() + limit_ms;
   for (;;) {
     take_available(out_r, r.out);
     take_available(err_r, r.err);
@@ -77,9 +78,12 @@ inline Result run_staged(const std::wstring& program, const std::wstring& args, 
   return r;
 }
 
-inline Result corvanecmd(const std::wstring& args, const std::string& input = "") {
-  return run_staged(L"corvanecmd.exe", args, input);
+inline Result corvanecmd(const std::wstring& args, const std::string& input = "", ULONGLONG limit_ms = 120000) {
+  return run_staged(L"corvanecmd.exe", args, input, limit_ms);
 }
+
+// A copy of corvanecmd.exe elsewhere, by its full path.
+inline Result corvanecmd_at(const std::wstring& exe, const std::wstring& args) { return run_staged(exe, args); }
 
 // Every share of the servers as "\\\\SERVER\\NAME|path|remark|max uses|SDDL", sorted.
 inline std::vector<std::wstring> shares_now(const std::vector<std::wstring>& servers) {

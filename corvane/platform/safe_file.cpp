@@ -1,0 +1,45 @@
+#include "safe_file.h"
+
+namespace corvane {
+
+corv::Handle open_plain_file(const std::wstring& path, DWORD access, DWORD share, FileOpen how, bool single_name,
+                             bool truncate) {
+  const DWORD disposition = how == FileOpen::existing ? OPEN_EXISTING : how == FileOpen::always ? OPEN_ALWAYS : CREATE_NEW;
+  // OPEN_ALWAYS sets ERROR_ALREADY_EXISTS on success; the caller sees only our own errors.
+  corv::Handle file(CreateFileW(path.c_str(), access, share, nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file.valid()) return {};
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (!GetFileInformationByHandle(file.get(), &info)) return {};
+  DWORD refusal = 0;
+  if (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) refusal = ERROR_CANT_ACCESS_FILE;
+  else if (single_name && info.nNumberOfLinks > 1) refusal = ERROR_TOO_MANY_LINKS;
+  if (refusal) {
+    file.reset();
+    SetLastError(refusal);
+    return {};
+  }
+  if (truncate && !SetEndOfFile(file.get())) return {};
+  SetLastError(0);
+  return file;
+}
+
+bool read_plain_file(const std::wstring& path, std::string& bytes) {
+  corv::Handle file = open_plain_file(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, FileOpen::existing, false);
+  if (!file.valid()) return false;
+  bytes.clear();
+  char buf[65536];
+  DWORD got = 0;
+  while (ReadFile(file.get(), buf, sizeof buf, &got, nullptr) && got) bytes.append(buf, got);
+  return true;
+}
+
+bool write_plain_file(const std::wstring& path, const std::string& bytes) {
+  corv::Handle file = open_plain_file(path, GENERIC_WRITE, 0, FileOpen::always, true, true);
+  if (!file.valid()) return false;
+  DWORD written = 0;
+  return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size();
+}
+
+}  // namespace corvane
