@@ -77,14 +77,18 @@ bool crash_then_undo(CrashLab& c, const std::wstring& command, const std::wstrin
   if (sweep && ended.exit != 0xDEADu) {
     // Past its last call: the run ended as usual, and is undone so that the next point finds the
     // shares as this one did.
-    if (shares_now(kServers) != before) EXPECT_EQ(c.run(L"undo", 0).exit, 0u);
+    if (shares_now(kServers) != before) {
+      EXPECT_EQ(c.run(L"undo", 0).exit, 0u);
+    }
     EXPECT_EQ(shares_now(kServers), before);
     return false;
   }
   EXPECT_EQ(ended.exit, 0xDEADu) << ended.out << ended.err;
   const auto after = shares_now(kServers);
   const auto changed = touched(before, after);
-  if (!sweep) EXPECT_FALSE(changed.empty());
+  if (!sweep) {
+    EXPECT_FALSE(changed.empty());
+  }
   if (changed.empty()) return true;  // ended before its first change: nothing to undo
   const std::wstring session = c.log_text().substr(log_size);
   for (const std::wstring& share : changed)
