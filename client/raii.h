@@ -1,6 +1,7 @@
 // RAII holders for the platform's resources: BSTR, VARIANT, COM pointers, handles, keys, buffers.
 #pragma once
 #include <windows.h>
+#include <objbase.h>
 #include <oleauto.h>
 #include <utility>
 
@@ -167,6 +168,34 @@ public:
   Lock& operator=(const Lock&) = delete;
 private:
   CritSec& cs_;
+};
+
+// The calling thread in a COM apartment for a scope: joined on construction, left on
+// destruction only when the join succeeded (a thread already in another apartment stays there).
+class ComApartment {
+public:
+  explicit ComApartment(DWORD model = COINIT_APARTMENTTHREADED) : hr_(CoInitializeEx(nullptr, model)) {}
+  ~ComApartment() {
+    if (SUCCEEDED(hr_)) CoUninitialize();
+  }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  bool joined() const { return SUCCEEDED(hr_); }
+  HRESULT result() const { return hr_; }
+private:
+  HRESULT hr_;
+};
+
+// Runs a function when the scope ends, however it ends.
+template <class F>
+class ScopeExit {
+public:
+  explicit ScopeExit(F f) : f_(std::move(f)) {}
+  ~ScopeExit() { f_(); }
+  ScopeExit(const ScopeExit&) = delete;
+  ScopeExit& operator=(const ScopeExit&) = delete;
+private:
+  F f_;
 };
 
 }  // namespace corv

@@ -418,7 +418,8 @@ int wmain(int argc, wchar_t** argv) {
     err(L"corvanecmd: " + error + L"\r\n");
     return 2;
   }
-  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+  corv::ComApartment apartment;
+  if (!apartment.joined()) {
     err(L"corvanecmd: the component system cannot be started\r\n");
     return 1;
   }
@@ -439,6 +440,5 @@ int wmain(int argc, wchar_t** argv) {
       }
     }
   }
-  CoUninitialize();
   return status;
 }

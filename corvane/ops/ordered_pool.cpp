@@ -8,8 +8,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
+
+#include "raii.h"
 
 namespace corvane {
 
@@ -26,14 +29,15 @@ bool OrderedPool::run(size_t n, size_t workers) const {
   for (size_t w = 0; w < workers; ++w) {
     threads.emplace_back([&, w] {
       // The components a job uses are then created in the worker's own apartment.
-      bool joined = com && SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+      std::optional<corv::ComApartment> apartment;
+      if (com) apartment.emplace();
       for (size_t k; !stop.load() && (k = next.fetch_add(1)) < n;) {
         job(k, w);
         std::lock_guard<std::mutex> hold(lock);
         done[k] = 1;
         changed.notify_all();
       }
-      if (joined) CoUninitialize();
+      apartment.reset();
       std::lock_guard<std::mutex> hold(lock);
       --running;
       changed.notify_all();

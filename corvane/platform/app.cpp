@@ -52,11 +52,9 @@ namespace {
 // being refused (access lists, read-only media, virtualisation switched off).
 bool can_create_files(const std::wstring& folder) {
   std::wstring probe = folder + L"cv-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
-  HANDLE h = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                         FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(h);
-  return true;
+  corv::Handle probe_file(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  return probe_file.valid();
 }
 
 std::wstring user_folder() {

@@ -5,12 +5,14 @@
 
 #include "app.h"
 #include "main_window.h"
+#include "raii.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // Before anything is loaded: later DLLs from the system folder only.
   corvane::restrict_dll_search();
   // The account picker object is apartment-threaded and shows windows: a single-threaded apartment.
-  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+  corv::ComApartment apartment;
+  if (!apartment.joined()) return 1;
   INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
   InitCommonControlsEx(&icc);
 
@@ -30,6 +32,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
       code = got == 0 ? static_cast<int>(msg.wParam) : 1;
     }
   }
-  CoUninitialize();
   return code;
 }

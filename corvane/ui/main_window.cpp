@@ -10,6 +10,7 @@
 
 #include "app.h"
 #include "net_api.h"
+#include "permission_plan.h"
 #include "raii.h"
 #include "search.h"
 #include "session.h"
@@ -464,7 +465,11 @@ void MainWindow::export_list() {
   if (!GetSaveFileNameW(&ofn) || !file[0]) return;  // cancelled: nothing is written
   // A file chosen is written even when closing was asked for meanwhile: the user chose it.
   std::vector<std::wstring> refused;
-  write_export(file.data(), export_lines(field(IDC_TXTSHARENAME), volumes_, &refused));
+  if (!write_export(file.data(), export_lines(field(IDC_TXTSHARENAME), volumes_, &refused))) {
+    const DWORD error = GetLastError();
+    set_status(L"The list could not be written to " + std::wstring(file.data()) + L": " + status_text(error));
+    return;
+  }
   if (!refused.empty())
     set_status(std::to_wstring(refused.size()) + L" share(s) left out of the list: a name holds a control character or "
                L"one the code page cannot write (" + refused.front() + L")");
@@ -474,9 +479,11 @@ void MainWindow::browse_account() {
   Step step(*this, State::asking);
   if (!step) return;
   corv::ComPtr<IzrUserBrowser> browser;
-  if (FAILED(CoCreateInstance(CLSID_zrUserBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IzrUserBrowser,
-                              browser.out_void())))
+  HRESULT made = CoCreateInstance(CLSID_zrUserBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IzrUserBrowser, browser.out_void());
+  if (FAILED(made)) {
+    set_status(L"The account picker cannot be opened: " + hresult_text(made));
     return;
+  }
   corv::Bstr title(L"Select Account"), server(L""), help_file(L"");
   long chosen = 0;
   if (FAILED(browser->Open(HandleToLong(hwnd_), title.get(), server.get(), help_file.get(), kUserBrowserFlags, 0,
@@ -492,16 +499,22 @@ void MainWindow::open_log() {
   // Notepad from the system folder by its full path (a "notepad" found by search could be one
   // planted in the program's or the current folder), the log's path quoted.
   const std::wstring notepad = system_file(L"notepad.exe");
-  if (notepad.empty()) return;
+  if (notepad.empty()) {
+    set_status(L"Notepad cannot be found in the system folder; the log is " + log_.path());
+    return;
+  }
   std::wstring cmd = L"\"" + notepad + L"\" \"" + log_.path() + L"\"";
   STARTUPINFOW si = {};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESHOWWINDOW;
   si.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION pi = {};
-  if (CreateProcessW(notepad.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-    corv::Handle process(pi.hProcess), thread(pi.hThread);
+  if (!CreateProcessW(notepad.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    const DWORD error = GetLastError();
+    set_status(L"Notepad could not be started (" + status_text(error) + L"); the log is " + log_.path());
+    return;
   }
+  corv::Handle process(pi.hProcess), thread(pi.hThread);
 }
 
 void MainWindow::request_close() {

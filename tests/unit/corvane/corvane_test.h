@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "labtest.h"
+#include "raii.h"
 #include "reports.h"
 
 namespace corvane_test {
@@ -45,10 +46,7 @@ struct MemoryList : corvane::DriveList {
 };
 
 // COM for the test's thread (the operations create tern and wick objects).
-struct ComScope {
-  ComScope() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-  ~ComScope() { CoUninitialize(); }
-};
+using ComScope = corv::ComApartment;
 
 // The default lab description with one line changed ("key=" starts the line to replace) and
 // extra sections appended.
