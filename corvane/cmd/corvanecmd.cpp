@@ -170,7 +170,10 @@ private:
     for (const FoundDrive& d : list_.items)
       rows.push_back({d.item, d.label, d.filesystem, mb(d.capacity_mb), mb(d.free_mb)});
     out(format_table({L"Drive", L"Label", L"FileSystem", L"CapacityMB", L"FreeMB"}, rows, a_.csv));
-    return search_.ended_early ? 1 : 0;
+    // Servers whose drives could not be listed, and browse lists that came incomplete, are on
+    // the change log with their reasons; the list is then not the whole network's.
+    if (search_.servers_unlisted || search_.partial_lists) err(L"corvanecmd: " + search_summary(search_) + L"\r\n");
+    return search_.ended_early || search_.servers_unlisted || search_.partial_lists ? 1 : 0;
   }
 
   std::wstring pattern() { return a_.pattern ? *a_.pattern : load_form_settings().pattern; }
