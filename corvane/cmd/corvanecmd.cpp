@@ -218,6 +218,13 @@ private:
       err(L"corvanecmd: the account " + r.account + L" cannot be found; nothing was changed\r\n");
       return 1;
     }
+    // A bare name is looked up on this computer first: one of its own accounts names nobody on
+    // the servers, so it is used only when that is what is meant.
+    std::wstring local = workstation_account(r.account);
+    if (!local.empty() && !a_.local_account_ok)
+      return usage_error(L"the account " + r.account + L" is " + local +
+                         L", an account of this computer that no server knows; give DOMAIN\\name, or "
+                         L"--local-account-ok to use it; nothing was changed");
     if (a_.what_if) {
       out(preview_report(r, preview_shares(r, list_)));
       return 0;

@@ -395,6 +395,18 @@ void MainWindow::add_update() {
     // Checked once, before any share is touched.
     if (!account_found(request, L"Add Shares", L"No share has been added or changed.") || closing()) return;
   }
+  // A bare name is looked up on this computer first: one of its own accounts names nobody on the
+  // servers, so the user says whether that is meant.
+  std::wstring local = workstation_account(request.account);
+  if (!local.empty()) {
+    std::wstring text = L"The account \"" + request.account + L"\" is " + local +
+                        L", an account of this computer. No server knows it, so its entry would give "
+                        L"nobody access there. To use a domain account, type it as DOMAIN\\name.\n\n"
+                        L"Use " + local + L" anyway?";
+    if (MessageBoxW(hwnd_, text.c_str(), L"Add Shares", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES ||
+        closing())
+      return;
+  }
   run_command(step, IDC_CMDADD, L"Add Shares", [&](CommandProgress& progress) {
     return add_shares(request, volumes_, log_, parallel_, &progress);
   });

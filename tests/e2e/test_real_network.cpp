@@ -1,5 +1,6 @@
 // The window on a network that keeps no browse list (no computer browser service): it says why
-// no domain was found and searches the servers typed under "Servers:", kept in cv.ini.
+// no domain was found and searches the servers typed under "Servers:", kept in cv.ini. An account
+// of this computer is named before any share is touched.
 #include <gtest/gtest.h>
 
 #include "driver.h"
@@ -30,6 +31,26 @@ TEST(RealNetwork, WithoutABrowseListTheWindowSearchesTheServersTyped) {
     EXPECT_EQ(found, (std::vector<std::wstring>{L"\\\\FS01\\C", L"\\\\FS01\\D", L"\\\\BR01\\C", L"\\\\BR01\\D"}));
     EXPECT_EQ(p.status(), L"Search finished: 4 drives found");
 
+    // The signed-in user, the default account, is one of this computer's own: a question says
+    // so, and No leaves every share as it was.
+    p.set_text(p.after_label(L"Share name to use:"), L"<drive>$");
+    p.set_text(p.after_label(L"Allow access as follows:"), user_name());
+    p.click(L"Add/Update");
+    box = p.wait_dialog(L"Add Shares");
+    ASSERT_NE(box, nullptr);
+    p.answer(box, IDYES);
+    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD n = MAX_COMPUTERNAME_LENGTH + 1;
+    GetComputerNameW(computer, &n);
+    ASSERT_TRUE(wait_until(
+        [&] {
+          HWND b = p.find_dialog(L"Add Shares");
+          return b && p.box_text(b).find(std::wstring(computer) + L"\\" + user_name()) != std::wstring::npos;
+        },
+        20000));
+    p.answer(p.find_dialog(L"Add Shares"), IDNO);
+    ASSERT_TRUE(wait_until([&] { return !p.find_dialog(L"Add Shares"); }, 10000));
+    EXPECT_TRUE(lab.journal(L"NetShareAdd").empty());
     p.close_by_exit();
     ASSERT_TRUE(p.wait_exit());
   }

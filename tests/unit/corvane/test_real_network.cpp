@@ -1,6 +1,6 @@
 // corvanecmd on a lab that answers as a real network does: a profile that remembers
 // connections, other processes of the logon session mapping letters, servers whose disks cannot
-// be listed, a browse list that comes in part.
+// be listed, a browse list that comes in part, accounts of the workstation itself.
 #include "lab_runs.h"
 
 #include <thread>
@@ -153,4 +153,29 @@ TEST(CorvaneRealNetwork, WhatASearchCannotSeeIsNamed) {
   EXPECT_EQ(off.exit, 1u) << off.err;
   log = corvlab::TempLab::read_text(lab.folder() + L"\\changes.log");
   EXPECT_NE(log.find(L"> Drives of \\\\ARCHIVE not listed: status 53: "), std::wstring::npos) << log;
+}
+
+// A bare name that resolves to an account of this computer is named before anything changes:
+// exit 2 unless --local-account-ok; then the log names the account with its computer.
+TEST(CorvaneRealNetwork, AnAccountOfThisComputerIsNamedBeforeAnyChange) {
+  corvlab::TempLab lab(corvlab::TempLab::default_description());
+  wchar_t user[256], computer[MAX_COMPUTERNAME_LENGTH + 1];
+  DWORD n = 256, m = MAX_COMPUTERNAME_LENGTH + 1;
+  ASSERT_TRUE(GetUserNameW(user, &n) && GetComputerNameW(computer, &m));
+  const std::wstring drives = L" --drives \\\\FS01\\C --pattern w<drive> --yes --csv" + log_arg(lab);
+
+  Result refused = corvanecmd(L"add --account " + std::wstring(user) + drives);
+  EXPECT_EQ(refused.exit, 2u) << refused.out;
+  std::string qualified;
+  for (wchar_t c : std::wstring(computer) + L"\\" + user) qualified += static_cast<char>(c);
+  EXPECT_NE(refused.err.find(qualified), std::string::npos) << refused.err;
+  EXPECT_TRUE(lab.journal(L"NetShareAdd").empty());
+
+  Result meant = corvanecmd(L"add --local-account-ok --account " + std::wstring(user) + drives);
+  EXPECT_EQ(meant.exit, 0u) << meant.err;
+  std::wstring log = corvlab::TempLab::read_text(lab.folder() + L"\\changes.log");
+  EXPECT_NE(log.find(L"> Added \\\\FS01\\wC " + std::wstring(computer) + L"\\" + user + L"\r\n"), std::wstring::npos) << log;
+
+  // BUILTIN\Users is no account of the workstation's own.
+  EXPECT_EQ(corvanecmd(L"add --account Users --drives \\\\FS01\\D --pattern w<drive> --yes --csv" + log_arg(lab)).exit, 0u);
 }
