@@ -172,7 +172,10 @@ private:
     for (const FoundDrive& d : list_.items)
       rows.push_back({d.item, d.label, d.filesystem, mb(d.capacity_mb), mb(d.free_mb)});
     out(format_table({L"Drive", L"Label", L"FileSystem", L"CapacityMB", L"FreeMB"}, rows, a_.csv, a_.csv_exact));
-    return search_.ended_early ? 1 : 0;
+    // Servers whose drives could not be listed, and browse lists that came incomplete, are on
+    // the change log with their reasons; the list is then not the whole network's.
+    if (search_.servers_unlisted || search_.partial_lists) err(L"corvanecmd: " + search_summary(search_) + L"\r\n");
+    return search_.ended_early || search_.servers_unlisted || search_.partial_lists ? 1 : 0;
   }
 
   std::wstring pattern() { return a_.pattern ? *a_.pattern : load_form_settings().pattern; }
@@ -222,6 +225,13 @@ private:
       err(L"corvanecmd: the account " + r.account + L" cannot be found; nothing was changed\r\n");
       return 1;
     }
+    // A bare name is looked up on this computer first: one of its own accounts names nobody on
+    // the servers, so it is used only when that is what is meant.
+    std::wstring local = workstation_account(r.account);
+    if (!local.empty() && !a_.local_account_ok)
+      return usage_error(L"the account " + r.account + L" is " + local +
+                         L", an account of this computer that no server knows; give DOMAIN\\name, or "
+                         L"--local-account-ok to use it; nothing was changed");
     if (a_.what_if) {
       std::vector<PreviewItem> items = preview_shares(r, list_);
       out(preview_report(r, items));

@@ -182,6 +182,19 @@ std::wstring found_drive_line(const std::wstring& item, const std::wstring& erro
                             : L"Found drive " + escape_text(item) + L" " + escape_text(error_text);
 }
 
+std::wstring disks_not_listed_line(const std::wstring& server, const std::wstring& reason) {
+  return L"Drives of " + escape_text(server) + L" not listed: " + escape_text(reason);
+}
+
+std::wstring browse_list_incomplete_line(const std::wstring& what, size_t read, const std::wstring& reason) {
+  return L"Browse list of " + escape_text(what) + L" incomplete, " + std::to_wstring(read) +
+         (read == 1 ? L" name read: " : L" names read: ") + escape_text(reason);
+}
+
+std::wstring connection_not_ended_line(const std::wstring& letter, const std::wstring& remote, const std::wstring& reason) {
+  return L"Connection of " + escape_text(letter) + L" to " + escape_text(remote) + L" not ended: " + escape_text(reason);
+}
+
 std::wstring share_remark(const Version& v, const std::wstring& stamp) {
   return kRemarkHead + std::to_wstring(v.major) + L"." + std::to_wstring(v.minor) + L" at " + stamp;
 }

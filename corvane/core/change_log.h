@@ -96,6 +96,16 @@ extern const wchar_t kTornLine[];
 std::wstring domain_line(const std::wstring& domain);
 // "Found drive \\FS01\D", with " " + the status text for a drive that could not be reached.
 std::wstring found_drive_line(const std::wstring& item, const std::wstring& error_text);
+// A server whose disks cannot be listed (not an administrator there, switched off), with the
+// status and its text: "Drives of \\FS01 not listed: status 5: Access denied."
+std::wstring disks_not_listed_line(const std::wstring& server, const std::wstring& reason);
+// A browse list that came back incomplete and is used as far as it goes ("CORP" for a domain's
+// servers, "domains" for the domain list): "Browse list of CORP incomplete, 2 names read: status
+// 234: More data is available."
+std::wstring browse_list_incomplete_line(const std::wstring& what, size_t read, const std::wstring& reason);
+// A probe's connection that could not be ended: "Connection of F: to \\FS01\C$ not ended: status
+// 2401: ..."
+std::wstring connection_not_ended_line(const std::wstring& letter, const std::wstring& remote, const std::wstring& reason);
 
 // "Added via Velmora Corvane v1.0 at 05-Mar-2007 09:07", and whether a remark begins so.
 std::wstring share_remark(const Version& v, const std::wstring& stamp);

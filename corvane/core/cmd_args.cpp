@@ -103,6 +103,8 @@ const OptionRow kOptions[] = {
      }},
     {L"--what-if", nullptr, kAdd | kRevoke, L"show what would change, change nothing",
      [](CmdArgs& a, const std::wstring&, std::wstring&) { return a.what_if = true; }},
+    {L"--local-account-ok", nullptr, kAdd, L"use the account though it is one of this computer's own, which no server knows",
+     [](CmdArgs& a, const std::wstring&, std::wstring&) { return a.local_account_ok = true; }},
     {L"--yes", nullptr, kAdd | kDelete | kUndo | kRevoke, L"do not ask before changing shares",
      [](CmdArgs& a, const std::wstring&, std::wstring&) { return a.yes = true; }},
     {L"--out", L"FILE", kExport, L"the list file to write",

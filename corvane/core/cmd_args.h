@@ -20,6 +20,7 @@ struct CmdArgs {
   bool list = false;                    // undo --list
   bool all = false, entries = false;    // shares --all, --entries
   bool deny_too = false, allow_empty = false;  // revoke
+  bool local_account_ok = false;        // add: an account of this computer is meant
   std::optional<unsigned> parallel;
   std::wstring log_file, out_file, since;
 };

@@ -14,6 +14,7 @@ const wchar_t kKeyRead[] = L"AccessRead";
 const wchar_t kKeyChange[] = L"AccessChange";
 const wchar_t kKeyFull[] = L"AccessFull";
 const wchar_t kKeyParallel[] = L"Parallel";
+const wchar_t kKeyServers[] = L"Servers";
 const wchar_t kDefaultPattern[] = L"<drive>";
 
 std::wstring setting_value(const std::wstring& raw) {

@@ -12,6 +12,7 @@ extern const wchar_t kKeyRead[];
 extern const wchar_t kKeyChange[];
 extern const wchar_t kKeyFull[];
 extern const wchar_t kKeyParallel[];      // "Parallel": servers probed at once
+extern const wchar_t kKeyServers[];       // "Servers": searched instead of the domains when set
 extern const wchar_t kDefaultPattern[];   // "<drive>"
 
 // A value as read back: at most 79 characters (an 80-character buffer), blanks trimmed.

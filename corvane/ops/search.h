@@ -13,9 +13,16 @@ struct SearchOutcome {
   size_t drives = 0;         // items listed
   bool ended_early = false;  // an empty domain name or a failed server enumeration ended it
   bool stopped = false;      // the user stopped it
+  size_t servers_unlisted = 0;  // servers whose disks could not be listed (each has its log line)
+  size_t partial_lists = 0;     // domains whose browse list came back incomplete (234) and was used so
+  long browse_status = 0;       // the status of the server enumeration that ended it, if one did
   // Whether "Add/Update" and "Delete Shares" may be enabled afterwards.
   bool commands_enabled() const { return !ended_early && drives > 0; }
 };
+
+// A one-line summary for a status line: "Search finished: 5 drives found", and what was left
+// out ("; 2 servers could not be listed", "; 1 browse list incomplete", the status that ended it).
+std::wstring search_summary(const SearchOutcome& outcome);
 
 // Searches the given domains in order (the window passes the taken ones: all of them, or the
 // selected ones when the search is restricted). Clears the list first. With `parallel` above 1

@@ -1,5 +1,6 @@
 #include "session.h"
 
+#include "app.h"
 #include "ini_file.h"
 #include "change_log.h"
 #include "net_api.h"
@@ -50,13 +51,18 @@ std::wstring current_account() {
   return account.c_str();
 }
 
-std::vector<std::wstring> list_domains(ChangeLog& log) {
+std::vector<std::wstring> list_domains(ChangeLog& log, long* status) {
   classNetAPI net;
   std::wstring workstation_domain;
   net.fnGetDomainName(workstation_domain);
   std::vector<std::wstring> domains;
-  if (net.fnNetServerEnum(workstation_domain, kSvTypeDomainEnum, domains) != 0) return {};
+  long st = net.fnNetServerEnum(workstation_domain, kSvTypeDomainEnum, domains);
+  if (status) *status = st;
+  if (st != 0 && st != kErrorMoreData) return {};
   for (const std::wstring& d : domains) log.write(domain_line(d));
+  if (st == kErrorMoreData)
+    log.write(browse_list_incomplete_line(L"domains", domains.size(),
+                                          L"status 234: " + status_text(static_cast<unsigned long>(st))));
   return domains;
 }
 

@@ -29,7 +29,8 @@ void save_form(IniFile& ini, const std::wstring& pattern, const std::wstring& ac
 std::wstring current_account();
 
 // The domains visible from this workstation, each logged as "Domain NAME"; none when the
-// enumeration fails.
-std::vector<std::wstring> list_domains(ChangeLog& log);
+// enumeration fails (its status in `status`: 6118 where the network keeps no browse list). A
+// list the browser gave only in part is used so, with a line that says so.
+std::vector<std::wstring> list_domains(ChangeLog& log, long* status = nullptr);
 
 }  // namespace corvane

@@ -386,6 +386,17 @@ bool account_resolves(const std::wstring& account) {
   return resolve(account, a);
 }
 
+std::wstring workstation_account(const std::wstring& account) {
+  Account a;
+  if (!resolve(account, a)) return {};
+  corv::Bstr domain;
+  wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1];
+  DWORD n = MAX_COMPUTERNAME_LENGTH + 1;
+  if (FAILED(a.sid->get_Domain(domain.out())) || !GetComputerNameW(computer, &n)) return {};
+  // Well-known accounts resolve in "NT AUTHORITY", "BUILTIN" or no domain, never the computer's.
+  return same_name(domain.c_str(), computer) ? a.qualified() : std::wstring();
+}
+
 size_t ticked_count(const DriveList& list) {
   size_t n = 0;
   for (size_t i = 0; i < list.count(); ++i)

@@ -43,6 +43,11 @@ std::wstring command_summary(const CommandReport& report, bool add);
 // Whether the account resolves (checked once, before any share is touched).
 bool account_resolves(const std::wstring& account);
 
+// "COMPUTER\name" when the account resolves to an account of this computer (a bare name is
+// looked up here first), which no server knows: an entry for it names nobody there. Empty for a
+// domain account, a well-known or BUILTIN one, and a name that does not resolve.
+std::wstring workstation_account(const std::wstring& account);
+
 // Number of ticked items.
 size_t ticked_count(const DriveList& list);
 

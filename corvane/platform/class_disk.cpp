@@ -6,8 +6,8 @@
 #include <windows.h>
 #include <winnetwk.h>
 
+#include <map>
 #include <mutex>
-#include <set>
 
 namespace corvane {
 
@@ -18,10 +18,20 @@ bool root_missing(char letter) {
 }
 std::wstring drive_of(char letter) { return std::wstring(1, static_cast<wchar_t>(letter)) + L":"; }
 
+// The letters this process holds, with the named object that holds each.
 std::mutex reservation_lock;
-std::set<wchar_t>& reserved() {
-  static std::set<wchar_t> letters;
+std::map<wchar_t, HANDLE>& held() {
+  static std::map<wchar_t, HANDLE> letters;
   return letters;
+}
+
+// Whether the letter has a connection, live or only remembered by the profile (1201).
+bool connected_or_remembered(char letter) {
+  wchar_t device[] = {static_cast<wchar_t>(letter), L':', 0};
+  wchar_t remote[MAX_PATH];
+  DWORD length = MAX_PATH;
+  DWORD status = WNetGetConnectionW(device, remote, &length);
+  return status == NO_ERROR || status == ERROR_CONNECTION_UNAVAIL || status == ERROR_MORE_DATA;
 }
 }  // namespace
 
@@ -36,8 +46,17 @@ std::wstring ClassDisk::GetNextFreedrive() const {
 std::wstring LetterReservation::reserve() {
   std::lock_guard<std::mutex> hold(reservation_lock);
   for (char c = 'C'; c <= 'Z'; ++c) {
-    if (reserved().count(static_cast<wchar_t>(c)) || !root_missing(c)) continue;
-    reserved().insert(static_cast<wchar_t>(c));
+    if (held().count(static_cast<wchar_t>(c)) || !root_missing(c)) continue;
+    // Claimed first, looked at after: whoever creates the object has the letter, and no other
+    // process of the session can claim it between the look and the use.
+    std::wstring name = std::wstring(L"Local\\Velmora.Corvane.DriveLetter.") + static_cast<wchar_t>(c);
+    HANDLE claim = CreateMutexW(nullptr, FALSE, name.c_str());
+    if (!claim) continue;
+    if (GetLastError() == ERROR_ALREADY_EXISTS || !root_missing(c) || connected_or_remembered(c)) {
+      CloseHandle(claim);
+      continue;
+    }
+    held()[static_cast<wchar_t>(c)] = claim;
     return drive_of(c);
   }
   return {};
@@ -46,26 +65,37 @@ std::wstring LetterReservation::reserve() {
 void LetterReservation::release(const std::wstring& letter) {
   if (letter.empty()) return;
   std::lock_guard<std::mutex> hold(reservation_lock);
-  reserved().erase(static_cast<wchar_t>(towupper(letter[0])));
+  auto it = held().find(static_cast<wchar_t>(towupper(letter[0])));
+  if (it == held().end()) return;
+  CloseHandle(it->second);
+  held().erase(it);
 }
 
 void ClassDisk::Connect(const std::wstring& drive, const std::wstring& service) {
   ErrorNum = 0;
   ErrorMsg.clear();
-  // No password: the connection uses the caller's own credentials.
-  last_status_ = static_cast<long>(WNetAddConnectionA(to_acp(service).c_str(), nullptr, to_acp(drive).c_str()));
+  NETRESOURCEW res = {};
+  res.dwType = RESOURCETYPE_DISK;
+  res.lpLocalName = const_cast<LPWSTR>(drive.c_str());
+  res.lpRemoteName = const_cast<LPWSTR>(service.c_str());
+  // No password, no user: the caller's own credentials. No CONNECT_UPDATE_PROFILE: the
+  // connection lasts until it is cancelled or the user logs off, never beyond.
+  last_status_ = static_cast<long>(WNetAddConnection2W(&res, nullptr, nullptr, 0));
   ErrorNum = last_status_;
   ErrorMsg = wnet_error_text(ErrorNum);
 }
 
-void ClassDisk::DisConnect(const std::wstring& drive) {
-  ErrorNum = 0;
-  ErrorMsg.clear();
-  last_status_ = static_cast<long>(WNetCancelConnectionA(to_acp(drive).c_str(), FALSE));
+long ClassDisk::DisConnect(const std::wstring& drive) {
+  // Forced: a cancel refused for open files (2401) would leave the letter connected.
+  last_status_ = static_cast<long>(WNetCancelConnection2W(drive.c_str(), 0, TRUE));
+  return last_status_;
 }
 
-void ClassDisk::DisConnect2(const std::wstring& drive) {
-  last_status_ = static_cast<long>(WNetCancelConnection2A(to_acp(drive).c_str(), CONNECT_UPDATE_PROFILE, FALSE));
+std::wstring ClassDisk::ConnectedTo(const std::wstring& drive) {
+  wchar_t remote[MAX_PATH];
+  DWORD length = MAX_PATH;
+  if (WNetGetConnectionW(drive.c_str(), remote, &length) != NO_ERROR) return {};
+  return remote;
 }
 
 void ClassDisk::DriveName(const std::wstring& drive) {

@@ -5,11 +5,14 @@
 
 namespace corvane {
 
-// One process-wide reservation of local drive letters, so that two searches, or two workers
-// of one search, never map the same letter. A reserved letter is one whose root did not exist.
+// A local drive letter held for one probe against every process of the logon session (the
+// window and any corvanecmd run beside it): a named object per letter in the session's
+// namespace, which exists while a holder keeps it open. The system closes it with the process,
+// however the process ends, so a killed run holds no letter. Only letters with nothing on them
+// are taken: no drive, no connection, and none the user's profile remembers.
 class LetterReservation {
 public:
-  // The first free letter from C: upwards not reserved already ("F:"); empty when none is left.
+  // The first such letter from C: upwards ("F:"); empty when none is left.
   static std::wstring reserve();
   static void release(const std::wstring& letter);
 };
@@ -22,9 +25,14 @@ public:
   // The first letter from C: upwards whose root does not exist ("F:"); empty when C: to Z: are
   // all in use.
   std::wstring GetNextFreedrive() const;
+  // Connects the letter to the share for this logon only: the user's profile never remembers
+  // it, so nothing is restored at the next logon whatever ends the run.
   void Connect(const std::wstring& drive, const std::wstring& service);
-  void DisConnect(const std::wstring& drive);
-  void DisConnect2(const std::wstring& drive);
+  // Ends a connection this object made, forced (the probe keeps no file open that matters); the
+  // status of the cancel.
+  long DisConnect(const std::wstring& drive);
+  // The share the letter is connected to now ("\\FS01\C$"); empty when none.
+  static std::wstring ConnectedTo(const std::wstring& drive);
   // Sets the local drive ("F:") and reads its volume.
   void DriveName(const std::wstring& drive);
   long last_status() const { return last_status_; }

@@ -2,6 +2,7 @@
 
 #include "app.h"
 #include "safe_file.h"
+#include "disk_text.h"
 #include "settings_form.h"
 
 #include <windows.h>
@@ -18,6 +19,14 @@ std::wstring IniFile::read(const std::wstring& section, const std::wstring& key)
   GetPrivateProfileStringA(to_acp(section).c_str(), to_acp(key).c_str(), "", buf, sizeof buf,
                            to_acp(path_).c_str());
   return setting_value(from_acp(buf));
+}
+
+std::wstring IniFile::read_long(const std::wstring& section, const std::wstring& key) const {
+  std::string buf(32768, '\0');
+  DWORD n = GetPrivateProfileStringA(to_acp(section).c_str(), to_acp(key).c_str(), "", &buf[0],
+                                     static_cast<DWORD>(buf.size()), to_acp(path_).c_str());
+  buf.resize(n);
+  return trim_blanks(from_acp(buf));
 }
 
 void IniFile::write(const std::wstring& section, const std::wstring& key, const std::wstring& value) {

@@ -45,8 +45,10 @@ long classNetAPI::fnNetServerEnum(const std::wstring& domain, unsigned long serv
   LPCWSTR in_domain = server_type == kSvTypeDomainEnum ? nullptr : domain.c_str();
   NET_API_STATUS status = NetServerEnum(nullptr, 101, buf.out(), MAX_PREFERRED_LENGTH, &read, &total,
                                         server_type, in_domain, &resume);
-  // Anything but success, more data included, delivers no name; a partial buffer is still freed.
-  if (status != NERR_Success) return static_cast<long>(status);
+  // The whole list was asked for (MAX_PREFERRED_LENGTH), so more data means the browser cannot
+  // give more in one answer, and the resume handle of this call is reserved: the part that came
+  // is all there is. Any other failure delivers no name; a partial buffer is still freed.
+  if (status != NERR_Success && status != ERROR_MORE_DATA) return static_cast<long>(status);
   auto* entries = reinterpret_cast<const SERVER_INFO_101*>(buf.get());
   // No more entries than the answer holds, whatever the count says.
   if (read > answer_size(buf.get()) / sizeof(SERVER_INFO_101)) return ERROR_INVALID_DATA;
@@ -55,7 +57,7 @@ long classNetAPI::fnNetServerEnum(const std::wstring& domain, unsigned long serv
   for (DWORD k = 0; k < read && entries; ++k)
     out.emplace_back(entries[k].sv101_name ? entries[k].sv101_name : L"");
   names.swap(out);
-  return 0;
+  return static_cast<long>(status);
 }
 
 long server_disk_letters(const std::wstring& server, std::vector<std::wstring>& letters) {

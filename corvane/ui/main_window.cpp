@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app.h"
+#include "cmd_args.h"
 #include "net_api.h"
 #include "permission_plan.h"
 #include "raii.h"
@@ -283,6 +284,7 @@ void MainWindow::start() {
   parallel_ = form.parallel;
   SetDlgItemTextW(hwnd_, IDC_TXTSHARENAME, form.pattern.c_str());
   SetDlgItemTextW(hwnd_, IDC_TXTUSERNAME, form.account.c_str());
+  SetDlgItemTextW(hwnd_, IDC_TXTSERVERS, ini_.read_long(kSettingsSection, kKeyServers).c_str());
   if (form.read) CheckDlgButton(hwnd_, IDC_CHKACCESS0, *form.read ? BST_CHECKED : BST_UNCHECKED);
   if (form.change) CheckDlgButton(hwnd_, IDC_CHKACCESS1, *form.change ? BST_CHECKED : BST_UNCHECKED);
   if (form.full) CheckDlgButton(hwnd_, IDC_CHKACCESS2, *form.full ? BST_CHECKED : BST_UNCHECKED);
@@ -290,17 +292,24 @@ void MainWindow::start() {
   log_.begin(L"", program_version());
 
   std::vector<std::wstring> domains;
+  long browse_status = 0;
   {
     WaitCursor wait;
-    domains = list_domains(log_);
+    domains = list_domains(log_, &browse_status);
   }
   HWND list = GetDlgItem(hwnd_, IDC_LSTDOMAINS);
   for (const std::wstring& d : domains) SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(d.c_str()));
+  has_domains_ = !domains.empty();
+  enable_find();
   if (domains.empty()) {
-    enable(IDC_CMDDRIVES, false);
-    set_status(L"No domains found");
-    // Shown once the window is up.
-    PostMessageW(hwnd_, WM_APP_NO_DOMAINS, 0, 0);
+    // Why the browse list gave nothing (6118: the network keeps none, as without the browser
+    // service), and what can be searched instead.
+    std::wstring why = browse_status ? L" (status " + std::to_wstring(browse_status) + L": " +
+                                           status_text(static_cast<unsigned long>(browse_status)) + L")"
+                                     : std::wstring();
+    set_status(L"No domains found" + why + L". Find Drives searches the servers typed under Servers.");
+    // Shown once the window is up, unless servers to search are set already.
+    if (field(IDC_TXTSERVERS).empty()) PostMessageW(hwnd_, WM_APP_NO_DOMAINS, 0, 0);
   } else {
     set_status(std::to_wstring(domains.size()) + (domains.size() == 1 ? L" domain" : L" domains") +
                L" found. Find Drives searches " + (domains.size() == 1 ? L"it." : L"them all, or only those chosen."));
@@ -326,6 +335,9 @@ void MainWindow::command(int id, int code) {
     case IDC_CHKWINDOM:
       enable(IDC_LSTDOMAINS, box(IDC_CHKWINDOM) != 0);
       break;
+    case IDC_TXTSERVERS:
+      if (code == EN_CHANGE && state_ == State::idle) enable_find();
+      break;
     case IDC_CMDDRIVES: find_drives(); break;
     case IDC_CMDADD: add_update(); break;
     case IDC_CMDPREVIEW: preview(); break;
@@ -345,22 +357,29 @@ void MainWindow::find_drives() {
   SetDlgItemTextW(hwnd_, IDC_CMDDRIVES, L"&Stop");
   stop_button_ = IDC_CMDDRIVES;
 
-  std::vector<std::wstring> taken;
-  HWND list = GetDlgItem(hwnd_, IDC_LSTDOMAINS);
-  bool only_chosen = box(IDC_CHKWINDOM) != 0;
-  int n = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
-  for (int i = 0; i < n; ++i)
-    if (!only_chosen || SendMessageW(list, LB_GETSEL, i, 0) > 0) taken.push_back(list_box_text(list, i));
-
   WindowSearch progress(*this);
-  SearchOutcome outcome = search_drives(taken, log_, volumes_, progress, parallel_);
+  SearchOutcome outcome;
+  // Servers typed are searched instead of the domains (a network without a browse list).
+  std::vector<std::wstring> servers = split_list(field(IDC_TXTSERVERS));
+  if (!servers.empty()) {
+    outcome = search_servers(servers, log_, volumes_, progress, parallel_);
+  } else {
+    std::vector<std::wstring> taken;
+    HWND list = GetDlgItem(hwnd_, IDC_LSTDOMAINS);
+    bool only_chosen = box(IDC_CHKWINDOM) != 0;
+    int n = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i)
+      if (!only_chosen || SendMessageW(list, LB_GETSEL, i, 0) > 0) taken.push_back(list_box_text(list, i));
+    outcome = search_drives(taken, log_, volumes_, progress, parallel_);
+  }
 
   stop_button_ = 0;
   SetDlgItemTextW(hwnd_, IDC_CMDDRIVES, L"&Find Drives");
   for (int id : {IDC_CMDADD, IDC_CMDPREVIEW, IDC_CMDDEL}) enable(id, outcome.commands_enabled());
-  std::wstring how = outcome.stopped ? L"Search stopped: " : outcome.ended_early ? L"Search ended early: " : L"Search finished: ";
-  set_status(how + drives_text(volumes_.count()) + L" found");
+  set_status(search_summary(outcome));
 }
+
+void MainWindow::enable_find() { enable(IDC_CMDDRIVES, has_domains_ || !split_list(field(IDC_TXTSERVERS)).empty()); }
 
 void MainWindow::add_update() {
   Step step(*this, State::asking);
@@ -376,6 +395,18 @@ void MainWindow::add_update() {
     WaitCursor wait;
     // Checked once, before any share is touched.
     if (!account_found(request, L"Add Shares", L"No share has been added or changed.") || closing()) return;
+  }
+  // A bare name is looked up on this computer first: one of its own accounts names nobody on the
+  // servers, so the user says whether that is meant.
+  std::wstring local = workstation_account(request.account);
+  if (!local.empty()) {
+    std::wstring text = L"The account \"" + request.account + L"\" is " + local +
+                        L", an account of this computer. No server knows it, so its entry would give "
+                        L"nobody access there. To use a domain account, type it as DOMAIN\\name.\n\n"
+                        L"Use " + local + L" anyway?";
+    if (MessageBoxW(hwnd_, text.c_str(), L"Add Shares", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES ||
+        closing())
+      return;
   }
   run_command(step, IDC_CMDADD, L"Add Shares", [&](CommandProgress& progress) {
     return add_shares(request, volumes_, log_, parallel_, &progress);
@@ -539,6 +570,10 @@ void MainWindow::close_session() {
   state_ = State::ended;
   save_form(ini_, field(IDC_TXTSHARENAME), field(IDC_TXTUSERNAME), box(IDC_CHKACCESS0), box(IDC_CHKACCESS1),
             box(IDC_CHKACCESS2));
+  // Kept like the other settings; no key is added for a field that was never used.
+  std::wstring servers = field(IDC_TXTSERVERS);
+  if (!servers.empty() || !ini_.read_long(kSettingsSection, kKeyServers).empty())
+    ini_.write(kSettingsSection, kKeyServers, servers);
   log_.end();
 }
 

@@ -47,6 +47,8 @@ private:
   void start();
   void command(int id, int code);
   void find_drives();
+  // "Find Drives" is usable with domains to search or servers typed.
+  void enable_find();
   void add_update();
   void preview();
   ShareRequest share_request() const;
@@ -86,6 +88,7 @@ private:
   Pictures pictures_;
   COLORREF link_colour_;
   unsigned parallel_ = 8;       // servers a search probes at once
+  bool has_domains_ = false;    // the browse list gave domains to search
   State state_ = State::idle;
   int stop_button_ = 0;         // the button that reads "Stop" while a search or command runs
 };

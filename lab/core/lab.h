@@ -87,6 +87,7 @@ struct Server {
   DWORD version_major = 6, version_minor = 1;
   bool reachable = true;
   DWORD share_status = 0;  // non-zero: share changes on this server answer it
+  DWORD disk_status = 0;   // non-zero: NetServerDiskEnum on this server answers it (5: not an administrator)
   std::vector<Drive> drives;
   const Drive* drive(wchar_t letter) const;
 };
@@ -127,6 +128,10 @@ struct Faults {
     DWORD status = 0;
   };
   std::vector<Refusal> refuse;
+  // What a call to a switched-off server costs before it fails (0: the round trip alone).
+  DWORD timeout_ms = 0;
+  // Servers ("*": all) whose connections refuse a cancel that is not forced (2401, files open).
+  std::vector<std::wstring> open_files;
 };
 // Exit status of a process ended by a die_at or die_after fault.
 constexpr UINT kFaultExitCode = 0xDEAD;
@@ -137,6 +142,9 @@ struct Network {
   std::vector<ShareSeed> shares;
   std::vector<Pick> picks;
   Faults faults;
+  bool browser_off = false;  // [network] browser=off: no browse list, NetServerEnum answers 6118
+  // [profile]: the letters the user's profile remembers ("G:" -> "\\FS01\PUBLIC") when the lab starts.
+  std::vector<std::pair<std::wstring, std::wstring>> remembered;
   std::vector<std::wstring> warnings;  // problems found while reading
 
   // Reads the description with GetPrivateProfile*W; false when the file is missing.
@@ -288,5 +296,13 @@ public:
 private:
   HANDLE mutex_ = nullptr;
 };
+
+// ---- the user's profile: connections remembered for the next logon ----
+// Kept in profile.ini of the lab folder (section [remembered], "G:=\\FS01\PUBLIC"); a lab without
+// that file starts from the description's [profile] section. The caller holds the folder lock.
+using RememberedConnections = std::map<std::wstring, std::wstring>;  // upper-case "G:" -> remote
+std::wstring profile_path(const std::wstring& folder);
+RememberedConnections load_profile(const std::wstring& folder, const Network& net);
+bool save_profile(const std::wstring& folder, const RememberedConnections& remembered);
 
 }  // namespace lab

@@ -284,6 +284,7 @@ bool Network::load(const std::wstring& path) {
     if (s.sid.empty()) s.sid = iequals(s.name, workstation) ? workstation_sid : derived_sid(s.name);
     s.reachable = !flag(ini, sec, L"unreachable", false);
     s.share_status = number(ini, sec, L"share_status", 0, warnings);
+    s.disk_status = number(ini, sec, L"disk_status", 0, warnings);
     for (const auto& letter : split_list(text(ini, sec, L"drives"))) {
       Drive d;
       d.letter = static_cast<wchar_t>(towupper(letter[0]));
@@ -361,6 +362,17 @@ bool Network::load(const std::wstring& path) {
   faults.refuse_1501 = split_list(text(ini, L"faults", L"refuse_1501"));
   faults.hostile = hostile_servers;
   faults.repeat_resume = split_list(text(ini, L"faults", L"repeat_resume"));
+  faults.timeout_ms = number(ini, L"faults", L"timeout_ms", 0, warnings);
+  faults.open_files = split_list(text(ini, L"faults", L"open_files"));
+  browser_off = iequals(text(ini, L"network", L"browser"), L"off");
+  for (const auto& key : ini.key_names(L"profile")) {
+    std::wstring letter = upper(trim(key));
+    if (letter.size() != 2 || letter[1] != L':' || letter[0] < L'A' || letter[0] > L'Z') {
+      warnings.push_back(L"profile: " + key + L" is no drive letter like G:");
+      continue;
+    }
+    remembered.emplace_back(letter, text(ini, L"profile", key.c_str()));
+  }
   // "NetShareSetInfo:5,NetShareAdd:2"
   for (auto [key, list] : {std::make_pair(L"die_at", &faults.die_at), std::make_pair(L"die_after", &faults.die_after)}) {
     for (const std::wstring& item : split_list(text(ini, L"faults", key))) {

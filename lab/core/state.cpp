@@ -37,6 +37,7 @@ bool build_state(const std::wstring& folder, std::wstring& error) {
     return false;
   }
   DeleteFileW(state_path(folder).c_str());
+  DeleteFileW(profile_path(folder).c_str());  // the profile starts from the description again
   delete_files(shares_folder(folder), L"*.ini");  // an earlier state's servers
   CreateDirectoryW(shares_folder(folder).c_str(), nullptr);
   if (!save_state(folder, State::initial(net))) {
@@ -463,6 +464,8 @@ namespace {
 DWORD answer_wait(const Network& net, const wchar_t* target_server) {
   if (!target_server) return 0;
   Target t = resolve(net, target_server);
+  // A switched-off server costs its timeout, when the description gives one, not a round trip.
+  if (t.status && net.faults.timeout_ms) return net.faults.timeout_ms;
   return (t.local ? 0 : net.faults.latency_ms) + (!t.status && net.is_slow(t.name) ? net.faults.slow_ms : 0);
 }
 }  // namespace

@@ -33,7 +33,7 @@ int usage() {
   line(L"                            empty journal");
   line(L"  network                   domains, servers, drives and fault switches");
   line(L"  shares                    every server's shares with path, remark, max uses, descriptor");
-  line(L"  connections               drive letters mapped to the lab's shares");
+  line(L"  connections               drive letters mapped to the lab's shares, and those the profile remembers");
   line(L"  journal                   every call made against the lab");
   line(L"  picker                    the last account-picker request");
   line(L"  where                     the lab folder in use");
@@ -146,6 +146,9 @@ int show_connections(const std::wstring& folder) {
   if (!load(folder, net, state)) return fail(L"no lab in " + folder);
   for (const auto& c : state.connections) line(c.local + L"  " + c.remote + L"  (" + c.volume + L")");
   line(std::to_wstring(state.connections.size()) + L" connection(s)");
+  lab::RememberedConnections remembered = lab::load_profile(folder, net);
+  for (const auto& [letter, remote] : remembered) line(letter + L"  " + remote + L"  (remembered by the profile)");
+  line(std::to_wstring(remembered.size()) + L" remembered connection(s)");
   return 0;
 }
 

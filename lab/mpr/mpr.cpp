@@ -41,7 +41,9 @@ bool split_remote(const wchar_t* remote, std::wstring& server, std::wstring& sha
 
 // A letter is mapped under its own lock, taken before the folder's, and the folder is unlocked
 // while the mount manager works: callers with other letters go on meanwhile.
-DWORD add_connection(const wchar_t* fn, const wchar_t* remote, const wchar_t* local) {
+// `remember`: the connection goes into the user's profile too (WNetAddConnection always,
+// WNetAddConnection2 with CONNECT_UPDATE_PROFILE).
+DWORD add_connection(const wchar_t* fn, const wchar_t* remote, const wchar_t* local, bool remember) {
   std::wstring device = drive_device(local);
   std::unique_ptr<lab::LetterMutex> letter;
   // Whether the letter is in use is asked before the folder is locked: the answer may wait for the
@@ -52,7 +54,7 @@ DWORD add_connection(const wchar_t* fn, const wchar_t* remote, const wchar_t* lo
     in_use = letter_in_use(device);
   }
   Session s(fn);
-  std::wstring a = args(remote, local);
+  std::wstring a = args(remote, local) + L" profile=" + (remember ? L"1" : L"0");
   std::wstring server, share;
   bool well_formed = split_remote(remote, server, share);
   if (!s.open(well_formed ? (L"\\\\" + server).c_str() : nullptr)) return ERROR_NO_NETWORK;
@@ -72,6 +74,9 @@ DWORD add_connection(const wchar_t* fn, const wchar_t* remote, const wchar_t* lo
     s.state.connections.erase(s.state.connections.begin() + (c - s.state.connections.data()));
     s.mappings_dirty = true;
   }
+  lab::RememberedConnections profile = lab::load_profile(s.folder, s.net());
+  // A letter the profile remembers is not free though no drive is live on it.
+  if (!deviceless && profile.count(device)) return done(ERROR_DEVICE_ALREADY_REMEMBERED);
   lab::Target t = lab::resolve(s.net(), (L"\\\\" + server).c_str());
   if (t.status) return done(t.status);
   lab::Share* sh = s.state.share(t.name, share);
@@ -82,8 +87,13 @@ DWORD add_connection(const wchar_t* fn, const wchar_t* remote, const wchar_t* lo
   if (!drive) return done(ERROR_BAD_NET_NAME);
 
   std::wstring volume = lab::prepare_volume(s.folder, t.name, *drive);
-  s.state.connections.push_back({device, L"\\\\" + t.name + L"\\" + sh->name, volume});
+  const std::wstring mapped = L"\\\\" + t.name + L"\\" + sh->name;
+  s.state.connections.push_back({device, mapped, volume});
   s.mappings_dirty = true;
+  if (remember) {
+    profile[device] = mapped;
+    if (!lab::save_profile(s.folder, profile)) return done(ERROR_NO_NETWORK);
+  }
   if (!s.release()) return done(ERROR_NO_NETWORK);
   if (DWORD err = lab::map_letter(device[0], volume)) {
     // Not mapped after all: the record goes again.
@@ -91,6 +101,11 @@ DWORD add_connection(const wchar_t* fn, const wchar_t* remote, const wchar_t* lo
       if (lab::Connection* c = s.state.connection(device)) {
         s.state.connections.erase(s.state.connections.begin() + (c - s.state.connections.data()));
         s.mappings_dirty = true;
+      }
+      if (remember) {
+        lab::RememberedConnections now = lab::load_profile(s.folder, s.net());
+        now.erase(device);
+        lab::save_profile(s.folder, now);
       }
       s.release();
     }
@@ -125,6 +140,25 @@ DWORD cancel_letter(Session& s, const std::wstring& device, const std::wstring& 
   return NO_ERROR;
 }
 
+// Whether a connection to this share's server has files open (the `open_files` fault).
+bool files_open(const lab::Network& net, const std::wstring& remote) {
+  std::wstring server, share;
+  if (!split_remote(remote.c_str(), server, share)) return false;
+  for (const std::wstring& s : net.faults.open_files)
+    if (s == L"*" || lab::iequals(s, server)) return true;
+  return false;
+}
+
+// Takes the letter (or, without one, every letter remembered for the remote name) out of the
+// user's profile; whether anything was there. The caller holds the folder lock.
+bool forget(lab::Session& s, const std::wstring& device, const wchar_t* remote) {
+  lab::RememberedConnections profile = lab::load_profile(s.folder, s.net());
+  size_t before = profile.size();
+  for (auto it = profile.begin(); it != profile.end();)
+    it = (device.empty() ? lab::iequals(it->second, remote) : it->first == device) ? profile.erase(it) : std::next(it);
+  return profile.size() != before && lab::save_profile(s.folder, profile);
+}
+
 DWORD cancel_connection(const wchar_t* fn, const wchar_t* name, DWORD flags, BOOL force) {
   // A letter's lock comes before the folder's.
   std::wstring device = name ? drive_device(name) : std::wstring();
@@ -140,9 +174,17 @@ DWORD cancel_connection(const wchar_t* fn, const wchar_t* name, DWORD flags, BOO
   };
   if (!name || !*name) return done(ERROR_INVALID_PARAMETER);
   bool found = false;
+  // A connection with files open is not ended unless forced; the profile is left as it was.
+  for (const lab::Connection& c : s.state.connections)
+    if ((device.empty() ? lab::iequals(c.remote, name) : lab::iequals(c.local, device)) && !force &&
+        files_open(s.net(), c.remote))
+      return done(ERROR_OPEN_FILES);
+  // The profile forgets the connection only when asked to; otherwise a remembered letter stays
+  // remembered (and comes back at the next logon) though it is no longer live.
+  bool forgotten = (flags & CONNECT_UPDATE_PROFILE) && forget(s, device.empty() ? std::wstring() : device, name);
   if (!device.empty()) {
     if (DWORD err = cancel_letter(s, device, std::wstring(), found)) return done(err);
-    return done(found ? NO_ERROR : ERROR_NOT_CONNECTED);
+    return done(found || forgotten ? NO_ERROR : ERROR_NOT_CONNECTED);
   }
   // A remote name: every letter connected to it, each under its own lock.
   std::vector<std::pair<std::wstring, std::wstring>> targets;
@@ -154,7 +196,7 @@ DWORD cancel_connection(const wchar_t* fn, const wchar_t* name, DWORD flags, BOO
     if (!s.relock()) return done(ERROR_NO_NETWORK);
     if (DWORD err = cancel_letter(s, target.first, target.second, found)) return done(err);
   }
-  return done(found ? NO_ERROR : ERROR_NOT_CONNECTED);
+  return done(found || forgotten ? NO_ERROR : ERROR_NOT_CONNECTED);
 }
 
 DWORD get_connection(const wchar_t* fn, const wchar_t* local, std::wstring& remote) {
@@ -167,6 +209,14 @@ DWORD get_connection(const wchar_t* fn, const wchar_t* local, std::wstring& remo
   else if (const lab::Connection* c = s.state.connection(device)) {
     remote = c->remote;
     status = NO_ERROR;
+  } else {
+    // Remembered but not live: the remote name, and the status that says so.
+    lab::RememberedConnections profile = lab::load_profile(s.folder, s.net());
+    auto it = profile.find(device);
+    if (it != profile.end()) {
+      remote = it->second;
+      status = ERROR_CONNECTION_UNAVAIL;
+    }
   }
   s.journal(L"local=" + lab::quoted(local), status);
   return status;
@@ -180,23 +230,25 @@ const wchar_t* opt(const char* a, const std::wstring& w) { return a ? w.c_str() 
 extern "C" {
 
 DWORD WINAPI WNetAddConnectionW(LPCWSTR remote, LPCWSTR password, LPCWSTR local) {
-  return add_connection(L"WNetAddConnectionW", remote, local);
+  return add_connection(L"WNetAddConnectionW", remote, local, true);
 }
 
 DWORD WINAPI WNetAddConnectionA(LPCSTR remote, LPCSTR password, LPCSTR local) {
   std::wstring r = wide(remote), l = wide(local);
-  return add_connection(L"WNetAddConnectionA", opt(remote, r), opt(local, l));
+  return add_connection(L"WNetAddConnectionA", opt(remote, r), opt(local, l), true);
 }
 
 DWORD WINAPI WNetAddConnection2W(LPNETRESOURCEW res, LPCWSTR password, LPCWSTR user, DWORD flags) {
   if (!res) return ERROR_INVALID_PARAMETER;
-  return add_connection(L"WNetAddConnection2W", res->lpRemoteName, res->lpLocalName);
+  return add_connection(L"WNetAddConnection2W", res->lpRemoteName, res->lpLocalName,
+                        (flags & CONNECT_UPDATE_PROFILE) != 0);
 }
 
 DWORD WINAPI WNetAddConnection2A(LPNETRESOURCEA res, LPCSTR password, LPCSTR user, DWORD flags) {
   if (!res) return ERROR_INVALID_PARAMETER;
   std::wstring r = wide(res->lpRemoteName), l = wide(res->lpLocalName);
-  return add_connection(L"WNetAddConnection2A", opt(res->lpRemoteName, r), opt(res->lpLocalName, l));
+  return add_connection(L"WNetAddConnection2A", opt(res->lpRemoteName, r), opt(res->lpLocalName, l),
+                        (flags & CONNECT_UPDATE_PROFILE) != 0);
 }
 
 DWORD WINAPI WNetCancelConnection2W(LPCWSTR name, DWORD flags, BOOL force) {
@@ -221,21 +273,21 @@ DWORD WINAPI WNetGetConnectionW(LPCWSTR local, LPWSTR remote, LPDWORD length) {
   if (!length) return ERROR_INVALID_PARAMETER;
   std::wstring r;
   DWORD status = get_connection(L"WNetGetConnectionW", local, r);
-  if (status) return status;
+  if (status && status != ERROR_CONNECTION_UNAVAIL) return status;
   DWORD need = static_cast<DWORD>(r.size() + 1);
   if (!remote || *length < need) {
     *length = need;
     return ERROR_MORE_DATA;
   }
   memcpy(remote, r.c_str(), need * sizeof(wchar_t));
-  return NO_ERROR;
+  return status;
 }
 
 DWORD WINAPI WNetGetConnectionA(LPCSTR local, LPSTR remote, LPDWORD length) {
   if (!length) return ERROR_INVALID_PARAMETER;
   std::wstring l = wide(local), r;
   DWORD status = get_connection(L"WNetGetConnectionA", opt(local, l), r);
-  if (status) return status;
+  if (status && status != ERROR_CONNECTION_UNAVAIL) return status;
   std::string text = lab::to_acp(r);
   DWORD need = static_cast<DWORD>(text.size() + 1);
   if (!remote || *length < need) {
@@ -243,7 +295,7 @@ DWORD WINAPI WNetGetConnectionA(LPCSTR local, LPSTR remote, LPDWORD length) {
     return ERROR_MORE_DATA;
   }
   memcpy(remote, text.c_str(), need);
-  return NO_ERROR;
+  return status;
 }
 
 // The name of a file on a connected letter with the server and share in place of the letter

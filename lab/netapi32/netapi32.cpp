@@ -305,6 +305,8 @@ NET_API_STATUS WINAPI NetServerEnum(LMCSTR servername, DWORD level, LPBYTE* bufp
   if (level != 100 && level != 101) return finish(s, a, ERROR_INVALID_LEVEL);
   lab::Target browser = lab::resolve(s.net(), servername);
   if (browser.status) return finish(s, a, browser.status);
+  // A network without the computer browser service (no SMBv1) keeps no browse list at all.
+  if (s.net().browser_off) return finish(s, a, ERROR_NO_BROWSER_SERVERS_FOUND);
 
   std::vector<ServerEntry> entries;
   bool more_data = false;
@@ -353,6 +355,8 @@ NET_API_STATUS WINAPI NetServerDiskEnum(LMSTR servername, DWORD level, LPBYTE* b
   lab::Target t = lab::resolve(s.net(), servername);
   if (t.status) return finish(s, a, t.status);
   if (DWORD refused = s.refusal()) return finish(s, a, refused);
+  // Only administrators of the server may list its disks.
+  if (t.server && t.server->disk_status) return finish(s, a, t.server->disk_status);
   std::vector<wchar_t> drives;
   if (t.server)
     for (const auto& d : t.server->drives) drives.insert(drives.end(), {d.letter, L':', L'\0'});

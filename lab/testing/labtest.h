@@ -96,6 +96,20 @@ public:
     return v == L"\x01" ? L"(missing)" : v;
   }
 
+  // The connections the user's profile remembers, as "G:=\\\\FS01\\PUBLIC", in letter order: what a
+  // run would leave to be restored at the next logon.
+  std::vector<std::wstring> remembered() const {
+    std::vector<std::wstring> out;
+    wchar_t buf[8192];
+    // Until a call changes it, the profile is the one the description gives.
+    std::wstring file = folder_ + L"\\profile.ini";
+    bool kept = GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES;
+    DWORD n = GetPrivateProfileSectionW(kept ? L"remembered" : L"profile", buf, 8192,
+                                        kept ? file.c_str() : (folder_ + L"\\network.ini").c_str());
+    for (const wchar_t* p = buf; p < buf + n && *p; p += wcslen(p) + 1) out.push_back(p);
+    return out;
+  }
+
   static std::wstring program_folder() {
     wchar_t buf[MAX_PATH];
     DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);

@@ -64,12 +64,12 @@ size_t check_mappings(const corvlab::TempLab& lab) {
   std::map<std::wstring, bool> mapped;
   size_t most = 0, now = 0;
   for (const auto& e : lab.journal()) {
-    if (e.function == L"WNetAddConnectionA" && e.status == 0) {
+    if (e.function == L"WNetAddConnection2W" && e.status == 0) {
       std::wstring l = letter_of(e.args, L"local=\"");
       EXPECT_FALSE(mapped[l]) << "letter mapped twice at once: " << e.args;
       mapped[l] = true;
       most = std::max(most, ++now);
-    } else if (e.function == L"WNetCancelConnection2A" && e.status == 0) {
+    } else if (e.function == L"WNetCancelConnection2W" && e.status == 0) {
       std::wstring l = letter_of(e.args, L"name=\"");
       if (mapped[l]) --now;
       mapped[l] = false;

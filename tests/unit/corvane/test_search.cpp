@@ -24,8 +24,8 @@ struct StopAfter : SearchProgress {
 std::vector<std::wstring> lab_connections(const corvlab::TempLab& lab) {
   std::vector<std::wstring> out;
   for (const auto& e : lab.journal()) {
-    if (e.function == L"WNetAddConnectionA" && e.status == 0) out.push_back(L"+" + e.args);
-    if (e.function == L"WNetCancelConnection2A" && e.status == 0) out.push_back(L"-" + e.args);
+    if (e.function == L"WNetAddConnection2W" && e.status == 0) out.push_back(L"+" + e.args);
+    if (e.function == L"WNetCancelConnection2W" && e.status == 0) out.push_back(L"-" + e.args);
   }
   return out;
 }
@@ -43,7 +43,12 @@ TEST(CorvaneSearch, DefaultNetworkListsReachableDrivesAndLogsRefusals) {
   EXPECT_FALSE(out.ended_early);
   EXPECT_FALSE(out.stopped);
   EXPECT_TRUE(out.commands_enabled());
-  // Nothing for FS01's floppy (no administrative share) or the switched-off ARCHIVE.
+  // Nothing for FS01's floppy (no administrative share); the switched-off ARCHIVE is named with
+  // the status of its disk list.
+  ASSERT_EQ(log.lines.size(), 7u);
+  EXPECT_EQ(log.lines[4].rfind(L"Drives of \\\\ARCHIVE not listed: status 53: ", 0), 0u) << log.lines[4];
+  log.lines.erase(log.lines.begin() + 4);
+  EXPECT_EQ(out.servers_unlisted, 1u);
   EXPECT_EQ(log.lines, (std::vector<std::wstring>{
                            L"Found drive \\\\FS01\\C", L"Found drive \\\\FS01\\D", L"Found drive \\\\FS02\\C",
                            L"Found drive \\\\FS02\\E Unrecognized Error  5.", L"Found drive \\\\BR01\\C",
@@ -83,26 +88,30 @@ TEST(CorvaneSearch, NothingTakenFailedEnumerationsAndEmptyNames) {
   EXPECT_FALSE(none.commands_enabled());
   EXPECT_TRUE(lab.journal(L"NetServerEnum").empty());
 
-  // A server list answering 234 lists nothing and ends the search: BRANCH is never asked.
+  // A server list answering 234 (the browser gave part of it) is searched as far as it goes,
+  // with a line that says so, and BRANCH after it.
   SearchOutcome partial = search_drives({L"CORP", L"BRANCH"}, log, list, progress);
-  EXPECT_TRUE(partial.ended_early);
-  EXPECT_FALSE(partial.commands_enabled());
-  EXPECT_EQ(list.count(), 0u);
-  EXPECT_TRUE(log.lines.empty());
+  EXPECT_FALSE(partial.ended_early);
+  EXPECT_EQ(partial.partial_lists, 1u);
+  EXPECT_EQ(list.texts(), (std::vector<std::wstring>{L"\\\\FS01\\C", L"\\\\FS01\\D", L"\\\\FS02\\C", L"\\\\BR01\\C",
+                                                      L"\\\\BR01\\D"}));
+  ASSERT_FALSE(log.lines.empty());
+  EXPECT_EQ(log.lines[0].rfind(L"Browse list of CORP incomplete, 2 names read: status 234: ", 0), 0u) << log.lines[0];
   auto enums = lab.journal(L"NetServerEnum");
-  ASSERT_EQ(enums.size(), 1u);
+  ASSERT_EQ(enums.size(), 2u);
   EXPECT_EQ(enums[0].status, 234u);
-  EXPECT_TRUE(lab.journal(L"NetServerDiskEnum").empty());
 
   // An empty domain name ends the search before anything after it.
   SearchOutcome empty = search_drives({L"", L"BRANCH"}, log, list, progress);
   EXPECT_TRUE(empty.ended_early);
-  EXPECT_EQ(lab.journal(L"NetServerEnum").size(), 1u);
+  EXPECT_EQ(lab.journal(L"NetServerEnum").size(), 2u);
 
-  // Drives found before a failing domain stay listed, but the commands stay off.
-  SearchOutcome later = search_drives({L"BRANCH", L"CORP"}, log, list, progress);
+  // Drives found before a failing domain stay listed, but the commands stay off; the status
+  // that ended the search is kept for the window to show.
+  SearchOutcome later = search_drives({L"BRANCH", L"NOWHERE"}, log, list, progress);
   EXPECT_EQ(list.count(), 2u);
   EXPECT_TRUE(later.ended_early);
+  EXPECT_EQ(later.browse_status, 6118);
   EXPECT_FALSE(later.commands_enabled());
 }
 
@@ -183,9 +192,10 @@ TEST(CorvaneSearchSerial, NoFreeLetterProbesNothing) {
   MemoryLog log;
   MemoryList list;
   SearchProgress progress;
+  size_t mapped = lab.journal(L"WNetAddConnection2W").size();
   EXPECT_TRUE(find_drives(L"\\\\FS01", log, list, progress));
   EXPECT_EQ(list.count(), 0u);
   EXPECT_EQ(log.lines, std::vector<std::wstring>{L"Found drive \\\\FS01 no free drive letter"});
-  for (const auto& e : lab.journal(L"WNetAddConnectionA")) ADD_FAILURE() << "probed " << e.args;
+  EXPECT_EQ(lab.journal(L"WNetAddConnection2W").size(), mapped) << "probed without a letter";
   for (const auto& l : taken) WNetCancelConnection2W(l.c_str(), 0, TRUE);
 }

@@ -125,14 +125,28 @@ TEST(CorvaneSession, DomainsAreListedAndLoggedOrNoneOnFailure) {
     EXPECT_EQ(log.lines, (std::vector<std::wstring>{L"Domain CORP", L"Domain BRANCH"}));
   }
   {
+    // The browser gave part of its list (234): that part is used, and a line says so.
     corvlab::TempLab lab(lab_with(L"more_data=", L"more_data=*"));
     MemoryLog log;
-    EXPECT_TRUE(list_domains(log).empty());
-    EXPECT_TRUE(log.lines.empty());
+    long status = 0;
+    EXPECT_EQ(list_domains(log, &status), std::vector<std::wstring>{L"CORP"});
+    EXPECT_EQ(status, 234);
+    ASSERT_EQ(log.lines.size(), 2u);
+    EXPECT_EQ(log.lines[0], L"Domain CORP");
+    EXPECT_EQ(log.lines[1].rfind(L"Browse list of domains incomplete, 1 name read: status 234: ", 0), 0u) << log.lines[1];
   }
   {
     corvlab::TempLab lab(lab_with(L"domains=", L"domains="));
     MemoryLog log;
     EXPECT_TRUE(list_domains(log).empty());
+  }
+  {
+    // No browse list at all: nothing, and the status that says why.
+    corvlab::TempLab lab(lab_with(L"workstation=", L"browser=off\r\nworkstation="));
+    MemoryLog log;
+    long status = 0;
+    EXPECT_TRUE(list_domains(log, &status).empty());
+    EXPECT_EQ(status, 6118);
+    EXPECT_TRUE(log.lines.empty());
   }
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <set>
 #include <string>
 #include <thread>
@@ -142,7 +143,9 @@ TEST(Connections, ThreadsMappingAtOnceKeepTheirLettersApart) {
     b.join();
     EXPECT_EQ((std::multiset<DWORD>{0u, static_cast<DWORD>(ERROR_ALREADY_ASSIGNED)}),
               (std::multiset<DWORD>{status[0], status[1]}));
-    EXPECT_EQ(0u, WNetCancelConnection2A(shared.c_str(), 0, FALSE));
+    // WNetAddConnectionA's connection is remembered by the profile: the cancel forgets it too, or
+    // the next round would find the letter remembered (1202).
+    EXPECT_EQ(0u, WNetCancelConnection2A(shared.c_str(), CONNECT_UPDATE_PROFILE, FALSE));
   }
   for (std::thread& t : own) t.join();
   for (const std::string& l : letters) {
@@ -150,5 +153,93 @@ TEST(Connections, ThreadsMappingAtOnceKeepTheirLettersApart) {
     char remote[64];
     DWORD len = sizeof remote;
     EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_CONNECTED), WNetGetConnectionA(l.c_str(), remote, &len)) << l;
+  }
+}
+
+// What a real network does that the lab must do too: the profile remembers the connections
+// WNetAddConnection and CONNECT_UPDATE_PROFILE make, a remembered letter that is not live answers
+// 1202 (and WNetGetConnection 1201), a cancel forgets only with CONNECT_UPDATE_PROFILE and is
+// refused without force while files are open; no browse list (6118); a server that lets only its
+// administrators list its disks (5); a switched-off server that costs its timeout.
+TEST(RealNetworkLab, ProfileBrowserDisksAndTimeoutsAnswerAsWindowsDoes) {
+  std::string kept = labtests::free_letter();
+  ASSERT_FALSE(kept.empty());
+  std::wstring remembered(kept.begin(), kept.end());
+  std::wstring d = labtests::with_section(L"profile", remembered + L"=\\\\FS01\\PUBLIC\r\n");
+  d.replace(d.find(L"[server FS02]"), 13, L"[server FS02]\r\ndisk_status=5");
+  d.replace(d.find(L"workstation="), 12, L"browser=off\r\nworkstation=");
+  d = labtests::with_section(L"faults", L"timeout_ms=300\r\nopen_files=BR01\r\n", d);
+  TempLab lab(d);
+  auto connect = [](const std::wstring& letter, const wchar_t* remote, DWORD flags) {
+    NETRESOURCEW res = {};
+    res.dwType = RESOURCETYPE_DISK;
+    res.lpLocalName = const_cast<LPWSTR>(letter.c_str());
+    res.lpRemoteName = const_cast<LPWSTR>(remote);
+    return WNetAddConnection2W(&res, nullptr, nullptr, flags);
+  };
+  auto connected_to = [](const std::wstring& letter, DWORD expected) {
+    wchar_t remote[MAX_PATH] = L"";
+    DWORD length = MAX_PATH;
+    EXPECT_EQ(WNetGetConnectionW(letter.c_str(), remote, &length), expected) << letter.c_str();
+    return std::wstring(remote);
+  };
+
+  // Remembered, not live.
+  EXPECT_EQ(connected_to(remembered, ERROR_CONNECTION_UNAVAIL), L"\\\\FS01\\PUBLIC");
+  EXPECT_EQ(connect(remembered, L"\\\\FS01\\C$", 0), static_cast<DWORD>(ERROR_DEVICE_ALREADY_REMEMBERED));
+  EXPECT_EQ(lab.remembered(), std::vector<std::wstring>{remembered + L"=\\\\FS01\\PUBLIC"});
+
+  std::wstring letter;
+  for (wchar_t c = L'Y'; c > L'G' && letter.empty(); --c) {
+    wchar_t root[] = {c, L':', L'\\', 0};
+    if (c != remembered[0] && GetDriveTypeW(root) == DRIVE_NO_ROOT_DIR) letter = std::wstring(1, c) + L":";
+  }
+  ASSERT_FALSE(letter.empty());
+  struct Step {
+    const char* what;
+    std::function<DWORD()> call;
+    DWORD status;
+    bool remembered_after, live_after;
+  };
+  const Step steps[] = {
+      {"WNetAddConnectionW remembers", [&] { return WNetAddConnectionW(L"\\\\FS01\\C$", nullptr, letter.c_str()); }, 0, true, true},
+      {"a cancel without the profile leaves it remembered",
+       [&] { return WNetCancelConnection2W(letter.c_str(), 0, TRUE); }, 0, true, false},
+      {"so the letter is refused", [&] { return connect(letter, L"\\\\FS01\\D$", 0); }, ERROR_DEVICE_ALREADY_REMEMBERED, true, false},
+      {"a cancel with the profile forgets it",
+       [&] { return WNetCancelConnection2W(letter.c_str(), CONNECT_UPDATE_PROFILE, TRUE); }, 0, false, false},
+      {"WNetAddConnection2 without the profile", [&] { return connect(letter, L"\\\\BR01\\C$", 0); }, 0, false, true},
+      {"files open refuse a cancel not forced", [&] { return WNetCancelConnection2W(letter.c_str(), 0, FALSE); },
+       ERROR_OPEN_FILES, false, true},
+      {"a forced cancel ends it", [&] { return WNetCancelConnection2W(letter.c_str(), 0, TRUE); }, 0, false, false},
+      {"WNetAddConnection2 with the profile", [&] { return connect(letter, L"\\\\FS01\\C$", CONNECT_UPDATE_PROFILE); }, 0, true, true},
+      {"its cancel with the profile", [&] { return WNetCancelConnection2W(letter.c_str(), CONNECT_UPDATE_PROFILE, TRUE); }, 0, false, false},
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.what);
+    EXPECT_EQ(s.call(), s.status);
+    auto now = lab.remembered();
+    EXPECT_EQ(now.size(), s.remembered_after ? 2u : 1u);
+    connected_to(letter, s.live_after ? NO_ERROR : s.remembered_after ? ERROR_CONNECTION_UNAVAIL : ERROR_NOT_CONNECTED);
+  }
+
+  LPBYTE buf = nullptr;
+  DWORD read = 0, total = 0;
+  for (DWORD type : {DWORD{SV_TYPE_DOMAIN_ENUM}, DWORD{SV_TYPE_SERVER}})
+    EXPECT_EQ(NetServerEnum(nullptr, 101, &buf, MAX_PREFERRED_LENGTH, &read, &total, type, L"CORP", nullptr),
+              static_cast<DWORD>(ERROR_NO_BROWSER_SERVERS_FOUND));
+  struct Disks {
+    const wchar_t* server;
+    DWORD status, at_least_ms, below_ms;
+  };
+  for (const Disks& c : {Disks{L"\\\\FS01", 0, 0, 300}, Disks{L"\\\\FS02", ERROR_ACCESS_DENIED, 0, 300},
+                         Disks{L"\\\\ARCHIVE", ERROR_BAD_NETPATH, 300, 5000}}) {
+    ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(NetServerDiskEnum(const_cast<LPWSTR>(c.server), 0, &buf, MAX_PREFERRED_LENGTH, &read, &total, nullptr), c.status);
+    ULONGLONG took = GetTickCount64() - start;
+    EXPECT_GE(took, c.at_least_ms) << c.server;
+    EXPECT_LT(took, c.below_ms) << c.server;
+    if (buf) NetApiBufferFree(buf);
+    buf = nullptr;
   }
 }

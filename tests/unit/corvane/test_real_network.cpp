@@ -1,0 +1,181 @@
+// corvanecmd on a lab that answers as a real network does: a profile that remembers
+// connections, other processes of the logon session mapping letters, servers whose disks cannot
+// be listed, a browse list that comes in part, accounts of the workstation itself.
+#include "lab_runs.h"
+
+#include <thread>
+
+#include "class_disk.h"
+
+using namespace corvane_test;
+
+namespace {
+
+std::wstring log_arg(const corvlab::TempLab& lab, const wchar_t* name = L"changes.log") {
+  return L" --log \"" + lab.folder() + L"\\" + name + L"\"";
+}
+
+// Mappings made and not ended, from the journal (any process).
+int live_mappings(const corvlab::TempLab& lab) {
+  int live = 0;
+  for (const auto& e : lab.journal()) {
+    if (e.status != 0) continue;
+    if (e.function.rfind(L"WNetAddConnection", 0) == 0) ++live;
+    if (e.function.rfind(L"WNetCancelConnection", 0) == 0) --live;
+  }
+  return live;
+}
+
+// The default network with lines of its [faults] section added and sections appended.
+std::wstring with_faults(const std::wstring& faults, const std::wstring& extra = L"") {
+  return lab_with(L"refuse_1501=", L"refuse_1501=\r\n" + faults, extra);
+}
+
+// `servers` servers with four drives each, labelled with their server and letter, over two
+// domains, like scripts/lab-generate's networks.
+std::wstring generated(int servers, int latency_ms) {
+  std::wstring odd, even, sections;
+  for (int k = 1; k <= servers; ++k) {
+    wchar_t name[8];
+    swprintf(name, 8, L"SRV%03d", k);
+    (k % 2 ? odd : even) += (k > 2 ? L"," : L"") + std::wstring(name);
+    sections += L"[server " + std::wstring(name) + L"]\r\ndrives=C,D,E,F\r\n";
+    for (const wchar_t* d : {L"C", L"D", L"E", L"F"}) {
+      wchar_t serial[16];
+      swprintf(serial, 16, L"%04X-%04X", k, d[0]);
+      sections += L"[drive " + std::wstring(name) + L" " + d + L"]\r\nlabel=" + name + d + L"\r\nserial=" + serial + L"\r\n";
+    }
+  }
+  return L"[network]\r\ndomains=NORTH,SOUTH\r\nworkstation_domain=NORTH\r\n[domain NORTH]\r\nservers=" + odd +
+         L"\r\n[domain SOUTH]\r\nservers=" + even + L"\r\n" + sections + L"[faults]\r\nlatency_ms=" +
+         std::to_wstring(latency_ms) + L"\r\n";
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> out;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(pos, end - pos);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) out.push_back(line);
+    pos = end + 1;
+  }
+  return out;
+}
+
+}  // namespace
+
+// The probes connect for this logon only and end their connections forced, so the user's profile
+// keeps nothing of a search however it ends; a letter the profile remembers (1202 though nothing
+// is live on it) is never taken.
+TEST(CorvaneRealNetwork, ProbesLeaveNothingInTheProfile) {
+  // The first free letter is remembered by the profile: it is the one a search would take first.
+  std::wstring remembered = corvane::ClassDisk().GetNextFreedrive();
+  ASSERT_FALSE(remembered.empty());
+  const std::wstring entry = remembered + L"=\\\\FS01\\PUBLIC";
+  const std::wstring profile = L"[profile]\r\n" + entry + L"\r\n";
+  struct Case {
+    const wchar_t* name;
+    std::wstring description, args;
+    DWORD exit;
+  };
+  const Case cases[] = {
+      // A cancel that is not forced is refused while files are open.
+      {L"whole search, files open", with_faults(L"open_files=*", profile), L"--servers FS01,FS02,BR01", 0},
+      // Killed with eight probes under way, several letters connected.
+      {L"killed at the sixth connection",
+       generated(8, 30) + L"die_at=WNetAddConnectionA:6,WNetAddConnection2W:6\r\n" + profile, L"", 0xDEAD},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    corvlab::TempLab lab(c.description);
+    Result r = corvanecmd(L"find " + c.args + L" --parallel 8 --csv" + log_arg(lab));
+    EXPECT_EQ(r.exit, c.exit) << r.err;
+    EXPECT_EQ(lab.remembered(), std::vector<std::wstring>{entry});
+    for (const auto& e : lab.journal())
+      if (e.function.rfind(L"WNetAddConnection", 0) == 0)
+        EXPECT_EQ(e.args.find(L"local=\"" + remembered + L"\""), std::wstring::npos) << "remembered letter taken: " << e.args;
+    if (c.exit == 0) {
+      EXPECT_EQ(lines_of(r.out).size(), 6u) << r.out;  // the header and FS01 C, D, FS02 C, BR01 C, D
+      EXPECT_EQ(live_mappings(lab), 0);
+    } else {
+      EXPECT_GT(live_mappings(lab), 0) << "nothing was connected when it ended";
+    }
+  }
+}
+
+// Two searches of one logon session at once (a scheduled corvanecmd beside another) never take
+// one letter together: each lists every drive, read from that drive.
+TEST(CorvaneRealNetwork, TwoSearchesAtOnceEachListEveryDriveFromItsOwnDrive) {
+  corvlab::TempLab lab(generated(24, 5));
+  Result first, second;
+  std::thread other([&] { first = corvanecmd(L"find --parallel 8 --csv" + log_arg(lab, L"first.log")); });
+  second = corvanecmd(L"find --parallel 8 --csv" + log_arg(lab, L"second.log"));
+  other.join();
+  for (const Result* r : {&first, &second}) {
+    EXPECT_EQ(r->exit, 0u) << r->err;
+    std::vector<std::string> rows = lines_of(r->out);
+    ASSERT_EQ(rows.size(), 97u) << r->out;
+    // "\\SRV007\D,SRV007D,...": the label read is the drive's own.
+    for (size_t k = 1; k < rows.size(); ++k) {
+      const std::string& row = rows[k];
+      ASSERT_GE(row.size(), 20u) << row;
+      EXPECT_EQ(row.substr(11, 8), row.substr(2, 6) + row.substr(9, 1) + ",") << row;
+    }
+  }
+  EXPECT_EQ(live_mappings(lab), 0);
+}
+
+// A server whose disks cannot be listed (not an administrator: 5; switched off: 53) is named with its reason; the drives found are logged as before, and find exits 1.
+// A browse list that comes in part (234) is searched as far as it goes, and said so.
+TEST(CorvaneRealNetwork, WhatASearchCannotSeeIsNamed) {
+  std::wstring d = lab_with(L"more_data=", L"more_data=CORP");
+  d.replace(d.find(L"[server FS02]"), 13, L"[server FS02]\r\ndisk_status=5");
+  corvlab::TempLab lab(d);
+  Result r = corvanecmd(L"find --parallel 1 --csv" + log_arg(lab));
+  EXPECT_EQ(r.exit, 1u) << r.err;
+  // CORP's browser gave FS01 and FS02 of its three servers; BRANCH was searched after it.
+  std::vector<std::string> drives;
+  for (const std::string& row : lines_of(r.out)) drives.push_back(row.substr(0, row.find(',')));
+  EXPECT_EQ(drives, (std::vector<std::string>{"Drive", "\\\\FS01\\C", "\\\\FS01\\D", "\\\\BR01\\C", "\\\\BR01\\D"}));
+  std::wstring log = corvlab::TempLab::read_text(lab.folder() + L"\\changes.log");
+  EXPECT_NE(log.find(L"> Browse list of CORP incomplete, 2 names read: status 234: "), std::wstring::npos) << log;
+  EXPECT_NE(log.find(L"> Drives of \\\\FS02 not listed: status 5: "), std::wstring::npos) << log;
+  EXPECT_NE(log.find(L"> Found drive \\\\FS01\\C\r\n"), std::wstring::npos) << log;
+  EXPECT_EQ(log.find(L"Found drive \\\\FS02"), std::wstring::npos) << log;
+  EXPECT_NE(r.err.find("1 server's drives could not be listed"), std::string::npos) << r.err;
+
+  // The switched-off ARCHIVE, now in the list, is named too.
+  lab.describe(lab_with(L"more_data=", L"more_data="));
+  Result off = corvanecmd(L"find --domain CORP --parallel 1 --csv" + log_arg(lab));
+  EXPECT_EQ(off.exit, 1u) << off.err;
+  log = corvlab::TempLab::read_text(lab.folder() + L"\\changes.log");
+  EXPECT_NE(log.find(L"> Drives of \\\\ARCHIVE not listed: status 53: "), std::wstring::npos) << log;
+}
+
+// A bare name that resolves to an account of this computer is named before anything changes:
+// exit 2 unless --local-account-ok; then the log names the account with its computer.
+TEST(CorvaneRealNetwork, AnAccountOfThisComputerIsNamedBeforeAnyChange) {
+  corvlab::TempLab lab(corvlab::TempLab::default_description());
+  wchar_t user[256], computer[MAX_COMPUTERNAME_LENGTH + 1];
+  DWORD n = 256, m = MAX_COMPUTERNAME_LENGTH + 1;
+  ASSERT_TRUE(GetUserNameW(user, &n) && GetComputerNameW(computer, &m));
+  const std::wstring drives = L" --drives \\\\FS01\\C --pattern w<drive> --yes --csv" + log_arg(lab);
+
+  Result refused = corvanecmd(L"add --account " + std::wstring(user) + drives);
+  EXPECT_EQ(refused.exit, 2u) << refused.out;
+  std::string qualified;
+  for (wchar_t c : std::wstring(computer) + L"\\" + user) qualified += static_cast<char>(c);
+  EXPECT_NE(refused.err.find(qualified), std::string::npos) << refused.err;
+  EXPECT_TRUE(lab.journal(L"NetShareAdd").empty());
+
+  Result meant = corvanecmd(L"add --local-account-ok --account " + std::wstring(user) + drives);
+  EXPECT_EQ(meant.exit, 0u) << meant.err;
+  std::wstring log = corvlab::TempLab::read_text(lab.folder() + L"\\changes.log");
+  EXPECT_NE(log.find(L"> Added \\\\FS01\\wC " + std::wstring(computer) + L"\\" + user + L"\r\n"), std::wstring::npos) << log;
+
+  // BUILTIN\Users is no account of the workstation's own.
+  EXPECT_EQ(corvanecmd(L"add --account Users --drives \\\\FS01\\D --pattern w<drive> --yes --csv" + log_arg(lab)).exit, 0u);
+}
