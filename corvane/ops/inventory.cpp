@@ -89,7 +89,7 @@ ServerListing list_server(const std::wstring& server, const InventoryRequest& re
       l.administrative = administrative(s);
       l.has_descriptor = s.shi502_security_descriptor != nullptr;
       l.sddl = sddl_of_descriptor(buf.get(), s.shi502_security_descriptor, &l.unreadable);
-      if (l.has_descriptor) l.entries = entries_of_sddl(l.sddl);
+      if (l.has_descriptor) l.entries = entries_of_sddl(l.sddl, l.server);
       // A list that cannot be read may hold the account: the share stays, as unknown.
       if (!account_sid.empty() && l.unreadable.empty() &&
           std::none_of(l.entries.begin(), l.entries.end(), [&](const EntryWords& e) { return e.sid == account_sid; }))

@@ -279,7 +279,7 @@ corv::Bstr bytes_of(const std::wstring& sddl) {
   return corv::Bstr::attach(corv::make_bytes(sd.get(), size));
 }
 
-std::vector<EntryWords> entries_in_words(IzrAcl* acl) {
+std::vector<EntryWords> entries_in_words(IzrAcl* acl, const std::wstring& server) {
   std::vector<EntryWords> out;
   if (!acl) return out;
   for_each_entry(acl, [&](IDispatch*, IzrAce* ace) {
@@ -295,7 +295,14 @@ std::vector<EntryWords> entries_in_words(IzrAcl* acl) {
     w.flags = flags;
     w.inheritance = inheritance_words(flags);
     VARIANT_BOOL resolved = VARIANT_FALSE;
-    if (sid && SUCCEEDED(sid->SidToAccount(&resolved)) && resolved) {
+    if (sid && FAILED(sid->SidToAccount(&resolved))) resolved = VARIANT_FALSE;
+    if (sid && !resolved && !server.empty()) {
+      // A group of the server's own (its local Administrators, a share group made there) is
+      // known to that server only: it is asked by name.
+      corv::Bstr system(server.c_str());
+      if (SUCCEEDED(sid->put_System(system.get())) && FAILED(sid->SidToAccount(&resolved))) resolved = VARIANT_FALSE;
+    }
+    if (sid && resolved) {
       Account a{sid, {}};
       w.account = a.qualified();
       if (w.account.rfind(L"\\", 0) == 0) w.account.erase(0, 1);  // "Everyone" has no domain
@@ -328,10 +335,10 @@ bool load_descriptor(const std::wstring& sddl, LoadedDescriptor& out) {
   return true;
 }
 
-std::vector<EntryWords> entries_of_sddl(const std::wstring& sddl) {
+std::vector<EntryWords> entries_of_sddl(const std::wstring& sddl, const std::wstring& server) {
   LoadedDescriptor d;
   if (sddl.empty() || !load_descriptor(sddl, d)) return {};
-  return entries_in_words(d.acl.get());
+  return entries_in_words(d.acl.get(), server);
 }
 
 RevokePlan plan_revoke(const std::wstring& sddl, const std::wstring& sid, bool deny_too) {

@@ -71,7 +71,9 @@ struct EntryWords {
   long type = -1, flags = 0;
   std::wstring inheritance;            // the entry's flags as in SDDL: "CI NP", empty for none
 };
-std::vector<EntryWords> entries_in_words(IzrAcl* acl);
+// An identifier the workstation cannot name is asked of `server` ("\\FS01"), whose own groups only it
+// knows; one neither can name is shown as its SDDL form.
+std::vector<EntryWords> entries_in_words(IzrAcl* acl, const std::wstring& server = L"");
 // "Read", "Change", "Full Control", or the mask in hexadecimal ("0x1301BF" style) when none.
 std::wstring rights_in_words(unsigned long mask);
 
@@ -83,7 +85,7 @@ struct LoadedDescriptor {
 };
 bool load_descriptor(const std::wstring& sddl, LoadedDescriptor& out);
 // The entries of the list of a descriptor given as SDDL; none when it has no list.
-std::vector<EntryWords> entries_of_sddl(const std::wstring& sddl);
+std::vector<EntryWords> entries_of_sddl(const std::wstring& sddl, const std::wstring& server = L"");
 
 // What removing the account's entries leaves of a share's list (read before as `sddl`).
 struct RevokePlan {

@@ -500,12 +500,12 @@ std::vector<PreviewItem> preview_shares(const ShareRequest& request, const Drive
       continue;
     }
     p.old_sddl = plan.old_sddl;
-    for (const EntryWords& w : entries_of_sddl(plan.old_sddl))
+    for (const EntryWords& w : entries_of_sddl(plan.old_sddl, t.server))
       p.old_words.push_back(w.account + L": " + w.rights + L" (" + w.kind + L")");
     p.entry = plan.replaced ? L"replaced" : L"added";
     if (plan.deny_remains) p.entry += L" (a deny entry for this account remains)";
     p.new_sddl = sddl_of(plan.new_bytes, true);  // only the list is written
-    for (const EntryWords& w : entries_in_words(plan.acl.get()))
+    for (const EntryWords& w : entries_in_words(plan.acl.get(), t.server))
       p.words.push_back(w.account + L": " + w.rights + L" (" + w.kind + L")");
     items.push_back(p);
   }

@@ -9,6 +9,8 @@
 #include <map>
 #include <mutex>
 
+#include "raii.h"
+
 namespace corvane {
 
 namespace {
@@ -20,8 +22,8 @@ std::wstring drive_of(char letter) { return std::wstring(1, static_cast<wchar_t>
 
 // The letters this process holds, with the named object that holds each.
 std::mutex reservation_lock;
-std::map<wchar_t, HANDLE>& held() {
-  static std::map<wchar_t, HANDLE> letters;
+std::map<wchar_t, corv::Handle>& held() {
+  static std::map<wchar_t, corv::Handle> letters;
   return letters;
 }
 
@@ -50,13 +52,10 @@ std::wstring LetterReservation::reserve() {
     // Claimed first, looked at after: whoever creates the object has the letter, and no other
     // process of the session can claim it between the look and the use.
     std::wstring name = std::wstring(L"Local\\Velmora.Corvane.DriveLetter.") + static_cast<wchar_t>(c);
-    HANDLE claim = CreateMutexW(nullptr, FALSE, name.c_str());
-    if (!claim) continue;
-    if (GetLastError() == ERROR_ALREADY_EXISTS || !root_missing(c) || connected_or_remembered(c)) {
-      CloseHandle(claim);
+    corv::Handle claim(CreateMutexW(nullptr, FALSE, name.c_str()));
+    if (!claim.valid() || GetLastError() == ERROR_ALREADY_EXISTS || !root_missing(c) || connected_or_remembered(c))
       continue;
-    }
-    held()[static_cast<wchar_t>(c)] = claim;
+    held()[static_cast<wchar_t>(c)] = std::move(claim);
     return drive_of(c);
   }
   return {};
@@ -66,9 +65,7 @@ void LetterReservation::release(const std::wstring& letter) {
   if (letter.empty()) return;
   std::lock_guard<std::mutex> hold(reservation_lock);
   auto it = held().find(static_cast<wchar_t>(towupper(letter[0])));
-  if (it == held().end()) return;
-  CloseHandle(it->second);
-  held().erase(it);
+  if (it != held().end()) held().erase(it);
 }
 
 void ClassDisk::Connect(const std::wstring& drive, const std::wstring& service) {
