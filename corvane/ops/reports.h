@@ -4,6 +4,7 @@
 #include "change_log.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 namespace corvane {
@@ -41,6 +42,9 @@ public:
   virtual void drives_found(size_t total) {}
   // Lets pending window messages through; answers false once the user asked to stop.
   virtual bool pump() { return true; }
+  // Runs work that waits on the network or a directory (a server list, an account look-up): a
+  // window runs it on a thread of its own and keeps answering meanwhile; by default it runs here.
+  virtual void beside(const std::function<void()>& work) { work(); }
 };
 
 // Progress of a share command (add, update, delete), and the caller's chance to keep its
@@ -53,6 +57,9 @@ public:
   // Lets pending window messages through (at least every 50 ms while drives are worked on);
   // answers false once the user asked to stop: the drives in progress finish, no other starts.
   virtual bool pump() { return true; }
+  // Runs work that waits on the network or a directory (a server list, an account look-up): a
+  // window runs it on a thread of its own and keeps answering meanwhile; by default it runs here.
+  virtual void beside(const std::function<void()>& work) { work(); }
 };
 
 }  // namespace corvane

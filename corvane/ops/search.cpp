@@ -154,11 +154,14 @@ bool probe_parallel(const std::vector<std::wstring>& servers, unsigned parallel,
 
   // Fewer free letters, fewer workers; with none at all, one worker reports that per server.
   std::vector<std::unique_ptr<ReservedLetter>> letters;
-  for (unsigned k = 0; k < std::min<size_t>(parallel, n); ++k) {
-    auto letter = std::make_unique<ReservedLetter>();
-    if (letter->get().empty()) break;
-    letters.push_back(std::move(letter));
-  }
+  // Finding free letters asks the system about every drive and connection: not on a window's thread.
+  progress.beside([&] {
+    for (unsigned k = 0; k < std::min<size_t>(parallel, n); ++k) {
+      auto letter = std::make_unique<ReservedLetter>();
+      if (letter->get().empty()) break;
+      letters.push_back(std::move(letter));
+    }
+  });
   std::atomic<bool> stop{false};
   size_t first = 0, end = n;  // the current domain's servers
   OrderedPool pool;
@@ -226,10 +229,11 @@ std::wstring bare(const std::wstring& server) {
 
 // The servers of one domain. A list the browser gave only in part (234) is used as far as it
 // goes, with a line that says so; any other failure lists nothing (the status is kept).
-bool domain_servers(const classNetAPI& net, const std::wstring& domain, ChangeLog& log, SearchOutcome& outcome,
-                    std::vector<std::wstring>& servers) {
+bool domain_servers(const classNetAPI& net, const std::wstring& domain, ChangeLog& log, SearchProgress& progress,
+                    SearchOutcome& outcome, std::vector<std::wstring>& servers) {
   if (domain.empty()) return false;
-  long status = net.fnNetServerEnum(domain, kSvTypeServer, servers);
+  long status = 0;
+  progress.beside([&] { status = net.fnNetServerEnum(domain, kSvTypeServer, servers); });
   if (status == kErrorMoreData) {
     log.write(browse_list_incomplete_line(domain, servers.size(), status_words(status)));
     ++outcome.partial_lists;
@@ -270,7 +274,7 @@ SearchOutcome search_drives(const std::vector<std::wstring>& domains, ChangeLog&
     std::vector<std::pair<size_t, std::wstring>> starts;
     for (const std::wstring& domain : domains) {
       std::vector<std::wstring> servers;
-      if (!domain_servers(net, domain, log, outcome, servers)) {
+      if (!domain_servers(net, domain, log, progress, outcome, servers)) {
         outcome.ended_early = true;
         break;
       }
@@ -296,7 +300,7 @@ SearchOutcome search_drives(const std::vector<std::wstring>& domains, ChangeLog&
     }
     progress.domain(domain);
     std::vector<std::wstring> servers;
-    if (!domain_servers(net, domain, log, outcome, servers)) {
+    if (!domain_servers(net, domain, log, progress, outcome, servers)) {
       outcome.ended_early = true;
       break;
     }

@@ -283,6 +283,11 @@ ShareOutcome revoke_one(const ShareTarget& t, const RevokeRequest& request, cons
   return out;
 }
 
+void beside(CommandProgress* progress, const std::function<void()>& work) {
+  if (progress) progress->beside(work);
+  else work();
+}
+
 // The ticked items a share command works on, in list order.
 std::vector<size_t> ticked_items(const DriveList& list, const std::wstring& pattern) {
   std::vector<size_t> items;
@@ -407,7 +412,9 @@ size_t ticked_count(const DriveList& list) {
 CommandReport add_shares(const ShareRequest& request, DriveList& list, ChangeLog& log, unsigned parallel,
                          CommandProgress* progress) {
   // An account that does not resolve touches no share at all.
-  if (!account_resolves(request.account)) return {};
+  bool found = false;
+  beside(progress, [&] { found = account_resolves(request.account); });
+  if (!found) return {};
   return over_items(
       ticked_items(list, request.pattern), request.pattern, parallel, true, true, list, log, progress,
       [&](const std::wstring& item, RunLog& run_log) {
@@ -429,14 +436,20 @@ CommandReport delete_shares(const std::wstring& pattern, DriveList& list, Change
 
 CommandReport revoke_shares(const RevokeRequest& request, DriveList& list, ChangeLog& log, unsigned parallel, bool apply,
                             CommandProgress* progress) {
-  // An account that does not resolve touches no share at all.
-  Account account;
-  if (!resolve(request.account, account)) return {};
-  const std::wstring who = account.qualified();
+  // An account that does not resolve touches no share at all. Only its texts leave the look-up,
+  // which may run on a thread of its own.
+  std::wstring sid, who;
+  beside(progress, [&] {
+    Account account;
+    if (!resolve(request.account, account)) return;
+    sid = account.text;
+    who = account.qualified();
+  });
+  if (sid.empty()) return {};
   return over_items(
       ticked_items(list, request.pattern), request.pattern, parallel, true, apply, list, log, progress,
       [&](const std::wstring& item, RunLog& run_log) {
-        return revoke_one(share_target(item, request.pattern), request, account.text, who, apply, run_log);
+        return revoke_one(share_target(item, request.pattern), request, sid, who, apply, run_log);
       },
       [](const ShareOutcome&) { return 0; });
 }

@@ -5,7 +5,9 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 #include <vector>
 
 #include "app.h"
@@ -77,6 +79,7 @@ public:
     show();
   }
   bool pump() override { return w_.pump(); }
+  void beside(const std::function<void()>& work) override { w_.off_thread(work); }
 
 private:
   void show() {
@@ -99,10 +102,32 @@ public:
     w_.set_status(what_ + std::to_wstring(n) + L" of " + drives_text(m) + L" done");
   }
   bool pump() override { return w_.pump(); }
+  void beside(const std::function<void()>& work) override { w_.off_thread(work); }
 
 private:
   MainWindow& w_;
   std::wstring what_;
+};
+
+// The drive list as it stands when a step begins, for work on another thread: the list view
+// belongs to the window's thread.
+struct ListSnapshot : DriveList {
+  struct Item {
+    std::wstring text;
+    bool ticked;
+    int marker;
+  };
+  std::vector<Item> items;
+  explicit ListSnapshot(const DriveList& list) {
+    for (size_t i = 0; i < list.count(); ++i) items.push_back({list.text(i), list.ticked(i), list.marker(i)});
+  }
+  void clear() override { items.clear(); }
+  void add(const FoundDrive& d) override { items.push_back({d.item, true, 0}); }
+  size_t count() const override { return items.size(); }
+  std::wstring text(size_t i) const override { return items[i].text; }
+  bool ticked(size_t i) const override { return items[i].ticked; }
+  int marker(size_t i) const override { return items[i].marker; }
+  void set_marker(size_t i, int m) override { items[i].marker = m; }
 };
 
 // One step of the window (a search, a command with its question, a modal dialog) for its whole
@@ -391,14 +416,13 @@ void MainWindow::add_update() {
   if (MessageBoxW(hwnd_, question.c_str(), L"Add Shares", MB_YESNO | MB_ICONQUESTION) != IDYES || closing()) return;
 
   ShareRequest request = share_request();
-  {
-    WaitCursor wait;
-    // Checked once, before any share is touched.
-    if (!account_found(request, L"Add Shares", L"No share has been added or changed.") || closing()) return;
-  }
+  // Checked once, before any share is touched.
+  if (!account_found(request, L"Add Shares", L"No share has been added or changed.") || closing()) return;
   // A bare name is looked up on this computer first: one of its own accounts names nobody on the
   // servers, so the user says whether that is meant.
-  std::wstring local = workstation_account(request.account);
+  std::wstring local;
+  off_thread([&] { local = workstation_account(request.account); });
+  if (closing()) return;
   if (!local.empty()) {
     std::wstring text = L"The account \"" + request.account + L"\" is " + local +
                         L", an account of this computer. No server knows it, so its entry would give "
@@ -422,8 +446,25 @@ ShareRequest MainWindow::share_request() const {
   return request;
 }
 
+void MainWindow::off_thread(const std::function<void()>& work) {
+  WaitCursor wait;
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    corv::ComApartment apartment;
+    work();
+    done = true;
+  });
+  while (!done) {
+    pump();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+  worker.join();
+}
+
 bool MainWindow::account_found(const ShareRequest& request, const wchar_t* title, const wchar_t* outcome) {
-  if (account_resolves(request.account)) return true;
+  bool found = false;
+  off_thread([&] { found = account_resolves(request.account); });
+  if (found || closing()) return found;
   std::wstring text = L"The account \"" + request.account + L"\" could not be found. " + outcome;
   MessageBoxW(hwnd_, text.c_str(), title, MB_OK | MB_ICONEXCLAMATION);
   return false;
@@ -433,12 +474,12 @@ void MainWindow::preview() {
   Step step(*this, State::asking);
   if (!step) return;
   ShareRequest request = share_request();
+  if (!account_found(request, L"Preview", L"Nothing would be changed.") || closing()) return;
+  // Every ticked drive's share is read: off the window's thread, from the list as it stands.
+  ListSnapshot drives(volumes_);
   std::wstring report;
-  {
-    WaitCursor wait;
-    if (!account_found(request, L"Preview", L"Nothing would be changed.") || closing()) return;
-    report = preview_report(request, preview_shares(request, volumes_));
-  }
+  off_thread([&] { report = preview_report(request, preview_shares(request, drives)); });
+  if (closing()) return;
   show_preview(hwnd_, report);
 }
 

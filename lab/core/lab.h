@@ -245,6 +245,9 @@ public:
   Session& operator=(const Session&) = delete;
   // Locks and loads; a call that targets a slow server waits (unlocked) first.
   bool open(const wchar_t* target_server = nullptr);
+  // For a domain's browse list: the round trip to the domain's browser (latency_ms) is waited
+  // first, unlocked, as a call to another computer is.
+  bool open_browse();
   // Writes the state back now if it changed; false when it could not be written.
   bool commit();
   // Commits and unlocks, for work that needs no lock (mapping a letter); relock() takes the

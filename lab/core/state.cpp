@@ -470,6 +470,12 @@ DWORD answer_wait(const Network& net, const wchar_t* target_server) {
 }
 }  // namespace
 
+bool Session::open_browse() {
+  std::shared_ptr<const Network> net = Network::cached(description_path(lab_folder()));
+  if (net && net->faults.latency_ms) Sleep(net->faults.latency_ms);
+  return open();
+}
+
 bool Session::open(const wchar_t* target_server) {
   folder = lab_folder();
   CreateDirectoryW(folder.c_str(), nullptr);

@@ -298,7 +298,9 @@ NET_API_STATUS WINAPI NetServerEnum(LMCSTR servername, DWORD level, LPBYTE* bufp
   Session s(L"NetServerEnum");
   Args a;
   a.str(L"server", servername).num(L"level", level).hex(L"type", servertype).str(L"domain", domain);
-  if (!s.open(servername)) return NERR_InternalError;
+  // The servers of a domain come from its browser, another computer; the domain list is kept here.
+  const bool remote = (servername && *servername) || servertype != SV_TYPE_DOMAIN_ENUM;
+  if (!(remote && !servername ? s.open_browse() : s.open(servername))) return NERR_InternalError;
   if (!bufptr || !entriesread || !totalentries) return finish(s, a, ERROR_INVALID_PARAMETER);
   *bufptr = nullptr;
   *entriesread = *totalentries = 0;

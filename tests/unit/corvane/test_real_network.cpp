@@ -94,9 +94,11 @@ TEST(CorvaneRealNetwork, ProbesLeaveNothingInTheProfile) {
     Result r = corvanecmd(L"find " + c.args + L" --parallel 8 --csv" + log_arg(lab));
     EXPECT_EQ(r.exit, c.exit) << r.err;
     EXPECT_EQ(lab.remembered(), std::vector<std::wstring>{entry});
-    for (const auto& e : lab.journal())
-      if (e.function.rfind(L"WNetAddConnection", 0) == 0)
+    for (const auto& e : lab.journal()) {
+      if (e.function.rfind(L"WNetAddConnection", 0) == 0) {
         EXPECT_EQ(e.args.find(L"local=\"" + remembered + L"\""), std::wstring::npos) << "remembered letter taken: " << e.args;
+      }
+    }
     if (c.exit == 0) {
       EXPECT_EQ(lines_of(r.out).size(), 6u) << r.out;  // the header and FS01 C, D, FS02 C, BR01 C, D
       EXPECT_EQ(live_mappings(lab), 0);
