@@ -27,6 +27,7 @@ namespace {
 
 constexpr UINT WM_APP_NOT_NT = WM_APP + 1;
 constexpr UINT WM_APP_NO_DOMAINS = WM_APP + 2;
+constexpr UINT WM_APP_CLOSE_NOW = WM_APP + 3;  // a step that ended while a close was pending
 
 // The account picker: one account; users, their extended kinds and global groups
 // (USER_BROWSER_DISALLOW_MULTIPLE_CHOICE + USERS + USERS_EX + GLOBAL_GROUPS).
@@ -139,12 +140,11 @@ public:
   }
   ~Step() {
     if (!taken_) return;
-    if (w_.closing()) {
-      w_.close_session();
-      DestroyWindow(w_.hwnd_);
-    } else {
-      w_.state_ = State::idle;
-    }
+    // A close asked for meanwhile is carried out by the message loop, not from here: the
+    // handler that holds this step still runs on the window. The state stays "closing", so no
+    // other step starts before it.
+    if (w_.closing()) PostMessageW(w_.hwnd_, WM_APP_CLOSE_NOW, 0, 0);
+    else w_.state_ = State::idle;
   }
   Step(const Step&) = delete;
   Step& operator=(const Step&) = delete;
@@ -249,6 +249,10 @@ INT_PTR MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
       return TRUE;
     case WM_CLOSE:
       request_close();
+      return TRUE;
+    case WM_APP_CLOSE_NOW:
+      close_session();
+      DestroyWindow(hwnd_);
       return TRUE;
     case WM_QUERYENDSESSION:
       // Closing is never refused.
