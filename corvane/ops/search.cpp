@@ -252,12 +252,13 @@ std::wstring search_summary(const SearchOutcome& outcome) {
   s += std::to_wstring(outcome.drives) + (outcome.drives == 1 ? L" drive found" : L" drives found");
   if (outcome.servers_unlisted)
     s += L"; " + std::to_wstring(outcome.servers_unlisted) +
-         (outcome.servers_unlisted == 1 ? L" server's drives could not be listed" : L" servers' drives could not be listed");
+         (outcome.servers_unlisted == 1 ? L" server not listed" : L" servers not listed");
   if (outcome.partial_lists)
     s += L"; " + std::to_wstring(outcome.partial_lists) +
-         (outcome.partial_lists == 1 ? L" browse list was incomplete" : L" browse lists were incomplete");
+         (outcome.partial_lists == 1 ? L" browse list incomplete" : L" browse lists incomplete");
   if (outcome.browse_status) s += L"; a server list could not be read (" + status_words(outcome.browse_status) + L")";
-  if (outcome.servers_unlisted || outcome.partial_lists) s += L" (see the change log)";
+  // Short enough for the window's status line; the log names each server and why.
+  if (outcome.servers_unlisted || outcome.partial_lists) s += L" - see Log";
   return s;
 }
 

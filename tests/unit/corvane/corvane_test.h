@@ -64,4 +64,28 @@ inline std::wstring lab_with(const std::wstring& line_start, const std::wstring&
   return d + L"\r\n" + extra + L"\r\n";
 }
 
+// The default lab with servers S1..Sn (drives C and D each) added to CORP, and lines of its
+// [faults] section set ("key=value", CR LF between): a line replaces its key's line or joins the
+// section.
+inline std::wstring lab_with_servers(int n, const std::wstring& faults = L"") {
+  std::wstring servers = L"servers=FS01,FS02,ARCHIVE", extra;
+  for (int k = 1; k <= n; ++k) {
+    std::wstring name = L"S" + std::to_wstring(k);
+    servers += L"," + name;
+    extra += L"[server " + name + L"]\r\ndrives=C,D\r\n[drive " + name + L" C]\r\n[drive " + name + L" D]\r\n";
+  }
+  std::wstring d = lab_with(L"servers=FS01,FS02,ARCHIVE", servers, extra);
+  const size_t section = d.find(L"[faults]");
+  for (size_t from = 0; from < faults.size();) {
+    size_t end = faults.find(L"\r\n", from);
+    if (end == std::wstring::npos) end = faults.size();
+    const std::wstring line = faults.substr(from, end - from);
+    from = end + 2;
+    size_t at = d.find(L"\n" + line.substr(0, line.find(L'=') + 1), section);
+    if (at == std::wstring::npos) d.insert(section + 8, L"\r\n" + line);
+    else d.replace(at + 1, d.find_first_of(L"\r\n", at + 1) - at - 1, line);
+  }
+  return d;
+}
+
 }  // namespace corvane_test

@@ -22,28 +22,7 @@ namespace {
 
 const std::vector<std::wstring> kServers = {L"\\\\S1", L"\\\\S2"};
 
-std::wstring description(const std::wstring& faults) {
-  std::wstring extra;
-  for (const wchar_t* s : {L"S1", L"S2"})
-    extra += std::wstring(L"[server ") + s + L"]\r\ndrives=C,D\r\n[drive " + s + L" C]\r\n[drive " + s + L" D]\r\n";
-  std::wstring d = lab_with(L"servers=FS01,FS02,ARCHIVE", L"servers=FS01,FS02,ARCHIVE,S1,S2", extra);
-  // Each fault line replaces the [faults] line of its key, or joins the section.
-  const size_t section = d.find(L"[faults]");
-  for (size_t from = 0; from < faults.size();) {
-    size_t end = faults.find(L"\r\n", from);
-    if (end == std::wstring::npos) end = faults.size();
-    const std::wstring line = faults.substr(from, end - from);
-    from = end + 2;
-    size_t at = d.find(L"\n" + line.substr(0, line.find(L'=') + 1), section);
-    if (at == std::wstring::npos) {
-      d.insert(section + 8, L"\r\n" + line);
-    } else {
-      size_t stop = d.find_first_of(L"\r\n", at + 1);
-      d.replace(at + 1, stop - at - 1, line);
-    }
-  }
-  return d;
-}
+std::wstring description(const std::wstring& faults) { return lab_with_servers(2, faults); }
 
 struct LogLab {
   corvlab::TempLab lab{description(L"")};

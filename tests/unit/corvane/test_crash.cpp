@@ -11,22 +11,7 @@ const std::vector<std::wstring> kServers = {L"\\\\S1", L"\\\\S2", L"\\\\S3", L"\
 
 // Six servers with two drives each, one of them slow so that work ends out of order.
 std::wstring network(const std::wstring& faults = L"") {
-  std::wstring servers = L"servers=FS01,FS02,ARCHIVE", extra;
-  for (int k = 1; k <= 6; ++k) {
-    std::wstring name = L"S" + std::to_wstring(k);
-    servers += L"," + name;
-    extra += L"[server " + name + L"]\r\ndrives=C,D\r\n[drive " + name + L" C]\r\n[drive " + name + L" D]\r\n";
-  }
-  std::wstring d = lab_with(L"servers=FS01,FS02,ARCHIVE", servers, extra);
-  // Lines of the description's own [faults] section replaced (its lines may end in LF alone).
-  const std::vector<std::pair<std::wstring, std::wstring>> lines = {
-      {L"\nslow=", L"\nslow=S2"}, {L"\nslow_ms=1500", L"\nslow_ms=40"}, {L"\nrefuse_1501=", L"\nrefuse_1501=\r\n" + faults}};
-  for (const auto& [from, to] : lines) {
-    size_t at = d.find(from);
-    EXPECT_NE(at, std::wstring::npos) << "no line " << from;
-    if (at != std::wstring::npos) d.replace(at, from.size(), to);
-  }
-  return d;
+  return lab_with_servers(6, L"slow=S2\r\nslow_ms=40" + (faults.empty() ? L"" : L"\r\n" + faults));
 }
 
 std::wstring drives_arg() {
