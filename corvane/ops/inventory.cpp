@@ -29,10 +29,6 @@ std::wstring with_backslashes(const std::wstring& server) {
   return L"\\\\" + server.substr(k);
 }
 
-std::wstring status_words(long status) {
-  return L"status " + std::to_wstring(status) + L": " + status_text(static_cast<unsigned long>(status));
-}
-
 bool administrative(const SHARE_INFO_502& s) {
   if (s.shi502_type & STYPE_SPECIAL) return true;
   std::wstring name = s.shi502_netname ? s.shi502_netname : L"";

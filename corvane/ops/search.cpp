@@ -16,10 +16,6 @@ namespace corvane {
 
 namespace {
 
-std::wstring status_words(long status) {
-  return L"status " + std::to_wstring(status) + L": " + status_text(static_cast<unsigned long>(status));
-}
-
 // A letter held for the probes of one worker (or of the one-by-one search), given back when the
 // holder ends. It can be swapped for another when a program outside the reservation took it.
 class ReservedLetter {

@@ -112,10 +112,6 @@ ShareOutcome not_done(ShareOutcome& out) {
   return out;
 }
 
-std::wstring status_words(long status) {
-  return L"status " + std::to_wstring(status) + L": " + status_text(static_cast<unsigned long>(status));
-}
-
 // Names the drive's share in its outcome; false ("not done") when a lost log line has already
 // stopped the run.
 bool start(const ShareTarget& t, const RunLog& log, ShareOutcome& out) {
@@ -491,7 +487,7 @@ std::vector<PreviewItem> preview_shares(const ShareRequest& request, const Drive
     ShareNow now = read_share(t.server, t.share);
     if (now.status != 0 && now.status != NERR_NetNameNotFound) {
       // There or not, nobody can tell: never guess "to be created".
-      p.unreadable = L"status " + std::to_wstring(now.status) + L": " + status_text(static_cast<unsigned long>(now.status));
+      p.unreadable = status_words(now.status);
       p.possible = false;
       p.entry = L"none: the share cannot be read";
       items.push_back(p);

@@ -69,10 +69,6 @@ long recreate(const std::wstring& server, const std::wstring& share, const Share
   return static_cast<long>(NetShareAdd(const_cast<LPWSTR>(server.c_str()), 502, reinterpret_cast<LPBYTE>(&rec), nullptr));
 }
 
-std::wstring status_words(long status) {
-  return L"status " + std::to_wstring(status) + L": " + status_text(static_cast<unsigned long>(status));
-}
-
 // The log's sessions; `error` set when it cannot be read.
 std::vector<LogSession> read_sessions(const std::wstring& path, std::wstring& error) {
   LogText log = read_log_file(path);

@@ -256,4 +256,8 @@ std::wstring status_text(unsigned long status) {
   return trim_line_end(text.get()) + L".";
 }
 
+std::wstring status_words(long status) {
+  return L"status " + std::to_wstring(status) + L": " + status_text(static_cast<unsigned long>(status));
+}
+
 }  // namespace corvane

@@ -46,6 +46,8 @@ std::wstring from_acp(const std::string& text);
 // The system's text for a status (network statuses from netmsg.dll in the system folder),
 // "error N" when it has none.
 std::wstring status_text(unsigned long status);
+// "status 53: The network path was not found." as lines and messages give a failed call.
+std::wstring status_words(long status);
 // A message without its trailing line end, blanks and full stop.
 std::wstring trim_line_end(std::wstring s);
 
