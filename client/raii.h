@@ -186,6 +186,17 @@ private:
   HRESULT hr_;
 };
 
+// The wait cursor for a scope; the cursor before it comes back when the scope ends.
+class WaitCursor {
+public:
+  WaitCursor() : old_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
+  ~WaitCursor() { SetCursor(old_); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+private:
+  HCURSOR old_;
+};
+
 // Runs a function when the scope ends, however it ends.
 template <class F>
 class ScopeExit {

@@ -1,6 +1,6 @@
+// The window's frame: its creation, its messages, the session's start and end, and the pump that
+// keeps it answering while a step runs. The buttons' handlers are in window_commands.cpp.
 #include "main_window.h"
-
-#include "preview_dialog.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -11,15 +11,10 @@
 #include <vector>
 
 #include "app.h"
-#include "cmd_args.h"
 #include "net_api.h"
-#include "permission_plan.h"
 #include "raii.h"
-#include "search.h"
 #include "session.h"
 #include "settings_form.h"
-#include "shares.h"
-#include "tern_h.h"
 
 namespace corvane {
 
@@ -27,139 +22,10 @@ namespace {
 
 constexpr UINT WM_APP_NOT_NT = WM_APP + 1;
 constexpr UINT WM_APP_NO_DOMAINS = WM_APP + 2;
-constexpr UINT WM_APP_CLOSE_NOW = WM_APP + 3;  // a step that ended while a close was pending
-
-// The account picker: one account; users, their extended kinds and global groups
-// (USER_BROWSER_DISALLOW_MULTIPLE_CHOICE + USERS + USERS_EX + GLOBAL_GROUPS).
-constexpr long kUserBrowserFlags = 4110;
-
 constexpr wchar_t kStartTitle[] = L"Tallyra Corvane";
 constexpr COLORREF kLinkBlue = RGB(0, 0, 255);
 
-// The wait cursor while a command that pumps no messages runs.
-class WaitCursor {
-public:
-  WaitCursor() : old_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
-  ~WaitCursor() { SetCursor(old_); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-  HCURSOR old_;
-};
-
-std::wstring list_box_text(HWND list, int i) {
-  LRESULT n = SendMessageW(list, LB_GETTEXTLEN, i, 0);
-  if (n == LB_ERR) return {};
-  std::wstring s(static_cast<size_t>(n) + 1, L'\0');
-  n = SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&s[0]));
-  s.resize(n == LB_ERR ? 0 : static_cast<size_t>(n));
-  return s;
-}
-
-std::wstring drives_text(size_t n) { return std::to_wstring(n) + (n == 1 ? L" drive" : L" drives"); }
-
 }  // namespace
-
-// The search's progress on the status line, and the message pump that keeps the window
-// alive (and "Stop" clickable) between servers and drives.
-class WindowSearch : public SearchProgress {
-public:
-  explicit WindowSearch(MainWindow& w) : w_(w) {}
-  void domain(const std::wstring& name) override {
-    domain_ = name;
-    server_.clear();
-    show();
-  }
-  void server(size_t n, size_t m, const std::wstring& name) override {
-    server_ = L"server " + std::to_wstring(n) + L" of " + std::to_wstring(m) + L" (\\\\" + name + L")";
-    show();
-  }
-  void drives_found(size_t total) override {
-    found_ = total;
-    show();
-  }
-  bool pump() override { return w_.pump(); }
-  void beside(const std::function<void()>& work) override { w_.off_thread(work); }
-
-private:
-  void show() {
-    std::wstring s = L"Searching " + domain_;
-    if (!server_.empty()) s += L": " + server_;
-    s += L" - " + drives_text(found_) + L" found so far";
-    w_.set_status(s);
-  }
-  MainWindow& w_;
-  std::wstring domain_, server_;
-  size_t found_ = 0;
-};
-
-// A share command's progress on the status line ("12 of 200 drives done"), and the same message
-// pump as the search's.
-class WindowCommand : public CommandProgress {
-public:
-  WindowCommand(MainWindow& w, std::wstring what) : w_(w), what_(std::move(what)) {}
-  void done(size_t n, size_t m) override {
-    w_.set_status(what_ + std::to_wstring(n) + L" of " + drives_text(m) + L" done");
-  }
-  bool pump() override { return w_.pump(); }
-  void beside(const std::function<void()>& work) override { w_.off_thread(work); }
-
-private:
-  MainWindow& w_;
-  std::wstring what_;
-};
-
-// The drive list as it stands when a step begins, for work on another thread: the list view
-// belongs to the window's thread.
-struct ListSnapshot : DriveList {
-  struct Item {
-    std::wstring text;
-    bool ticked;
-    int marker;
-  };
-  std::vector<Item> items;
-  explicit ListSnapshot(const DriveList& list) {
-    for (size_t i = 0; i < list.count(); ++i) items.push_back({list.text(i), list.ticked(i), list.marker(i)});
-  }
-  void clear() override { items.clear(); }
-  void add(const FoundDrive& d) override { items.push_back({d.item, true, 0}); }
-  size_t count() const override { return items.size(); }
-  std::wstring text(size_t i) const override { return items[i].text; }
-  bool ticked(size_t i) const override { return items[i].ticked; }
-  int marker(size_t i) const override { return items[i].marker; }
-  void set_marker(size_t i, int m) override { items[i].marker = m; }
-};
-
-// One step of the window (a search, a command with its question, a modal dialog) for its whole
-// scope: none starts while another runs, and a close asked for meanwhile happens when it ends.
-class MainWindow::Step {
-public:
-  Step(MainWindow& w, State state) : w_(w), taken_(w.state_ == State::idle) {
-    if (taken_) w_.state_ = state;
-  }
-  ~Step() {
-    if (!taken_) return;
-    // A close asked for meanwhile is carried out by the message loop, not from here: the
-    // handler that holds this step still runs on the window. The state stays "closing", so no
-    // other step starts before it.
-    if (w_.closing()) PostMessageW(w_.hwnd_, WM_APP_CLOSE_NOW, 0, 0);
-    else w_.state_ = State::idle;
-  }
-  Step(const Step&) = delete;
-  Step& operator=(const Step&) = delete;
-  explicit operator bool() const { return taken_; }
-  // The next phase of the step; false when a stop or close came first.
-  bool to(State state) {
-    if (w_.winding_down()) return false;
-    w_.state_ = state;
-    return true;
-  }
-
-private:
-  MainWindow& w_;
-  bool taken_;
-};
 
 MainWindow::MainWindow()
     : ini_(data_folder() + L"cv.ini"),
@@ -250,7 +116,7 @@ INT_PTR MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
       request_close();
       return TRUE;
-    case WM_APP_CLOSE_NOW:
+    case kCloseNow:
       close_session();
       DestroyWindow(hwnd_);
       return TRUE;
@@ -323,7 +189,7 @@ void MainWindow::start() {
   std::vector<std::wstring> domains;
   long browse_status = 0;
   {
-    WaitCursor wait;
+    corv::WaitCursor wait;
     domains = list_domains(log_, &browse_status);
   }
   HWND list = GetDlgItem(hwnd_, IDC_LSTDOMAINS);
@@ -379,79 +245,8 @@ void MainWindow::command(int id, int code) {
   }
 }
 
-void MainWindow::find_drives() {
-  Step step(*this, State::searching);
-  if (!step) return;
-  for (int id : {IDC_CMDADD, IDC_CMDPREVIEW, IDC_CMDDEL}) enable(id, false);
-  SetDlgItemTextW(hwnd_, IDC_CMDDRIVES, L"&Stop");
-  stop_button_ = IDC_CMDDRIVES;
-
-  WindowSearch progress(*this);
-  SearchOutcome outcome;
-  // Servers typed are searched instead of the domains (a network without a browse list).
-  std::vector<std::wstring> servers = split_list(field(IDC_TXTSERVERS));
-  if (!servers.empty()) {
-    outcome = search_servers(servers, log_, volumes_, progress, parallel_);
-  } else {
-    std::vector<std::wstring> taken;
-    HWND list = GetDlgItem(hwnd_, IDC_LSTDOMAINS);
-    bool only_chosen = box(IDC_CHKWINDOM) != 0;
-    int n = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
-    for (int i = 0; i < n; ++i)
-      if (!only_chosen || SendMessageW(list, LB_GETSEL, i, 0) > 0) taken.push_back(list_box_text(list, i));
-    outcome = search_drives(taken, log_, volumes_, progress, parallel_);
-  }
-
-  stop_button_ = 0;
-  SetDlgItemTextW(hwnd_, IDC_CMDDRIVES, L"&Find Drives");
-  for (int id : {IDC_CMDADD, IDC_CMDPREVIEW, IDC_CMDDEL}) enable(id, outcome.commands_enabled());
-  set_status(search_summary(outcome));
-}
-
-void MainWindow::enable_find() { enable(IDC_CMDDRIVES, has_domains_ || !split_list(field(IDC_TXTSERVERS)).empty()); }
-
-void MainWindow::add_update() {
-  Step step(*this, State::asking);
-  if (!step) return;
-  std::wstring pattern = field(IDC_TXTSHARENAME);
-  std::wstring question = L"This action will add or update share " + pattern +
-                          L" on every selected drive. To undo this action you will need to delete these shares. "
-                          L"Are you sure you wish to continue?";
-  if (MessageBoxW(hwnd_, question.c_str(), L"Add Shares", MB_YESNO | MB_ICONQUESTION) != IDYES || closing()) return;
-
-  ShareRequest request = share_request();
-  // Checked once, before any share is touched.
-  if (!account_found(request, L"Add Shares", L"No share has been added or changed.") || closing()) return;
-  // A bare name is looked up on this computer first: one of its own accounts names nobody on the
-  // servers, so the user says whether that is meant.
-  std::wstring local;
-  off_thread([&] { local = workstation_account(request.account); });
-  if (closing()) return;
-  if (!local.empty()) {
-    std::wstring text = L"The account \"" + request.account + L"\" is " + local +
-                        L", an account of this computer. No server knows it, so its entry would give "
-                        L"nobody access there. To use a domain account, type it as DOMAIN\\name.\n\n"
-                        L"Use " + local + L" anyway?";
-    if (MessageBoxW(hwnd_, text.c_str(), L"Add Shares", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES ||
-        closing())
-      return;
-  }
-  run_command(step, IDC_CMDADD, L"Add Shares", [&](CommandProgress& progress) {
-    return add_shares(request, volumes_, log_, parallel_, &progress);
-  });
-}
-
-ShareRequest MainWindow::share_request() const {
-  ShareRequest request;
-  request.pattern = field(IDC_TXTSHARENAME);
-  request.account = field(IDC_TXTUSERNAME);
-  request.mask = access_mask(box(IDC_CHKACCESS0) != 0, box(IDC_CHKACCESS1) != 0, box(IDC_CHKACCESS2) != 0);
-  request.version = program_version();
-  return request;
-}
-
 void MainWindow::off_thread(const std::function<void()>& work) {
-  WaitCursor wait;
+  corv::WaitCursor wait;
   std::atomic<bool> done{false};
   std::thread worker([&] {
     corv::ComApartment apartment;
@@ -463,134 +258,6 @@ void MainWindow::off_thread(const std::function<void()>& work) {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
   }
   worker.join();
-}
-
-bool MainWindow::account_found(const ShareRequest& request, const wchar_t* title, const wchar_t* outcome) {
-  bool found = false;
-  off_thread([&] { found = account_resolves(request.account); });
-  if (found || closing()) return found;
-  std::wstring text = L"The account \"" + request.account + L"\" could not be found. " + outcome;
-  MessageBoxW(hwnd_, text.c_str(), title, MB_OK | MB_ICONEXCLAMATION);
-  return false;
-}
-
-void MainWindow::preview() {
-  Step step(*this, State::asking);
-  if (!step) return;
-  ShareRequest request = share_request();
-  if (!account_found(request, L"Preview", L"Nothing would be changed.") || closing()) return;
-  // Every ticked drive's share is read: off the window's thread, from the list as it stands.
-  ListSnapshot drives(volumes_);
-  std::wstring report;
-  off_thread([&] { report = preview_report(request, preview_shares(request, drives)); });
-  if (closing()) return;
-  show_preview(hwnd_, report);
-}
-
-void MainWindow::delete_shares() {
-  Step step(*this, State::asking);
-  if (!step) return;
-  std::wstring pattern = field(IDC_TXTSHARENAME);
-  size_t n = ticked_count(volumes_);
-  std::wstring question = L"This action will delete share " + pattern + L" on " + std::to_wstring(n) +
-                          (n == 1 ? L" selected drive." : L" selected drives.") +
-                          L" Are you sure you wish to continue?";
-  if (MessageBoxW(hwnd_, question.c_str(), L"Delete Shares", MB_YESNO | MB_ICONQUESTION) != IDYES || closing()) return;
-  run_command(step, IDC_CMDDEL, L"Delete Shares", [&](CommandProgress& progress) {
-    return corvane::delete_shares(pattern, volumes_, log_, parallel_, &progress);
-  });
-}
-
-void MainWindow::run_command(Step& step, int button, const wchar_t* title,
-                             const std::function<CommandReport(CommandProgress&)>& run) {
-  if (!step.to(State::running)) return;
-  const bool add = button == IDC_CMDADD;
-  // Only "Stop" and what cannot disturb the run (Log, Help, Exit) stay usable.
-  const int others[] = {IDC_CMDDRIVES, IDC_CMDPREVIEW, add ? IDC_CMDDEL : IDC_CMDADD, IDC_COMMAND4,
-                        IDC_CMDUSERBROWSE, IDC_LSTVOLUMES};
-  for (int id : others) enable(id, false);
-  SetDlgItemTextW(hwnd_, button, L"&Stop");
-  stop_button_ = button;
-
-  WindowCommand progress(*this, add ? L"Adding or updating shares: " : L"Deleting shares: ");
-  CommandReport report = run(progress);
-
-  stop_button_ = 0;
-  SetDlgItemTextW(hwnd_, button, add ? L"&Add/Update" : L"&Delete Shares");
-  for (int id : others) enable(id, true);
-  set_status(command_summary(report, add));
-  // A change-log line that could not be written stopped the command: that must not pass unseen.
-  if (!report.log_error.empty()) MessageBoxW(hwnd_, report.log_error.c_str(), title, MB_OK | MB_ICONERROR);
-}
-
-void MainWindow::export_list() {
-  Step step(*this, State::asking);
-  if (!step) return;
-  std::vector<wchar_t> file(32768, L'\0');
-  OPENFILENAMEW ofn = {};
-  ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = hwnd_;
-  ofn.lpstrFilter = L"Tallyra list (*.lst)\0*.lst\0";
-  ofn.nFilterIndex = 1;
-  ofn.lpstrFile = file.data();
-  ofn.nMaxFile = static_cast<DWORD>(file.size());
-  ofn.lpstrTitle = L"Velmora Tallyra List export";
-  ofn.lpstrDefExt = L"lst";
-  // The program's own files are found from its folder; the dialog must not move the current one.
-  ofn.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-  if (!GetSaveFileNameW(&ofn) || !file[0]) return;  // cancelled: nothing is written
-  // A file chosen is written even when closing was asked for meanwhile: the user chose it.
-  std::vector<std::wstring> refused;
-  if (!write_export(file.data(), export_lines(field(IDC_TXTSHARENAME), volumes_, &refused))) {
-    const DWORD error = GetLastError();
-    set_status(L"The list could not be written to " + std::wstring(file.data()) + L": " + status_text(error));
-    return;
-  }
-  if (!refused.empty())
-    set_status(std::to_wstring(refused.size()) + L" share(s) left out of the list: a name holds a control character or "
-               L"one the code page cannot write (" + refused.front() + L")");
-}
-
-void MainWindow::browse_account() {
-  Step step(*this, State::asking);
-  if (!step) return;
-  corv::ComPtr<IzrUserBrowser> browser;
-  HRESULT made = CoCreateInstance(CLSID_zrUserBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IzrUserBrowser, browser.out_void());
-  if (FAILED(made)) {
-    set_status(L"The account picker cannot be opened: " + hresult_text(made));
-    return;
-  }
-  corv::Bstr title(L"Select Account"), server(L""), help_file(L"");
-  long chosen = 0;
-  if (FAILED(browser->Open(HandleToLong(hwnd_), title.get(), server.get(), help_file.get(), kUserBrowserFlags, 0,
-                           &chosen)) ||
-      chosen <= 0)
-    return;
-  corv::Bstr domain, account, description;
-  if (closing() || FAILED(browser->GetSelection(0, domain.out(), account.out(), description.out()))) return;
-  SetDlgItemTextW(hwnd_, IDC_TXTUSERNAME, account.c_str());
-}
-
-void MainWindow::open_log() {
-  // Notepad from the system folder by its full path (a "notepad" found by search could be one
-  // planted in the program's or the current folder), the log's path quoted.
-  const std::wstring notepad = system_file(L"notepad.exe");
-  if (notepad.empty()) {
-    set_status(L"Notepad cannot be found in the system folder; the log is " + log_.path());
-    return;
-  }
-  std::wstring cmd = L"\"" + notepad + L"\" \"" + log_.path() + L"\"";
-  STARTUPINFOW si = {};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESHOWWINDOW;
-  si.wShowWindow = SW_SHOWNORMAL;
-  PROCESS_INFORMATION pi = {};
-  if (!CreateProcessW(notepad.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-    const DWORD error = GetLastError();
-    set_status(L"Notepad could not be started (" + status_text(error) + L"); the log is " + log_.path());
-    return;
-  }
-  corv::Handle process(pi.hProcess), thread(pi.hThread);
 }
 
 void MainWindow::request_close() {

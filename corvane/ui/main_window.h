@@ -14,10 +14,11 @@
 #include "resource.h"
 #include "safe_text.h"
 #include "shares.h"
+#include "step_progress.h"
 
 namespace corvane {
 
-class MainWindow {
+class MainWindow : private StepHost {
 public:
   MainWindow();
   // Creates the window from its template; null when that fails.
@@ -36,10 +37,36 @@ private:
     closing,    // close asked for during a step: it stops, and the window closes when it ends
     ended,      // the session's end is recorded: the window is going
   };
-  class Step;
-  friend class Step;
-  friend class WindowSearch;
-  friend class WindowCommand;
+  // One step of the window (a search, a command with its question, a modal dialog) for its whole
+  // scope: none starts while another runs, and a close asked for meanwhile happens when it ends.
+  class Step {
+  public:
+    Step(MainWindow& w, State state) : w_(w), taken_(w.state_ == State::idle) {
+      if (taken_) w_.state_ = state;
+    }
+    ~Step() {
+      if (!taken_) return;
+      // A close asked for meanwhile is carried out by the message loop, not from here: the
+      // handler that holds this step still runs on the window. The state stays "closing", so no
+      // other step starts before it.
+      if (w_.closing()) PostMessageW(w_.hwnd_, kCloseNow, 0, 0);
+      else w_.state_ = State::idle;
+    }
+    Step(const Step&) = delete;
+    Step& operator=(const Step&) = delete;
+    explicit operator bool() const { return taken_; }
+    // The next phase of the step; false when a stop or close came first.
+    bool to(State state) {
+      if (w_.winding_down()) return false;
+      w_.state_ = state;
+      return true;
+    }
+
+  private:
+    MainWindow& w_;
+    bool taken_;
+  };
+  static constexpr UINT kCloseNow = WM_APP + 3;  // a step that ended while a close was pending
   static INT_PTR CALLBACK dialog_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   static LRESULT CALLBACK label_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data);
   INT_PTR handle(UINT msg, WPARAM wp, LPARAM lp);
@@ -54,9 +81,11 @@ private:
   ShareRequest share_request() const;
   // Whether the account resolves, asked off the window's thread; a box says so when it does not.
   bool account_found(const ShareRequest& request, const wchar_t* title, const wchar_t* outcome);
-  // Runs work that waits on the network or a directory on a thread of its own (in an apartment
-  // of its own) and keeps the window answering until it ends.
-  void off_thread(const std::function<void()>& work);
+  // StepHost: the status line, the pump, and work off the window's thread (in an apartment of
+  // its own).
+  void show_progress(const std::wstring& text) override { set_status(text); }
+  bool pump() override;
+  void off_thread(const std::function<void()>& work) override;
   void delete_shares();
   // Runs Add/Update or Delete Shares with the window alive: `button` reads "Stop" meanwhile;
   // afterwards the summary goes to the status line, and a lost change-log line to a box.
@@ -67,8 +96,6 @@ private:
   void open_log();
   void request_close();
   void close_session();
-  // Lets pending messages through while a search or command runs; false once it should stop.
-  bool pump();
   // Whether the step in progress should end now (a stop or a close was asked for).
   bool winding_down() const { return state_ == State::stopping || state_ == State::closing || state_ == State::ended; }
   bool closing() const { return state_ == State::closing || state_ == State::ended; }

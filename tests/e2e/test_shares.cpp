@@ -34,9 +34,10 @@ void export_list(Program& p, const std::wstring& name) {
     p.answer(dlg, IDOK);
   }
   ASSERT_TRUE(wait_until([&] { return !p.find_dialog(L"Velmora Tallyra List export"); }, 15000));
-  // The file is written once the dialog has returned; look only after that (a look while it is
-  // written would make the program's exclusive open fail).
+  // The file is written after the dialog has returned, its button off meanwhile; look only after
+  // that (a look while it is written would make the program's exclusive open fail).
   ASSERT_TRUE(p.settle());
+  ASSERT_TRUE(wait_until([&] { return p.enabled(p.control(L"Create TALLYRA list")); }, 15000));
 }
 
 TEST(Shares, WalkThroughAddWithYesNoChangingNothingDeleteAndExport) {
