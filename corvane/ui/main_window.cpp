@@ -116,6 +116,9 @@ INT_PTR MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
       request_close();
       return TRUE;
+    case kListDomains:
+      list_domains_step();
+      return TRUE;
     case kCloseNow:
       close_session();
       DestroyWindow(hwnd_);
@@ -185,13 +188,19 @@ void MainWindow::start() {
   if (form.full) CheckDlgButton(hwnd_, IDC_CHKACCESS2, *form.full ? BST_CHECKED : BST_UNCHECKED);
 
   log_.begin(L"", program_version());
+  // The browse list is asked for once the window is up, off its thread: on a real network it
+  // can take seconds. Find Drives waits for it.
+  enable(IDC_CMDDRIVES, false);
+  PostMessageW(hwnd_, kListDomains, 0, 0);
+}
 
+void MainWindow::list_domains_step() {
+  Step step(*this, State::asking);
+  if (!step) return;
   std::vector<std::wstring> domains;
   long browse_status = 0;
-  {
-    corv::WaitCursor wait;
-    domains = list_domains(log_, &browse_status);
-  }
+  off_thread([&] { domains = list_domains(log_, &browse_status); });
+  if (closing()) return;
   HWND list = GetDlgItem(hwnd_, IDC_LSTDOMAINS);
   for (const std::wstring& d : domains) SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(d.c_str()));
   has_domains_ = !domains.empty();
@@ -199,9 +208,7 @@ void MainWindow::start() {
   if (domains.empty()) {
     // Why the browse list gave nothing (6118: the network keeps none, as without the browser
     // service), and what can be searched instead.
-    std::wstring why = browse_status ? L" (status " + std::to_wstring(browse_status) + L": " +
-                                           status_text(static_cast<unsigned long>(browse_status)) + L")"
-                                     : std::wstring();
+    std::wstring why = browse_status ? L" (" + status_words(browse_status) + L")" : std::wstring();
     set_status(L"No domains found" + why + L". Find Drives searches the servers typed under Servers.");
     // Shown once the window is up, unless servers to search are set already.
     if (field(IDC_TXTSERVERS).empty()) PostMessageW(hwnd_, WM_APP_NO_DOMAINS, 0, 0);

@@ -67,11 +67,15 @@ private:
     bool taken_;
   };
   static constexpr UINT kCloseNow = WM_APP + 3;  // a step that ended while a close was pending
+  static constexpr UINT kListDomains = WM_APP + 4;
   static INT_PTR CALLBACK dialog_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   static LRESULT CALLBACK label_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data);
   INT_PTR handle(UINT msg, WPARAM wp, LPARAM lp);
 
   void start();
+  // Lists the domains into their box once the window is up, and says on the status line what
+  // Find Drives will search.
+  void list_domains_step();
   void command(int id, int code);
   void find_drives();
   // "Find Drives" is usable with domains to search or servers typed.

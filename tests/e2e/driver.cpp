@@ -163,7 +163,8 @@ bool Program::start(DWORD timeout_ms) {
         return window_ != nullptr || !running();
       },
       timeout_ms);
-  return window_ != nullptr;
+  // The domains are listed once the window is up; the status line says when that is done.
+  return window_ != nullptr && wait_until([&] { return !status().empty() || !running(); }, timeout_ms);
 }
 
 bool Program::running() const { return pi_.hProcess && WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT; }
