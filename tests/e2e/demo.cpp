@@ -76,14 +76,7 @@ int run_demo(const std::wstring& folder, const std::string& picture, bool keep_o
   for (size_t i = 0; i < items.size(); ++i) p.tick(static_cast<int>(i), true);
 
   say("Create TALLYRA list (the deleted share is left out)");
-  p.click(L"Create TALLYRA list");
-  HWND dlg = p.wait_dialog(L"Velmora Tallyra List export");
-  if (!dlg) return 1;
-  HWND field = GetDlgItem(dlg, 0x47C);
-  if (!field) field = GetDlgItem(dlg, 0x480);
-  p.set_text(field, app.file(L"tallyra"));
-  p.answer(dlg, IDOK);
-  wait_until([&] { return file_exists(app.file(L"tallyra.lst")); }, 15000);
+  if (!p.save_list(app.file(L"tallyra"))) return 1;
 
   if (keep_open) {
     say("The window is yours now: close it when you are done");

@@ -91,6 +91,10 @@ public:
   // Runs a search and waits until "Find Drives" is back; false on timeout.
   bool find_drives(DWORD timeout_ms = 60000) const;
 
+  // "Create TALLYRA list" saved as `name` through the save dialog (an empty name cancels it), and
+  // waits until the file is written: the button is off while it is.
+  bool save_list(const std::wstring& name, DWORD timeout_ms = 15000) const;
+
   // Ways of closing.
   void close_by_exit() const { click(L"Exit"); }
   void close_by_title_bar() const;

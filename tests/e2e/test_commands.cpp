@@ -136,14 +136,14 @@ TEST(Commands, TheWindowAnswersWithin250msThroughoutA200DriveAddAt20msPerCall) {
 }
 
 // Preview looks the account up and reads every ticked drive's share, Delete Shares reads and
-// deletes them, Find Drives lists the domains' servers and each server's disks and tries each
+// deletes them, the list export writes its file, Find Drives lists the domains' servers and each server's disks and tries each
 // drive: all off the window's thread, so from the click (for Delete, from the answer) to their end
 // another program gets its answers within 250 ms (at 50 ms per call the preview alone waits
 // seconds; at 300 ms per call so does a domain's server list). The search is measured on drives
 // that refuse their connection:
 // under Wine the mount manager's defining and removing of letters stalls the whole window for up
 // to a second at the end of a search that maps them, with the earlier program as with this one.
-TEST(Commands, PreviewDeleteAndFindDrivesLeaveTheWindowAnswering) {
+TEST(Commands, PreviewDeleteExportAndSearchLeaveTheWindowAnswering) {
   const std::wstring network = generated_network(10, 50);
   std::wstring refusing = generated_network(10, 300);  // a browse list as slow as a real one can be
   for (size_t at = 0; (at = refusing.find(L"\r\nserial=", at)) != std::wstring::npos; at += 20)
@@ -156,7 +156,7 @@ TEST(Commands, PreviewDeleteAndFindDrivesLeaveTheWindowAnswering) {
   p.set_text(p.after_label(L"Allow access as follows:"), L"Users");
   ASSERT_TRUE(p.find_drives(120000));
   ASSERT_EQ(p.status(), L"Search finished: 40 drives found");
-  for (const wchar_t* button : {L"Preview", L"Delete Shares", L"Find Drives"}) {
+  for (const wchar_t* button : {L"Preview", L"Delete Shares", L"Create TALLYRA list", L"Find Drives"}) {
     SCOPED_TRACE(shown(button));
     const std::wstring name = button;
     const bool search = name == L"Find Drives";
@@ -174,6 +174,8 @@ TEST(Commands, PreviewDeleteAndFindDrivesLeaveTheWindowAnswering) {
     if (search) {
       ended = p.find_drives(120000);
       EXPECT_EQ(p.status(), L"Search finished: 0 drives found");
+    } else if (name == L"Create TALLYRA list") {
+      ended = p.save_list(app.file(L"answering"));
     } else if (box) {
       p.answer(box, IDYES);
       ended = wait_until([&] { return p.status().find(L"shares deleted") != std::wstring::npos; }, 120000) &&

@@ -20,25 +20,7 @@ void find_and_tick_fs01(Program& p) {
 }
 
 // Saves the list through the save dialog; an empty name cancels it.
-void export_list(Program& p, const std::wstring& name) {
-  p.click(L"Create TALLYRA list");
-  HWND dlg = p.wait_dialog(L"Velmora Tallyra List export");
-  ASSERT_NE(dlg, nullptr);
-  if (name.empty()) {
-    p.answer(dlg, IDCANCEL);
-  } else {
-    HWND field = GetDlgItem(dlg, 0x47C);  // cmb13, or edt1 in older dialogs
-    if (!field) field = GetDlgItem(dlg, 0x480);
-    ASSERT_NE(field, nullptr);
-    p.set_text(field, name);
-    p.answer(dlg, IDOK);
-  }
-  ASSERT_TRUE(wait_until([&] { return !p.find_dialog(L"Velmora Tallyra List export"); }, 15000));
-  // The file is written after the dialog has returned, its button off meanwhile; look only after
-  // that (a look while it is written would make the program's exclusive open fail).
-  ASSERT_TRUE(p.settle());
-  ASSERT_TRUE(wait_until([&] { return p.enabled(p.control(L"Create TALLYRA list")); }, 15000));
-}
+void export_list(Program& p, const std::wstring& name) { ASSERT_TRUE(p.save_list(name)); }
 
 TEST(Shares, WalkThroughAddWithYesNoChangingNothingDeleteAndExport) {
   corvlab::TempLab lab(corvlab::TempLab::default_description());
