@@ -216,12 +216,19 @@ void MainWindow::browse_account() {
   }
   corv::Bstr title(L"Select Account"), server(L""), help_file(L"");
   long chosen = 0;
-  if (FAILED(browser->Open(HandleToLong(hwnd_), title.get(), server.get(), help_file.get(), kUserBrowserFlags, 0,
-                           &chosen)) ||
-      chosen <= 0)
+  HRESULT hr = browser->Open(HandleToLong(hwnd_), title.get(), server.get(), help_file.get(), kUserBrowserFlags, 0,
+                             &chosen);
+  if (FAILED(hr)) {
+    set_status(L"The account picker cannot be opened: " + hresult_text(hr));
     return;
+  }
+  if (chosen <= 0 || closing()) return;  // nothing chosen
   corv::Bstr domain, account, description;
-  if (closing() || FAILED(browser->GetSelection(0, domain.out(), account.out(), description.out()))) return;
+  hr = browser->GetSelection(0, domain.out(), account.out(), description.out());
+  if (FAILED(hr)) {
+    set_status(L"The account chosen cannot be read from the picker: " + hresult_text(hr));
+    return;
+  }
   SetDlgItemTextW(hwnd_, IDC_TXTUSERNAME, account.c_str());
 }
 
