@@ -13,7 +13,7 @@
 
 namespace corvane {
 
-FormValues load_form(const IniFile& ini) {
+FormValues load_settings(const IniFile& ini) {
   FormValues v;
   v.pattern = ini.read(kSettingsSection, kKeyPattern);
   if (v.pattern.empty()) v.pattern = kDefaultPattern;
@@ -22,6 +22,11 @@ FormValues load_form(const IniFile& ini) {
   v.change = check_value(ini.read(kSettingsSection, kKeyChange));
   v.full = check_value(ini.read(kSettingsSection, kKeyFull));
   v.parallel = parallel_value(ini.read(kSettingsSection, kKeyParallel));
+  return v;
+}
+
+FormValues load_form(const IniFile& ini) {
+  FormValues v = load_settings(ini);
   if (v.account.empty()) {
     // First run: the signed-in user, read access only.
     v.account = current_account();

@@ -303,8 +303,7 @@ void MainWindow::start() {
   classNetAPI net;
   if (!net.isNT()) {
     // Only the pattern is shown; nothing is logged and no domain is listed.
-    std::wstring pattern = ini_.read(kSettingsSection, kKeyPattern);
-    SetDlgItemTextW(hwnd_, IDC_TXTSHARENAME, pattern.empty() ? kDefaultPattern : pattern.c_str());
+    SetDlgItemTextW(hwnd_, IDC_TXTSHARENAME, load_settings(ini_).pattern.c_str());
     PostMessageW(hwnd_, WM_APP_NOT_NT, 0, 0);
     return;
   }
@@ -318,7 +317,7 @@ void MainWindow::start() {
   if (form.change) CheckDlgButton(hwnd_, IDC_CHKACCESS1, *form.change ? BST_CHECKED : BST_UNCHECKED);
   if (form.full) CheckDlgButton(hwnd_, IDC_CHKACCESS2, *form.full ? BST_CHECKED : BST_UNCHECKED);
 
-  log_.begin(L"", program_version());
+  session_.begin(L"", program_version());
 
   std::vector<std::wstring> domains;
   long browse_status = 0;
@@ -619,7 +618,7 @@ void MainWindow::close_session() {
   std::wstring servers = field(IDC_TXTSERVERS);
   if (!servers.empty() || !ini_.read_long(kSettingsSection, kKeyServers).empty())
     ini_.write(kSettingsSection, kKeyServers, servers);
-  log_.end();
+  session_.end();
 }
 
 bool MainWindow::pump() {

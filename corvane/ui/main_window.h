@@ -86,6 +86,7 @@ private:
   HWND tips_ = nullptr;
   IniFile ini_;
   ChangeLogFile log_;
+  SessionScope session_{log_};  // the window's session on the log
   Help help_;
   DriveListView volumes_{nullptr};
   Pictures pictures_;
