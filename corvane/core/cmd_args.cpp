@@ -21,28 +21,18 @@ bool take_access(const std::wstring& value, CmdArgs& a) {
   return true;
 }
 
+constexpr unsigned bit(Command c) { return 1u << static_cast<unsigned>(c); }
+
 enum : unsigned {
-  kFind = 1, kAdd = 2, kDelete = 4, kExport = 8, kUndo = 16, kShares = 32, kCheck = 64, kRevoke = 128,
-  kAll = 255,
+  kFind = bit(Command::find), kAdd = bit(Command::add), kDelete = bit(Command::remove),
+  kExport = bit(Command::export_list), kUndo = bit(Command::undo), kShares = bit(Command::shares),
+  kCheck = bit(Command::check), kRevoke = bit(Command::revoke),
+  kAll = kFind | kAdd | kDelete | kExport | kUndo | kShares | kCheck | kRevoke,
   kSearching = kFind | kAdd | kDelete | kExport | kShares | kCheck | kRevoke,
   kOnDrives = kAdd | kDelete | kExport | kCheck | kRevoke,
 };
 
-struct CommandRow {
-  const wchar_t* name;
-  unsigned bit;
-  const wchar_t* help;
-};
-const CommandRow kCommands[] = {
-    {L"find", kFind, L"list the drives of the servers whose administrative shares can be reached"},
-    {L"add", kAdd, L"create or update the share the pattern names on each drive, with the account's access"},
-    {L"delete", kDelete, L"delete the share the pattern names on each drive"},
-    {L"export", kExport, L"write the shares the pattern names to a list file (--out)"},
-    {L"undo", kUndo, L"put back the shares changed by the last session that changed shares (an undo too)"},
-    {L"shares", kShares, L"list every disk share of the servers with its access list; changes nothing"},
-    {L"check", kCheck, L"say per drive whether the account has exactly the access given on the share"},
-    {L"revoke", kRevoke, L"remove the account's allow entries from the share the pattern names on each drive"},
-};
+std::wstring no_check(const CmdArgs&) { return {}; }
 
 // One row per option: its name, its value's placeholder (none: a switch), the commands that take
 // it, its help text and what it sets. Parsing, the per-command checks and --help all read it.
@@ -131,18 +121,44 @@ const OptionRow kOptions[] = {
 };
 
 const CommandRow* command_row(const std::wstring& name) {
-  for (const CommandRow& c : kCommands)
+  for (const CommandRow& c : command_table())
     if (name == c.name) return &c;
   return nullptr;
 }
 
 std::wstring command_names() {
   std::wstring s;
-  for (const CommandRow& c : kCommands) s += (s.empty() ? L"" : L", ") + std::wstring(c.name);
+  for (const CommandRow& c : command_table()) s += (s.empty() ? L"" : L", ") + std::wstring(c.name);
   return s;
 }
 
 }  // namespace
+
+const std::vector<CommandRow>& command_table() {
+  // name, command, help, gathers, needs_account, reads_log, check
+  static const std::vector<CommandRow> rows = {
+      {L"find", Command::find, L"list the drives of the servers whose administrative shares can be reached",
+       true, false, false, no_check},
+      {L"add", Command::add, L"create or update the share the pattern names on each drive, with the account's access",
+       true, true, false, no_check},
+      {L"delete", Command::remove, L"delete the share the pattern names on each drive", true, false, false, no_check},
+      {L"export", Command::export_list, L"write the shares the pattern names to a list file (--out)", true, false, false,
+       [](const CmdArgs& a) { return a.out_file.empty() ? std::wstring(L"export needs --out FILE") : L""; }},
+      {L"undo", Command::undo, L"put back the shares changed by the last session that changed shares (an undo too)",
+       false, false, true,
+       [](const CmdArgs& a) {
+         return a.list && !a.since.empty() ? std::wstring(L"give --list or --since, not both") : L"";
+       }},
+      {L"shares", Command::shares, L"list every disk share of the servers with its access list; changes nothing",
+       false, false, false, no_check},
+      {L"check", Command::check, L"say per drive whether the account has exactly the access given on the share",
+       true, true, false, no_check},
+      {L"revoke", Command::revoke,
+       L"remove the account's allow entries from the share the pattern names on each drive", true, false, false,
+       [](const CmdArgs& a) { return a.account ? std::wstring() : L"revoke needs --account A"; }},
+  };
+  return rows;
+}
 
 std::vector<std::wstring> split_list(const std::wstring& text) {
   std::vector<std::wstring> out;
@@ -174,7 +190,8 @@ CmdArgs parse_cmd_args(const std::vector<std::wstring>& args, std::wstring& erro
         return a;
       }
       a.command = arg;
-      if (!command_row(arg)) {
+      a.row = command_row(arg);
+      if (!a.row) {
         error = L"unknown command '" + arg + L"' (" + command_names() + L")";
         return a;
       }
@@ -203,22 +220,19 @@ CmdArgs parse_cmd_args(const std::vector<std::wstring>& args, std::wstring& erro
     error = L"no command given (" + command_names() + L"); --help shows the usage";
     return a;
   }
-  const unsigned bit = command_row(a.command)->bit;
   for (const OptionRow* o : given)
-    if (!(o->commands & bit)) {
+    if (!(o->commands & bit(a.row->command))) {
       error = a.command + L" does not take " + o->name;
       return a;
     }
   if (!a.domains.empty() && (!a.servers.empty() || !a.servers_file.empty())) error = L"give --domain or --servers, not both";
-  else if (a.command == L"export" && a.out_file.empty()) error = L"export needs --out FILE";
-  else if (a.command == L"revoke" && !a.account) error = L"revoke needs --account A";
-  else if (a.list && !a.since.empty()) error = L"give --list or --since, not both";
+  else error = a.row->check(a);
   return a;
 }
 
 std::wstring cmd_usage() {
   std::wstring u = L"Usage: corvanecmd <command> [options]\r\n\r\nCommands:\r\n";
-  for (const CommandRow& c : kCommands) {
+  for (const CommandRow& c : command_table()) {
     std::wstring name = c.name;
     u += L"  " + name + std::wstring(9 - name.size(), L' ') + c.help + L"\r\n";
   }
@@ -229,8 +243,8 @@ std::wstring cmd_usage() {
     if (o.commands == kAll) {
       takers = L"all";
     } else {
-      for (const CommandRow& c : kCommands)
-        if (o.commands & c.bit) takers += (takers.empty() ? L"" : L", ") + std::wstring(c.name);
+      for (const CommandRow& c : command_table())
+        if (o.commands & bit(c.command)) takers += (takers.empty() ? L"" : L", ") + std::wstring(c.name);
     }
     u += head + L"\r\n      " + o.help + L" [" + takers + L"]\r\n";
   }

@@ -6,8 +6,29 @@
 
 namespace corvane {
 
+struct CmdArgs;
+
+// The commands; corvanecmd binds each to its handler.
+enum class Command { find, add, remove, export_list, undo, shares, check, revoke };
+
+// One row per command, in the order --help lists them. Parsing, the checks, --help and the
+// dispatch all read it.
+struct CommandRow {
+  const wchar_t* name;
+  Command command;
+  const wchar_t* help;
+  bool gathers;        // works on a drive list: the drives given, or those a search finds
+  bool needs_account;  // without --account the setting Account is taken; none is bad usage
+  bool reads_log;      // the change log must be readable before the session starts
+  // What the command demands of its arguments beyond the options it takes: the usage error, or
+  // empty.
+  std::wstring (*check)(const CmdArgs& a);
+};
+const std::vector<CommandRow>& command_table();
+
 struct CmdArgs {
-  std::wstring command;                 // find, add, delete, export, undo, shares, check, revoke
+  std::wstring command;                 // the command's name, as the log's start line gives it
+  const CommandRow* row = nullptr;      // its row; set whenever the arguments parsed
   std::vector<std::wstring> domains;    // --domain, repeated
   std::vector<std::wstring> servers;    // --servers a,b or @file (names, read by the caller)
   std::wstring servers_file;            // the file of --servers @file

@@ -223,15 +223,14 @@ std::wstring bare(const std::wstring& server) {
   return server.substr(k);
 }
 
-// The servers of one domain. A list the browser gave only in part (234) is used as far as it
-// goes, with a line that says so; any other failure lists nothing (the status is kept).
-bool domain_servers(const classNetAPI& net, const std::wstring& domain, ChangeLog& log, SearchProgress& progress,
-                    SearchOutcome& outcome, std::vector<std::wstring>& servers) {
+// The servers of one domain for the search, listed beside the window's thread; a failure keeps
+// its status.
+bool search_domain(const std::wstring& domain, ChangeLog& log, SearchProgress& progress, SearchOutcome& outcome,
+                   std::vector<std::wstring>& servers) {
   if (domain.empty()) return false;
   long status = 0;
-  progress.beside([&] { status = net.fnNetServerEnum(domain, kSvTypeServer, servers); });
+  progress.beside([&] { status = domain_servers(domain, log, servers); });
   if (status == kErrorMoreData) {
-    log.write(browse_list_incomplete_line(domain, servers.size(), status_words(status)));
     ++outcome.partial_lists;
     return true;
   }
@@ -242,6 +241,12 @@ bool domain_servers(const classNetAPI& net, const std::wstring& domain, ChangeLo
   return true;
 }
 }  // namespace
+
+long domain_servers(const std::wstring& domain, ChangeLog& log, std::vector<std::wstring>& servers) {
+  long status = classNetAPI().fnNetServerEnum(domain, kSvTypeServer, servers);
+  if (status == kErrorMoreData) log.write(browse_list_incomplete_line(domain, servers.size(), status_words(status)));
+  return status;
+}
 
 std::wstring search_summary(const SearchOutcome& outcome) {
   std::wstring s = outcome.stopped ? L"Search stopped: " : outcome.ended_early ? L"Search ended early: " : L"Search finished: ";
@@ -262,7 +267,6 @@ SearchOutcome search_drives(const std::vector<std::wstring>& domains, ChangeLog&
                             SearchProgress& progress, unsigned parallel) {
   SearchOutcome outcome;
   list.clear();
-  classNetAPI net;
   if (parallel > 1) {
     // The servers of every domain go to one pool, so that the last servers of one domain do not
     // leave workers idle; a domain that cannot be listed ends the list as it ends the sequential
@@ -271,7 +275,7 @@ SearchOutcome search_drives(const std::vector<std::wstring>& domains, ChangeLog&
     std::vector<std::pair<size_t, std::wstring>> starts;
     for (const std::wstring& domain : domains) {
       std::vector<std::wstring> servers;
-      if (!domain_servers(net, domain, log, progress, outcome, servers)) {
+      if (!search_domain(domain, log, progress, outcome, servers)) {
         outcome.ended_early = true;
         break;
       }
@@ -297,7 +301,7 @@ SearchOutcome search_drives(const std::vector<std::wstring>& domains, ChangeLog&
     }
     progress.domain(domain);
     std::vector<std::wstring> servers;
-    if (!domain_servers(net, domain, log, progress, outcome, servers)) {
+    if (!search_domain(domain, log, progress, outcome, servers)) {
       outcome.ended_early = true;
       break;
     }

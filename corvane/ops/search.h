@@ -35,6 +35,11 @@ SearchOutcome search_drives(const std::vector<std::wstring>& domains, ChangeLog&
 SearchOutcome search_servers(const std::vector<std::wstring>& servers, ChangeLog& log, DriveList& list,
                              SearchProgress& progress, unsigned parallel = 1);
 
+// The servers of one domain, in the browser's order, and the status of the listing: 0;
+// kErrorMoreData (234) when the browser gave only part of its list, which is in `servers` and
+// used as far as it goes, with a line on `log` that says so; any other status lists nothing.
+long domain_servers(const std::wstring& domain, ChangeLog& log, std::vector<std::wstring>& servers);
+
 // Lists the reachable drives of one server ("\\NAME"). Answers false when stopped.
 bool find_drives(const std::wstring& server, ChangeLog& log, DriveList& list, SearchProgress& progress);
 

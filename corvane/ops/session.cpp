@@ -13,7 +13,7 @@
 
 namespace corvane {
 
-FormValues load_form(const IniFile& ini) {
+FormValues load_settings(const IniFile& ini) {
   FormValues v;
   v.pattern = ini.read(kSettingsSection, kKeyPattern);
   if (v.pattern.empty()) v.pattern = kDefaultPattern;
@@ -22,13 +22,21 @@ FormValues load_form(const IniFile& ini) {
   v.change = check_value(ini.read(kSettingsSection, kKeyChange));
   v.full = check_value(ini.read(kSettingsSection, kKeyFull));
   v.parallel = parallel_value(ini.read(kSettingsSection, kKeyParallel));
-  if (v.account.empty()) {
-    // First run: the signed-in user, read access only.
-    v.account = current_account();
-    v.read = 1;
-    v.change = 0;
-    v.full = 0;
-  }
+  return v;
+}
+
+bool first_run_values(FormValues& values, const std::wstring& user) {
+  if (!values.account.empty()) return false;
+  values.account = user;
+  values.read = 1;
+  values.change = 0;
+  values.full = 0;
+  return true;
+}
+
+FormValues load_form(const IniFile& ini) {
+  FormValues v = load_settings(ini);
+  if (v.account.empty()) first_run_values(v, current_account());
   return v;
 }
 

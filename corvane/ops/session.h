@@ -17,8 +17,14 @@ struct FormValues {
   unsigned parallel = 8;  // servers a search probes at once ("Parallel"; read, never written)
 };
 
-// Reads "cv.ini": the pattern ("<drive>" when empty), the account and the boxes; on a first run
-// (no account) the current user's account with only "Read" ticked.
+// Reads "cv.ini" as the window and the command line both take it: the pattern ("<drive>" when
+// empty), the account, the boxes and Parallel.
+FormValues load_settings(const IniFile& ini);
+// A first run (no account remembered) offers `user`, the current user's account, with only
+// "Read" ticked. False when it is no first run.
+bool first_run_values(FormValues& values, const std::wstring& user);
+// The window's values: load_settings, and on a first run the current user's account (a
+// directory look-up) with only "Read" ticked.
 FormValues load_form(const IniFile& ini);
 // Writes the five keys in order: pattern, account, read, change, full.
 void save_form(IniFile& ini, const std::wstring& pattern, const std::wstring& account, int read,

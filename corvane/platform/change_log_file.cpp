@@ -222,36 +222,24 @@ LogResult ChangeLogFile::end() {
 
 LogText read_log_file(const std::wstring& path) {
   LogText out;
-  corv::Handle file = open_plain_file(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, FileOpen::existing, false);
-  if (!file.valid()) {
-    const DWORD error = GetLastError();
-    out.error = failure(error, L"the change log " + path + L" cannot be read (" + status_text(error) + L")");
-    return out;
+  ReadStop stop = ReadStop::none;
+  if (read_text_file(path, out.text, &stop, kMaxLogBytes)) return out;
+  const DWORD error = GetLastError();
+  switch (stop) {
+    case ReadStop::open:
+      out.error = failure(error, L"the change log " + path + L" cannot be read (" + status_text(error) + L")");
+      break;
+    case ReadStop::too_large:
+      out.error = failure(ERROR_FILE_TOO_LARGE, L"the change log " + path + L" is larger than " +
+                                                    std::to_wstring(kMaxLogBytes >> 20) +
+                                                    L" MB, more than undo reads; move it aside and undo from a copy of its recent part");
+      break;
+    case ReadStop::read:
+      out.error = failure(error, L"the change log " + path + L" cannot be read whole (" + status_text(error) + L")");
+      break;
+    default:
+      out.error = failure(error);
   }
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.get(), &size)) {
-    out.error = failure(GetLastError());
-    return out;
-  }
-  if (static_cast<unsigned long long>(size.QuadPart) > kMaxLogBytes) {
-    out.error = failure(ERROR_FILE_TOO_LARGE, L"the change log " + path + L" is larger than " +
-                                                  std::to_wstring(kMaxLogBytes >> 20) +
-                                                  L" MB, more than undo reads; move it aside and undo from a copy of its recent part");
-    return out;
-  }
-  std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
-  DWORD got = 0;
-  size_t have = 0;
-  while (have < bytes.size() &&
-         ReadFile(file.get(), &bytes[have], static_cast<DWORD>(std::min<size_t>(bytes.size() - have, 1u << 20)), &got, nullptr) &&
-         got)
-    have += got;
-  if (have < bytes.size()) {
-    const DWORD error = GetLastError();
-    out.error = failure(error, L"the change log " + path + L" cannot be read whole (" + status_text(error) + L")");
-    return out;
-  }
-  out.text = from_acp(bytes);
   return out;
 }
 

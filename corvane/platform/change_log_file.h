@@ -60,6 +60,33 @@ private:
   static constexpr size_t kMostWaiting = 10000;
 };
 
+// One session on a change log, for the window and the command line alike: its start lines on
+// begin, and its end line once (end, or else when the scope ends). A session whose start could
+// not be written is still ended, so that the lines kept back meanwhile reach the log, unless the
+// caller gives it up (abandon) because nothing was done in it.
+class SessionScope {
+public:
+  explicit SessionScope(ChangeLogFile& log) : log_(log) {}
+  ~SessionScope() { end(); }
+  SessionScope(const SessionScope&) = delete;
+  SessionScope& operator=(const SessionScope&) = delete;
+
+  // `command`: empty for the window's session.
+  LogResult begin(const std::wstring& command, const Version& version) {
+    open_ = true;
+    return log_.begin(command, version);
+  }
+  void end() {
+    if (open_) log_.end();
+    open_ = false;
+  }
+  void abandon() { open_ = false; }
+
+private:
+  ChangeLogFile& log_;
+  bool open_ = false;
+};
+
 // The current local time as "dd-mmm-yyyy hh:mm" in the user's locale.
 std::wstring now_stamp();
 

@@ -1,5 +1,9 @@
 #include "safe_file.h"
 
+#include "app.h"
+
+#include <algorithm>
+
 namespace corvane {
 
 corv::Handle open_plain_file(const std::wstring& path, DWORD access, DWORD share, FileOpen how, bool single_name,
@@ -24,13 +28,43 @@ corv::Handle open_plain_file(const std::wstring& path, DWORD access, DWORD share
   return file;
 }
 
-bool read_plain_file(const std::wstring& path, std::string& bytes) {
+bool read_plain_file(const std::wstring& path, std::string& bytes, ReadStop* stop, unsigned long long max_bytes) {
+  ReadStop ignored;
+  ReadStop& at = stop ? *stop : ignored;
+  at = ReadStop::open;
+  bytes.clear();
   corv::Handle file = open_plain_file(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, FileOpen::existing, false);
   if (!file.valid()) return false;
-  bytes.clear();
-  char buf[65536];
+  at = ReadStop::size;
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size)) return false;
+  if (static_cast<unsigned long long>(size.QuadPart) > max_bytes) {
+    at = ReadStop::too_large;
+    SetLastError(ERROR_FILE_TOO_LARGE);
+    return false;
+  }
+  at = ReadStop::read;
+  bytes.resize(static_cast<size_t>(size.QuadPart));
   DWORD got = 0;
-  while (ReadFile(file.get(), buf, sizeof buf, &got, nullptr) && got) bytes.append(buf, got);
+  size_t have = 0;
+  while (have < bytes.size() &&
+         ReadFile(file.get(), &bytes[have], static_cast<DWORD>(std::min<size_t>(bytes.size() - have, 1u << 20)), &got, nullptr) &&
+         got)
+    have += got;
+  if (have < bytes.size()) {
+    bytes.clear();
+    return false;
+  }
+  at = ReadStop::none;
+  return true;
+}
+
+bool read_text_file(const std::wstring& path, std::wstring& text, ReadStop* stop, unsigned long long max_bytes) {
+  std::string bytes;
+  text.clear();
+  if (!read_plain_file(path, bytes, stop, max_bytes)) return false;
+  const size_t bom = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+  text = from_acp(bytes.substr(bom));
   return true;
 }
 

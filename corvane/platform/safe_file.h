@@ -33,8 +33,16 @@ enum class FileOpen {
 corv::Handle open_plain_file(const std::wstring& path, DWORD access, DWORD share, FileOpen how, bool single_name,
                              bool truncate = false);
 
-// The whole file, read through open_plain_file; false (last error set) when it cannot be.
-bool read_plain_file(const std::wstring& path, std::string& bytes);
+// The step at which reading a whole file failed.
+enum class ReadStop { none, open, size, too_large, read };
+
+// The whole file, read through open_plain_file; false (last error set, `stop` saying where) when
+// it cannot be, or when it is larger than `max_bytes` (ERROR_FILE_TOO_LARGE; nothing read).
+bool read_plain_file(const std::wstring& path, std::string& bytes, ReadStop* stop = nullptr,
+                     unsigned long long max_bytes = ~0ull);
+// The same as text: a UTF-8 byte order mark dropped, the rest in the system code page.
+bool read_text_file(const std::wstring& path, std::wstring& text, ReadStop* stop = nullptr,
+                    unsigned long long max_bytes = ~0ull);
 // Replaces the file's content with `bytes` (made when missing; one name only); false when the
 // file is refused or not written whole.
 bool write_plain_file(const std::wstring& path, const std::string& bytes);

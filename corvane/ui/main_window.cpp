@@ -172,13 +172,15 @@ void MainWindow::start() {
   classNetAPI net;
   if (!net.isNT()) {
     // Only the pattern is shown; nothing is logged and no domain is listed.
-    std::wstring pattern = ini_.read(kSettingsSection, kKeyPattern);
-    SetDlgItemTextW(hwnd_, IDC_TXTSHARENAME, pattern.empty() ? kDefaultPattern : pattern.c_str());
+    SetDlgItemTextW(hwnd_, IDC_TXTSHARENAME, load_settings(ini_).pattern.c_str());
     PostMessageW(hwnd_, WM_APP_NOT_NT, 0, 0);
     return;
   }
 
-  FormValues form = load_form(ini_);
+  // On a first run the current user's account is looked up with the domains, off the window's
+  // thread; the boxes show the first run's choice at once.
+  FormValues form = load_settings(ini_);
+  first_run_ = first_run_values(form, L"");
   parallel_ = form.parallel;
   SetDlgItemTextW(hwnd_, IDC_TXTSHARENAME, form.pattern.c_str());
   SetDlgItemTextW(hwnd_, IDC_TXTUSERNAME, form.account.c_str());
@@ -187,7 +189,7 @@ void MainWindow::start() {
   if (form.change) CheckDlgButton(hwnd_, IDC_CHKACCESS1, *form.change ? BST_CHECKED : BST_UNCHECKED);
   if (form.full) CheckDlgButton(hwnd_, IDC_CHKACCESS2, *form.full ? BST_CHECKED : BST_UNCHECKED);
 
-  log_.begin(L"", program_version());
+  session_.begin(L"", program_version());
   // The browse list is asked for once the window is up, off its thread: on a real network it
   // can take seconds. Find Drives waits for it.
   enable(IDC_CMDDRIVES, false);
@@ -199,8 +201,14 @@ void MainWindow::list_domains_step() {
   if (!step) return;
   std::vector<std::wstring> domains;
   long browse_status = 0;
-  off_thread([&] { domains = list_domains(log_, &browse_status); });
+  std::wstring user;
+  off_thread([&] {
+    if (first_run_) user = current_account();
+    domains = list_domains(log_, &browse_status);
+  });
   if (closing()) return;
+  // Unless something was typed meanwhile.
+  if (first_run_ && field(IDC_TXTUSERNAME).empty()) SetDlgItemTextW(hwnd_, IDC_TXTUSERNAME, user.c_str());
   HWND list = GetDlgItem(hwnd_, IDC_LSTDOMAINS);
   for (const std::wstring& d : domains) SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(d.c_str()));
   has_domains_ = !domains.empty();
@@ -293,7 +301,7 @@ void MainWindow::close_session() {
   std::wstring servers = field(IDC_TXTSERVERS);
   if (!servers.empty() || !ini_.read_long(kSettingsSection, kKeyServers).empty())
     ini_.write(kSettingsSection, kKeyServers, servers);
-  log_.end();
+  session_.end();
 }
 
 bool MainWindow::pump() {

@@ -117,12 +117,14 @@ private:
   HWND tips_ = nullptr;
   IniFile ini_;
   ChangeLogFile log_;
+  SessionScope session_{log_};  // the window's session on the log
   Help help_;
   DriveListView volumes_{nullptr};
   Pictures pictures_;
   COLORREF link_colour_;
   unsigned parallel_ = 8;       // servers a search probes at once
   bool has_domains_ = false;    // the browse list gave domains to search
+  bool first_run_ = false;      // no account remembered: the current user's is offered
   State state_ = State::idle;
   int stop_button_ = 0;         // the button that reads "Stop" while a search or command runs
 };

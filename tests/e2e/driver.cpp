@@ -317,20 +317,17 @@ bool Program::wait_command_end(DWORD timeout_ms) const {
                     timeout_ms);
 }
 
-bool Program::save_list(const std::wstring& name, DWORD timeout_ms) const {
+bool Program::save_list(const std::wstring& name, const std::function<void()>& answering, DWORD timeout_ms) const {
   const wchar_t title[] = L"Velmora Tallyra List export";
   click(L"Create TALLYRA list");
   HWND dlg = wait_dialog(title, timeout_ms);
   if (!dlg) return false;
-  if (name.empty()) {
-    answer(dlg, IDCANCEL);
-  } else {
-    HWND field = GetDlgItem(dlg, 0x47C);  // cmb13, or edt1 in older dialogs
-    if (!field) field = GetDlgItem(dlg, 0x480);
-    if (!field) return false;
-    set_text(field, name);
-    answer(dlg, IDOK);
-  }
+  HWND field = GetDlgItem(dlg, 0x47C);  // cmb13, or edt1 in older dialogs
+  if (!field) field = GetDlgItem(dlg, 0x480);
+  if (!name.empty() && !field) return false;
+  if (!name.empty()) set_text(field, name);
+  if (answering) answering();
+  answer(dlg, name.empty() ? IDCANCEL : IDOK);
   // The file is written after the dialog has returned, its button off meanwhile; look only after
   // that (a look while it is written would make the program's exclusive open fail).
   return wait_until([&] { return !find_dialog(title); }, timeout_ms) && settle(timeout_ms) &&

@@ -92,8 +92,9 @@ public:
   bool find_drives(DWORD timeout_ms = 60000) const;
 
   // "Create TALLYRA list" saved as `name` through the save dialog (an empty name cancels it), and
-  // waits until the file is written: the button is off while it is.
-  bool save_list(const std::wstring& name, DWORD timeout_ms = 15000) const;
+  // waits until the file is written: the button is off while it is. `answering` (optional) is
+  // called right before the dialog is answered.
+  bool save_list(const std::wstring& name, const std::function<void()>& answering = {}, DWORD timeout_ms = 15000) const;
 
   // Ways of closing.
   void close_by_exit() const { click(L"Exit"); }

@@ -2,6 +2,8 @@
 // stops on request, sums up, and says so when the change log cannot be written.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -137,7 +139,7 @@ TEST(Commands, TheWindowAnswersWithin250msThroughoutA200DriveAddAt20msPerCall) {
 
 // Preview looks the account up and reads every ticked drive's share, Delete Shares reads and
 // deletes them, the list export writes its file, Find Drives lists the domains' servers and each server's disks and tries each
-// drive: all off the window's thread, so from the click (for Delete, from the answer) to their end
+// drive: all off the window's thread, so from the click (for Delete and the export, from the answer) to their end
 // another program gets its answers within 250 ms (at 50 ms per call the preview alone waits
 // seconds; at 300 ms per call so does a domain's server list). The search is measured on drives
 // that refuse their connection:
@@ -161,38 +163,45 @@ TEST(Commands, PreviewDeleteExportAndSearchLeaveTheWindowAnswering) {
     const std::wstring name = button;
     const bool search = name == L"Find Drives";
     if (search) lab.describe(refusing);
-    HWND box = nullptr;
-    if (name == L"Delete Shares") {
-      // Measured from the answer: the question is the window's own modal loop.
-      p.click(p.control(button));
-      box = p.wait_dialog(L"Delete Shares");
-      ASSERT_NE(box, nullptr);
-    }
-    AnswerWatch watch(p.window());
-    DWORD started = GetTickCount();
+    const bool export_list = name == L"Create TALLYRA list";
+    // Measured from the click, or for Delete and the export from the answer to their question or
+    // dialog: those are the system's own modal loops, built on the window's thread.
+    std::optional<AnswerWatch> watch;
+    DWORD started = 0;
+    auto measure = [&] {
+      watch.emplace(p.window());
+      started = GetTickCount();
+    };
     bool ended = false;
     if (search) {
+      measure();
       ended = p.find_drives(120000);
       EXPECT_EQ(p.status(), L"Search finished: 0 drives found");
-    } else if (name == L"Create TALLYRA list") {
-      ended = p.save_list(app.file(L"answering"));
-    } else if (box) {
+    } else if (export_list) {
+      ended = p.save_list(app.file(L"answering"), measure);
+    } else if (name == L"Delete Shares") {
+      p.click(p.control(button));
+      HWND box = p.wait_dialog(L"Delete Shares");
+      ASSERT_NE(box, nullptr);
+      measure();
       p.answer(box, IDYES);
       ended = wait_until([&] { return p.status().find(L"shares deleted") != std::wstring::npos; }, 120000) &&
               p.wait_command_end(120000);
     } else {
+      measure();
       p.click(p.control(button));
       HWND report = p.wait_dialog(L"Preview of Add/Update", 120000);
       ended = report != nullptr;
       if (report) PostMessageW(report, WM_CLOSE, 0, 0);
     }
+    ASSERT_TRUE(watch);
     DWORD took = GetTickCount() - started;
-    watch.finish();
+    watch->finish();
     std::printf("%ls: %lu ms; slowest of %zu answers: %.1f ms\n", button,
-                static_cast<unsigned long>(took), watch.asked(), watch.slowest_ms());
+                static_cast<unsigned long>(took), watch->asked(), watch->slowest_ms());
     EXPECT_TRUE(ended);
-    EXPECT_LT(watch.slowest_ms(), 250.0);
-    EXPECT_GT(watch.asked(), 5u);
+    EXPECT_LT(watch->slowest_ms(), 250.0);
+    EXPECT_GT(watch->asked(), export_list ? 0u : 5u);  // a list of 40 lines takes milliseconds
   }
   p.close_by_exit();
   EXPECT_TRUE(p.wait_exit());

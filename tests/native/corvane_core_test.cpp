@@ -9,6 +9,8 @@
 #include "log_parse.h"
 #include "settings_form.h"
 
+#include <set>
+
 using namespace corvane;
 
 TEST(CorvaneItem, SplitsAtTheBackslashAfterTheServer) {
@@ -461,6 +463,19 @@ TEST(CorvaneCmd, ArgumentsAndTheirMistakes) {
   EXPECT_TRUE(parse_cmd_args({L"/?"}, error).help);
   EXPECT_EQ(error, L"");
   EXPECT_EQ(split_list(L"FS01\r\n\r\n  FS02 \r\nFS03,FS04\n"), (std::vector<std::wstring>{L"FS01", L"FS02", L"FS03", L"FS04"}));
+}
+
+// Every command is one row of the table, and its name reaches that row, whose own checks apply.
+TEST(CorvaneCmd, EachCommandNameReachesItsOwnRow) {
+  std::set<Command> seen;
+  for (const CommandRow& row : command_table()) {
+    EXPECT_TRUE(seen.insert(row.command).second) << row.name;
+    std::wstring error;
+    CmdArgs a = parse_cmd_args({row.name}, error);
+    EXPECT_EQ(a.row, &row);
+    EXPECT_EQ(error, row.check(a));
+  }
+  EXPECT_EQ(seen.size(), static_cast<size_t>(Command::revoke) + 1);
 }
 
 TEST(CorvaneCmd, TablesAndCsv) {
