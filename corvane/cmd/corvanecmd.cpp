@@ -21,6 +21,8 @@
 #include "search.h"
 #include "session.h"
 #include "settings_form.h"
+#include "preview.h"
+#include "share_export.h"
 #include "shares.h"
 #include "undo.h"
 
@@ -200,7 +202,7 @@ private:
 
   int results(const CommandReport& report) {
     std::vector<std::vector<std::wstring>> rows;
-    for (const ShareOutcome& o : report.outcomes) rows.push_back({o.item, o.object, o.result, o.detail});
+    for (const ShareOutcome& o : report.outcomes) rows.push_back({o.item, o.object, outcome_text(o.result), o.detail});
     out(format_table({L"Drive", L"Share", L"Result", L"Detail"}, rows, a_.csv, a_.csv_exact));
     if (!report.log_error.empty()) err(L"corvanecmd: " + report.log_error + L"\r\n");
     return report.failed() || !report.log_error.empty() ? 1 : 0;
@@ -221,19 +223,20 @@ private:
     r.account = a_.account ? *a_.account : load_form_settings().account;
     r.mask = access_mask(a_.read, a_.change, a_.full);
     r.version = program_version();
-    if (!account_resolves(r.account)) {
+    RunAccount account;
+    if (!account_directory().look_up(r.account, account)) {
       err(L"corvanecmd: the account " + r.account + L" cannot be found; nothing was changed\r\n");
       return 1;
     }
     // A bare name is looked up on this computer first: one of its own accounts names nobody on
     // the servers, so it is used only when that is what is meant.
-    std::wstring local = workstation_account(r.account);
+    std::wstring local = workstation_account(account);
     if (!local.empty() && !a_.local_account_ok)
       return usage_error(L"the account " + r.account + L" is " + local +
                          L", an account of this computer that no server knows; give DOMAIN\\name, or "
                          L"--local-account-ok to use it; nothing was changed");
     if (a_.what_if) {
-      std::vector<PreviewItem> items = preview_shares(r, list_);
+      std::vector<PreviewItem> items = preview_shares(r, account, run_targets(list_, r.pattern));
       out(preview_report(r, items));
       // A drive whose share cannot be read (or changed) could not be previewed: status 1.
       for (const PreviewItem& p : items)
@@ -245,7 +248,7 @@ private:
       err(L"Nothing was changed.\r\n");
       return 1;
     }
-    return results(add_shares(r, list_, log_, parallel_count()));
+    return results(add_shares(r, account, run_targets(list_, r.pattern), list_, log_, parallel_count()));
   }
 
   int undo() {
@@ -359,16 +362,16 @@ private:
   }
 
   int check() {
-    Account account;
+    RunAccount account;
     std::wstring name = a_.account ? *a_.account : load_form_settings().account;
-    if (!resolve(name, account)) {
+    if (!account_directory().look_up(name, account)) {
       err(L"corvanecmd: the account " + name + L" cannot be found\r\n");
       return 1;
     }
     std::vector<std::vector<std::wstring>> rows;
     bool drift = search_.ended_early;
-    for (const CheckOutcome& c : check_shares(pattern(), account, access_mask(a_.read, a_.change, a_.full), list_,
-                                              parallel_count())) {
+    for (const CheckOutcome& c : check_shares(account, run_targets(list_, pattern()),
+                                              access_mask(a_.read, a_.change, a_.full), parallel_count())) {
       rows.push_back({c.item, c.object, c.result, c.detail});
       drift = drift || !c.ok;
     }
@@ -382,7 +385,8 @@ private:
     r.account = *a_.account;
     r.deny_too = a_.deny_too;
     r.allow_empty = a_.allow_empty;
-    if (!account_resolves(r.account)) {
+    RunAccount account;
+    if (!account_directory().look_up(r.account, account)) {
       err(L"corvanecmd: the account " + r.account + L" cannot be found; nothing was changed\r\n");
       return 1;
     }
@@ -392,7 +396,7 @@ private:
       err(L"Nothing was changed.\r\n");
       return 1;
     }
-    return results(revoke_shares(r, list_, log_, parallel_count(), !a_.what_if));
+    return results(revoke_shares(r, account, run_targets(list_, r.pattern), list_, log_, parallel_count(), !a_.what_if));
   }
 
   int usage_error(const std::wstring& what) {

@@ -18,6 +18,8 @@
 #include "search.h"
 #include "session.h"
 #include "settings_form.h"
+#include "preview.h"
+#include "share_export.h"
 #include "shares.h"
 #include "tern_h.h"
 
@@ -108,27 +110,6 @@ public:
 private:
   MainWindow& w_;
   std::wstring what_;
-};
-
-// The drive list as it stands when a step begins, for work on another thread: the list view
-// belongs to the window's thread.
-struct ListSnapshot : DriveList {
-  struct Item {
-    std::wstring text;
-    bool ticked;
-    int marker;
-  };
-  std::vector<Item> items;
-  explicit ListSnapshot(const DriveList& list) {
-    for (size_t i = 0; i < list.count(); ++i) items.push_back({list.text(i), list.ticked(i), list.marker(i)});
-  }
-  void clear() override { items.clear(); }
-  void add(const FoundDrive& d) override { items.push_back({d.item, true, 0}); }
-  size_t count() const override { return items.size(); }
-  std::wstring text(size_t i) const override { return items[i].text; }
-  bool ticked(size_t i) const override { return items[i].ticked; }
-  int marker(size_t i) const override { return items[i].marker; }
-  void set_marker(size_t i, int m) override { items[i].marker = m; }
 };
 
 // One step of the window (a search, a command with its question, a modal dialog) for its whole
@@ -421,12 +402,11 @@ void MainWindow::add_update() {
 
   ShareRequest request = share_request();
   // Checked once, before any share is touched.
-  if (!account_found(request, L"Add Shares", L"No share has been added or changed.") || closing()) return;
+  RunAccount account;
+  if (!account_found(request, account, L"Add Shares", L"No share has been added or changed.") || closing()) return;
   // A bare name is looked up on this computer first: one of its own accounts names nobody on the
   // servers, so the user says whether that is meant.
-  std::wstring local;
-  off_thread([&] { local = workstation_account(request.account); });
-  if (closing()) return;
+  std::wstring local = workstation_account(account);
   if (!local.empty()) {
     std::wstring text = L"The account \"" + request.account + L"\" is " + local +
                         L", an account of this computer. No server knows it, so its entry would give "
@@ -437,7 +417,7 @@ void MainWindow::add_update() {
       return;
   }
   run_command(step, IDC_CMDADD, L"Add Shares", [&](CommandProgress& progress) {
-    return add_shares(request, volumes_, log_, parallel_, &progress);
+    return add_shares(request, account, run_targets(volumes_, request.pattern), volumes_, log_, parallel_, &progress);
   });
 }
 
@@ -465,9 +445,10 @@ void MainWindow::off_thread(const std::function<void()>& work) {
   worker.join();
 }
 
-bool MainWindow::account_found(const ShareRequest& request, const wchar_t* title, const wchar_t* outcome) {
+bool MainWindow::account_found(const ShareRequest& request, RunAccount& account, const wchar_t* title,
+                               const wchar_t* outcome) {
   bool found = false;
-  off_thread([&] { found = account_resolves(request.account); });
+  off_thread([&] { found = account_directory().look_up(request.account, account); });
   if (found || closing()) return found;
   std::wstring text = L"The account \"" + request.account + L"\" could not be found. " + outcome;
   MessageBoxW(hwnd_, text.c_str(), title, MB_OK | MB_ICONEXCLAMATION);
@@ -478,11 +459,13 @@ void MainWindow::preview() {
   Step step(*this, State::asking);
   if (!step) return;
   ShareRequest request = share_request();
-  if (!account_found(request, L"Preview", L"Nothing would be changed.") || closing()) return;
-  // Every ticked drive's share is read: off the window's thread, from the list as it stands.
-  ListSnapshot drives(volumes_);
+  RunAccount account;
+  if (!account_found(request, account, L"Preview", L"Nothing would be changed.") || closing()) return;
+  // Every ticked drive's share is read: off the window's thread, from the targets as the list
+  // stands now (the list view belongs to the window's thread).
+  std::vector<RunTarget> targets = run_targets(volumes_, request.pattern);
   std::wstring report;
-  off_thread([&] { report = preview_report(request, preview_shares(request, drives)); });
+  off_thread([&] { report = preview_report(request, preview_shares(request, account, targets)); });
   if (closing()) return;
   show_preview(hwnd_, report);
 }

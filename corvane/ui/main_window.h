@@ -53,7 +53,7 @@ private:
   void preview();
   ShareRequest share_request() const;
   // Whether the account resolves, asked off the window's thread; a box says so when it does not.
-  bool account_found(const ShareRequest& request, const wchar_t* title, const wchar_t* outcome);
+  bool account_found(const ShareRequest& request, RunAccount& account, const wchar_t* title, const wchar_t* outcome);
   // Runs work that waits on the network or a directory on a thread of its own (in an apartment
   // of its own) and keeps the window answering until it ends.
   void off_thread(const std::function<void()>& work);
