@@ -116,8 +116,8 @@ bool write_share_dacl(IzrSecurityInfo* info, const std::wstring& object, const c
   *reason = FAILED(hr) ? hresult_text(hr) : L"the share refused the access list.";
   long severity = 0, error = 0;
   corv::Bstr description;
-  if (SUCCEEDED(hr) && record && SUCCEEDED(record->GetLastError(nullptr, nullptr, &severity, &error, description.out())) &&
-      error != 0) {
+  if (SUCCEEDED(hr) && record &&
+      SUCCEEDED(record->GetLastError(nullptr, nullptr, &severity, &error, description.out())) && error != 0) {
     // tern's own text where it gave one, the system's otherwise.
     std::wstring text = trim_line_end(description.c_str());
     *reason = text.empty() ? status_words(error) : L"status " + std::to_wstring(error) + L": " + text + L".";

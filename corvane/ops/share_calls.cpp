@@ -38,7 +38,8 @@ long create_share(const ShareTarget& t, const std::wstring& remark) {
   rec.shi2_current_uses = 0;
   rec.shi2_path = const_cast<LPWSTR>(t.root.c_str());
   rec.shi2_passwd = nullptr;
-  return static_cast<long>(NetShareAdd(const_cast<LPWSTR>(t.server.c_str()), 2, reinterpret_cast<LPBYTE>(&rec), nullptr));
+  return static_cast<long>(
+      NetShareAdd(const_cast<LPWSTR>(t.server.c_str()), 2, reinterpret_cast<LPBYTE>(&rec), nullptr));
 }
 
 long delete_share(const ShareTarget& t) {

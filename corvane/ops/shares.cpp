@@ -182,7 +182,8 @@ CommandReport add_shares(const ShareRequest& request, const RunAccount& account,
         return add_share_with_permission(t, share_remark(request.version, now_stamp()), request, account, run_log);
       },
       [](const ShareOutcome& out) {
-        return out.gone || (out.result != Outcome::not_done && out.status != 0 && out.status != kDuplicateShare) ? 1 : 0;
+        const bool refused = out.status != 0 && out.status != kDuplicateShare;
+        return out.gone || (out.result != Outcome::not_done && refused) ? 1 : 0;
       });
 }
 
