@@ -8,6 +8,8 @@
 #include "inventory.h"
 #include "safe_text.h"
 #include "settings_form.h"
+#include "preview.h"
+#include "share_export.h"
 #include "shares.h"
 
 namespace corvane {
@@ -59,19 +61,17 @@ int Run::add() {
   r.account = account();
   r.mask = access_mask(a_.read, a_.change, a_.full);
   r.version = program_version();
-  if (!account_resolves(r.account)) {
-    err(L"corvanecmd: the account " + r.account + L" cannot be found; nothing was changed\r\n");
-    return 1;
-  }
+  RunAccount account;
+  if (!look_up(r.account, account, L"; nothing was changed")) return 1;
   // A bare name is looked up on this computer first: one of its own accounts names nobody on
   // the servers, so it is used only when that is what is meant.
-  std::wstring local = workstation_account(r.account);
+  std::wstring local = workstation_account(account);
   if (!local.empty() && !a_.local_account_ok)
     return usage_error(L"the account " + r.account + L" is " + local +
                        L", an account of this computer that no server knows; give DOMAIN\\name, or "
                        L"--local-account-ok to use it; nothing was changed");
   if (a_.what_if) {
-    std::vector<PreviewItem> items = preview_shares(r, list_);
+    std::vector<PreviewItem> items = preview_shares(r, account, run_targets(list_, r.pattern));
     out(preview_report(r, items));
     // A drive whose share cannot be read (or changed) could not be previewed: status 1.
     for (const PreviewItem& p : items)
@@ -83,20 +83,22 @@ int Run::add() {
     err(L"Nothing was changed.\r\n");
     return 1;
   }
-  return results(add_shares(r, list_, log_, parallel_count()));
+  return results(add_shares(r, account, run_targets(list_, r.pattern), list_, log_, parallel_count()));
+}
+
+bool Run::look_up(const std::wstring& name, RunAccount& account, const wchar_t* tail) {
+  if (account_directory().look_up(name, account)) return true;
+  err(L"corvanecmd: the account " + name + L" cannot be found" + tail + L"\r\n");
+  return false;
 }
 
 int Run::check() {
-  Account account;
-  std::wstring name = this->account();
-  if (!resolve(name, account)) {
-    err(L"corvanecmd: the account " + name + L" cannot be found\r\n");
-    return 1;
-  }
+  RunAccount account;
+  if (!look_up(this->account(), account, L"")) return 1;
   std::vector<std::vector<std::wstring>> rows;
   bool drift = search_.ended_early;
-  for (const CheckOutcome& c : check_shares(pattern(), account, access_mask(a_.read, a_.change, a_.full), list_,
-                                            parallel_count())) {
+  for (const CheckOutcome& c : check_shares(account, run_targets(list_, pattern()),
+                                            access_mask(a_.read, a_.change, a_.full), parallel_count())) {
     rows.push_back({c.item, c.object, c.result, c.detail});
     drift = drift || !c.ok;
   }
@@ -110,17 +112,15 @@ int Run::revoke() {
   r.account = *a_.account;
   r.deny_too = a_.deny_too;
   r.allow_empty = a_.allow_empty;
-  if (!account_resolves(r.account)) {
-    err(L"corvanecmd: the account " + r.account + L" cannot be found; nothing was changed\r\n");
-    return 1;
-  }
+  RunAccount account;
+  if (!look_up(r.account, account, L"; nothing was changed")) return 1;
   if (!a_.what_if && !a_.yes &&
       !confirm(L"Remove the entries of " + r.account + L" from the share " + r.pattern + L" on " +
                std::to_wstring(list_.count()) + L" drives?")) {
     err(L"Nothing was changed.\r\n");
     return 1;
   }
-  return results(revoke_shares(r, list_, log_, parallel_count(), !a_.what_if));
+  return results(revoke_shares(r, account, run_targets(list_, r.pattern), list_, log_, parallel_count(), !a_.what_if));
 }
 
 }  // namespace corvane

@@ -95,7 +95,7 @@ int Run::usage_error(const std::wstring& what) {
 
 int Run::results(const CommandReport& report) {
   std::vector<std::vector<std::wstring>> rows;
-  for (const ShareOutcome& o : report.outcomes) rows.push_back({o.item, o.object, o.result, o.detail});
+  for (const ShareOutcome& o : report.outcomes) rows.push_back({o.item, o.object, outcome_text(o.result), o.detail});
   out(format_table({L"Drive", L"Share", L"Result", L"Detail"}, rows, a_.csv, a_.csv_exact));
   if (!report.log_error.empty()) err(L"corvanecmd: " + report.log_error + L"\r\n");
   return report.failed() || !report.log_error.empty() ? 1 : 0;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "account.h"
 #include "change_log_file.h"
 #include "cmd_args.h"
 #include "reports.h"
@@ -47,6 +48,9 @@ private:
   int usage_error(const std::wstring& what);
   // A table of the outcomes per drive: 1 when one failed or the log could not be written.
   int results(const CommandReport& report);
+  // The account looked up once for the run; false, said on the error stream with `tail`, when
+  // it cannot be found.
+  bool look_up(const std::wstring& name, RunAccount& account, const wchar_t* tail);
 
   // The commands, one per row of the command table.
   int find();

@@ -1,8 +1,9 @@
 #include "inventory.h"
 
+#include "app.h"
 #include "drive_item.h"
 #include "ordered_pool.h"
-#include "shares.h"
+#include "share_calls.h"
 
 #include <lm.h>
 
@@ -136,12 +137,12 @@ std::vector<ServerListing> list_shares(const std::vector<std::wstring>& servers,
                                        unsigned parallel, std::wstring& account_error) {
   std::wstring sid;
   if (!request.account.empty()) {
-    Account a;
-    if (!resolve(request.account, a)) {
+    RunAccount a;
+    if (!account_directory().look_up(request.account, a)) {
       account_error = L"the account " + request.account + L" cannot be found";
       return {};
     }
-    sid = a.text;
+    sid = a.sid;
   }
   std::vector<ServerListing> out(servers.size());
   OrderedPool pool;
@@ -152,23 +153,20 @@ std::vector<ServerListing> list_shares(const std::vector<std::wstring>& servers,
   return out;
 }
 
-std::vector<CheckOutcome> check_shares(const std::wstring& pattern, const Account& account, unsigned long mask,
-                                       const DriveList& list, unsigned parallel) {
+std::vector<CheckOutcome> check_shares(const RunAccount& account, const std::vector<RunTarget>& targets,
+                                       unsigned long mask, unsigned parallel) {
   std::vector<CheckOutcome> out;
-  for (size_t i = 0; i < list.count(); ++i) {
-    if (!list.ticked(i)) continue;
-    ShareTarget t = share_target(list.text(i), pattern);
-    if (!t.usable) continue;
+  for (const RunTarget& t : targets) {
     CheckOutcome c;
-    c.item = list.text(i);
-    c.object = t.server + L"\\" + t.share;
+    c.item = t.item;
+    c.object = t.object;
     out.push_back(c);
   }
   OrderedPool pool;
   pool.com = true;
   pool.job = [&](size_t k, size_t) {
     CheckOutcome& c = out[k];
-    ShareTarget t = share_target(c.item, pattern);
+    const ShareTarget& t = targets[k].target;
     ShareNow now = read_share(t.server, t.share);
     c.result = L"drift";
     if (now.status == NERR_NetNameNotFound) {
@@ -183,7 +181,7 @@ std::vector<CheckOutcome> check_shares(const std::wstring& pattern, const Accoun
     unsigned long allowed = 0;
     bool deny = false, entry = false;
     for (const EntryWords& e : entries_of_sddl(now.record.sddl)) {
-      if (e.sid != account.text) continue;
+      if (e.sid != account.sid) continue;
       if (e.type == ACCESS_ALLOWED_ACE_TYPE) {
         allowed |= e.mask;
         entry = true;

@@ -2,8 +2,10 @@
 // access list, and the check of the shares a pattern names against the access an account
 // should have. Neither changes anything.
 #pragma once
-#include "permission_plan.h"
+#include "account.h"
+#include "descriptor_text.h"
 #include "reports.h"
+#include "share_run.h"
 
 #include <string>
 #include <vector>
@@ -55,9 +57,9 @@ struct CheckOutcome {
   std::wstring detail;       // the drift in words: "missing share", "Read instead of Change", ...
 };
 
-// Checks the share the pattern names on every ticked drive: ok when it exists and the account
-// (by identifier) has exactly `mask` allowed and no deny entry.
-std::vector<CheckOutcome> check_shares(const std::wstring& pattern, const Account& account, unsigned long mask,
-                                       const DriveList& list, unsigned parallel);
+// Checks the share of every target: ok when it exists and the account (by identifier, looked up
+// before) has exactly `mask` allowed and no deny entry.
+std::vector<CheckOutcome> check_shares(const RunAccount& account, const std::vector<RunTarget>& targets,
+                                       unsigned long mask, unsigned parallel);
 
 }  // namespace corvane

@@ -4,6 +4,7 @@
 #include "change_log.h"
 #include "change_log_file.h"
 #include "permission_plan.h"
+#include "share_calls.h"
 #include "shares.h"
 
 #include <lm.h>

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "account.h"
 #include "change_log_file.h"
 #include "drive_list_view.h"
 #include "help.h"
@@ -84,7 +85,7 @@ private:
   void preview();
   ShareRequest share_request() const;
   // Whether the account resolves, asked off the window's thread; a box says so when it does not.
-  bool account_found(const ShareRequest& request, const wchar_t* title, const wchar_t* outcome);
+  bool account_found(const ShareRequest& request, RunAccount& account, const wchar_t* title, const wchar_t* outcome);
   // StepHost: the status line, the pump, and work off the window's thread (in an apartment of
   // its own).
   void show_progress(const std::wstring& text) override { set_status(text); }

@@ -31,8 +31,4 @@ void WindowCommand::done(size_t n, size_t m) {
   host_.show_progress(what_ + std::to_wstring(n) + L" of " + drives_text(m) + L" done");
 }
 
-ListSnapshot::ListSnapshot(const DriveList& list) {
-  for (size_t i = 0; i < list.count(); ++i) items_.push_back({list.text(i), list.ticked(i), list.marker(i)});
-}
-
 }  // namespace corvane

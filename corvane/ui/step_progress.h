@@ -3,7 +3,6 @@
 #pragma once
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "reports.h"
 
@@ -52,28 +51,6 @@ public:
 private:
   StepHost& host_;
   std::wstring what_;
-};
-
-// The drive list as it stands when a step begins, for work on another thread: the list view
-// belongs to the window's thread.
-class ListSnapshot : public DriveList {
-public:
-  explicit ListSnapshot(const DriveList& list);
-  void clear() override { items_.clear(); }
-  void add(const FoundDrive& d) override { items_.push_back({d.item, true, 0}); }
-  size_t count() const override { return items_.size(); }
-  std::wstring text(size_t i) const override { return items_[i].text; }
-  bool ticked(size_t i) const override { return items_[i].ticked; }
-  int marker(size_t i) const override { return items_[i].marker; }
-  void set_marker(size_t i, int m) override { items_[i].marker = m; }
-
-private:
-  struct Item {
-    std::wstring text;
-    bool ticked;
-    int marker;
-  };
-  std::vector<Item> items_;
 };
 
 // "1 drive", "40 drives".

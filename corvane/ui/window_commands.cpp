@@ -10,7 +10,9 @@
 
 #include "app.h"
 #include "cmd_args.h"
-#include "permission_plan.h"
+#include "descriptor_text.h"
+#include "preview.h"
+#include "share_export.h"
 #include "raii.h"
 #include "search.h"
 #include "settings_form.h"
@@ -78,12 +80,11 @@ void MainWindow::add_update() {
 
   ShareRequest request = share_request();
   // Checked once, before any share is touched.
-  if (!account_found(request, L"Add Shares", L"No share has been added or changed.") || closing()) return;
+  RunAccount account;
+  if (!account_found(request, account, L"Add Shares", L"No share has been added or changed.") || closing()) return;
   // A bare name is looked up on this computer first: one of its own accounts names nobody on the
   // servers, so the user says whether that is meant.
-  std::wstring local;
-  off_thread([&] { local = workstation_account(request.account); });
-  if (closing()) return;
+  std::wstring local = workstation_account(account);
   if (!local.empty()) {
     std::wstring text = L"The account \"" + request.account + L"\" is " + local +
                         L", an account of this computer. No server knows it, so its entry would give "
@@ -94,7 +95,7 @@ void MainWindow::add_update() {
       return;
   }
   run_command(step, IDC_CMDADD, L"Add Shares", [&](CommandProgress& progress) {
-    return add_shares(request, volumes_, log_, parallel_, &progress);
+    return add_shares(request, account, run_targets(volumes_, request.pattern), volumes_, log_, parallel_, &progress);
   });
 }
 
@@ -107,9 +108,10 @@ ShareRequest MainWindow::share_request() const {
   return request;
 }
 
-bool MainWindow::account_found(const ShareRequest& request, const wchar_t* title, const wchar_t* outcome) {
+bool MainWindow::account_found(const ShareRequest& request, RunAccount& account, const wchar_t* title,
+                               const wchar_t* outcome) {
   bool found = false;
-  off_thread([&] { found = account_resolves(request.account); });
+  off_thread([&] { found = account_directory().look_up(request.account, account); });
   if (found || closing()) return found;
   std::wstring text = L"The account \"" + request.account + L"\" could not be found. " + outcome;
   MessageBoxW(hwnd_, text.c_str(), title, MB_OK | MB_ICONEXCLAMATION);
@@ -120,11 +122,13 @@ void MainWindow::preview() {
   Step step(*this, State::asking);
   if (!step) return;
   ShareRequest request = share_request();
-  if (!account_found(request, L"Preview", L"Nothing would be changed.") || closing()) return;
-  // Every ticked drive's share is read: off the window's thread, from the list as it stands.
-  ListSnapshot drives(volumes_);
+  RunAccount account;
+  if (!account_found(request, account, L"Preview", L"Nothing would be changed.") || closing()) return;
+  // Every ticked drive's share is read: off the window's thread, from the targets as the list
+  // stands now (the list view belongs to the window's thread).
+  std::vector<RunTarget> targets = run_targets(volumes_, request.pattern);
   std::wstring report;
-  off_thread([&] { report = preview_report(request, preview_shares(request, drives)); });
+  off_thread([&] { report = preview_report(request, preview_shares(request, account, targets)); });
   if (closing()) return;
   show_preview(hwnd_, report);
 }

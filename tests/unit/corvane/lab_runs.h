@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "share_calls.h"
 #include "shares.h"
 
 namespace corvane_test {

@@ -6,7 +6,9 @@
 #include <sddl.h>
 
 #include "inventory.h"
-#include "shares.h"
+#include "share_calls.h"
+#include "share_export.h"
+#include "share_runs.h"
 
 #include <algorithm>
 
@@ -65,7 +67,7 @@ TEST(CorvaneShares, CreatesSharesWithTheAccountsReadEntry) {
   list.add_item(L"\\\\FS01\\C");
   list.add_item(L"\\\\FS01\\D");
   list.add_item(L"\\\\FS02\\C", false);
-  add_shares(request(L"new<drive>", L"Users"), list, log);
+  add_run(request(L"new<drive>", L"Users"), list, log);
 
   ASSERT_EQ(log.lines.size(), 4u);
   EXPECT_EQ(log.lines[1], L"Added \\\\FS01\\newC BUILTIN\\Users");
@@ -95,7 +97,7 @@ TEST(CorvaneShares, CreatesSharesWithTheAccountsReadEntry) {
   MemoryLog admin_log;
   MemoryList admin;
   admin.add_item(L"\\\\FS01\\D");
-  add_shares(request(L"<drive>$", L"Users"), admin, admin_log);
+  add_run(request(L"<drive>$", L"Users"), admin, admin_log);
   EXPECT_EQ(lab.journal(L"NetShareAdd").back().status, 2118u);
   EXPECT_EQ(admin_log.lines, (std::vector<std::wstring>{L"Previous permissions of \\\\FS01\\D$: ",
                                                          L"Added \\\\FS01\\D$ BUILTIN\\Users"}));
@@ -112,7 +114,7 @@ TEST(CorvaneShares, UpdatesReplaceTheAccountsEntryByIdentifier) {
   ASSERT_EQ(count_of(before, L"(A;"), 2u) << before;
 
   MemoryLog log;
-  add_shares(request(L"PROJECTS", L"Users"), list, log);
+  add_run(request(L"PROJECTS", L"Users"), list, log);
   ASSERT_EQ(log.lines.size(), 2u);
   // What the list was, before it is rewritten.
   EXPECT_EQ(log.lines[0].rfind(L"Previous permissions of \\\\FS01\\PROJECTS: ", 0), 0u) << log.lines[0];
@@ -125,16 +127,16 @@ TEST(CorvaneShares, UpdatesReplaceTheAccountsEntryByIdentifier) {
 
   // Re-runs under other spellings of the same account replace the entry, never add one.
   for (const wchar_t* same : {L"Users", L"BUILTIN\\Users", L"users"}) {
-    add_shares(request(L"PROJECTS", same), list, log);
+    add_run(request(L"PROJECTS", same), list, log);
     std::wstring again = share_facts(L"\\\\FS01", L"PROJECTS").dacl;
     EXPECT_EQ(count_of(again, L"(A;"), 3u) << same << ": " << again;
     EXPECT_EQ(count_of(again, L";;;BU)"), 1u) << same << ": " << again;
   }
   // The boxes choose the mask.
-  add_shares(request(L"PROJECTS", L"Users", 0x1F01FF), list, log);
+  add_run(request(L"PROJECTS", L"Users", 0x1F01FF), list, log);
   std::wstring full = share_facts(L"\\\\FS01", L"PROJECTS").dacl;
   EXPECT_NE(full.find(L"(A;CINP;FA;;;BU)"), std::wstring::npos) << full;
-  add_shares(request(L"PROJECTS", L"Users", 0x1301BF), list, log);
+  add_run(request(L"PROJECTS", L"Users", 0x1301BF), list, log);
   std::wstring change = share_facts(L"\\\\FS01", L"PROJECTS").dacl;
   EXPECT_NE(change.find(L"(A;CINP;0x1301bf;;;BU)"), std::wstring::npos) << change;
   EXPECT_EQ(list.items[0].marker, 0);
@@ -147,7 +149,7 @@ TEST(CorvaneShares, DenyEntriesStayAndAShareWithoutListGetsOneEntry) {
   MemoryLog log;
   MemoryList fs01;
   fs01.add_item(L"\\\\FS01\\D");
-  add_shares(request(L"DENIED", L"Users"), fs01, log);
+  add_run(request(L"DENIED", L"Users"), fs01, log);
   ASSERT_FALSE(log.lines.empty());
   EXPECT_EQ(log.lines.back(), L"Added \\\\FS01\\DENIED BUILTIN\\Users (a deny entry for this account remains)");
   std::wstring dacl = share_facts(L"\\\\FS01", L"DENIED").dacl;
@@ -160,7 +162,7 @@ TEST(CorvaneShares, DenyEntriesStayAndAShareWithoutListGetsOneEntry) {
   MemoryList br01;
   br01.add_item(L"\\\\BR01\\D");
   MemoryLog scans_log;
-  add_shares(request(L"SCANS", L"Users"), br01, scans_log);
+  add_run(request(L"SCANS", L"Users"), br01, scans_log);
   EXPECT_EQ(share_facts(L"\\\\BR01", L"SCANS").dacl, std::wstring(L"D:") + kUsersRead);
   // It was there before, so the log says what it had: nothing.
   EXPECT_EQ(scans_log.lines, (std::vector<std::wstring>{L"Previous permissions of \\\\BR01\\SCANS: ",
@@ -174,7 +176,7 @@ TEST(CorvaneShares, FailuresAreMarkedAndNamedAndAnUnknownAccountTouchesNothing) 
   list.add_item(L"\\\\FS02\\C");
   list.add_item(L"\\\\FS01\\C");
   MemoryLog log;
-  auto report = add_shares(request(L"x<drive>", L"Users"), list, log);
+  auto report = add_run(request(L"x<drive>", L"Users"), list, log);
   ASSERT_EQ(log.lines.size(), 4u);
   // The refused creation's line carries the status's text, and so does the outcome.
   const std::wstring head = L"Added \\\\FS02\\xC BUILTIN\\Users ";
@@ -188,11 +190,11 @@ TEST(CorvaneShares, FailuresAreMarkedAndNamedAndAnUnknownAccountTouchesNothing) 
 
   MemoryLog none;
   size_t adds = lab.journal(L"NetShareAdd").size();
-  EXPECT_FALSE(account_resolves(L"no-such-account-anywhere"));
-  add_shares(request(L"y<drive>", L"no-such-account-anywhere"), list, none);
+  EXPECT_FALSE(resolves(L"no-such-account-anywhere"));
+  add_run(request(L"y<drive>", L"no-such-account-anywhere"), list, none);
   EXPECT_TRUE(none.lines.empty());
   EXPECT_EQ(lab.journal(L"NetShareAdd").size(), adds);
-  EXPECT_TRUE(account_resolves(L"Users"));
+  EXPECT_TRUE(resolves(L"Users"));
 }
 
 TEST(CorvaneShares, DeleteThenExportLeavesDeletedDrivesOut) {
@@ -203,7 +205,7 @@ TEST(CorvaneShares, DeleteThenExportLeavesDeletedDrivesOut) {
   list.add_item(L"\\\\FS01\\D");
   list.add_item(L"\\\\BR01\\C", false);
   MemoryLog log;
-  add_shares(request(L"d<drive>", L"Users"), list, log);
+  add_run(request(L"d<drive>", L"Users"), list, log);
   ASSERT_TRUE(share_facts(L"\\\\FS01", L"dC").exists);
 
   list.items[1].ticked = false;
@@ -246,7 +248,7 @@ TEST(CorvaneShares, PreviewTellsWhatWouldChangeAndChangesNothing) {
   list.add_item(L"\\\\FS01\\C");
   const std::wstring before = share_facts(L"\\\\FS01", L"PROJECTS").dacl;
   ShareRequest r = request(L"PROJECTS", L"BUILTIN\\Users");
-  auto items = preview_shares(r, list);
+  auto items = preview_run(r, list);
   ASSERT_EQ(items.size(), 2u);
   EXPECT_TRUE(items[0].exists);
   EXPECT_EQ(items[0].path, L"D:\\Projects");
@@ -268,8 +270,8 @@ TEST(CorvaneShares, PreviewTellsWhatWouldChangeAndChangesNothing) {
 
   // After the real run the same preview finds the entry to replace.
   MemoryLog log;
-  add_shares(r, list, log);
-  auto again = preview_shares(r, list);
+  add_run(r, list, log);
+  auto again = preview_run(r, list);
   EXPECT_EQ(again[0].entry, L"replaced");
   std::wstring report = preview_report(r, again);
   EXPECT_NE(report.find(L"Nothing has been changed."), std::wstring::npos);
@@ -282,12 +284,12 @@ TEST(CorvaneShares, PreviewTellsWhatWouldChangeAndChangesNothing) {
   // A share that cannot be read (a server that does not answer) is never "to be created".
   MemoryList off;
   off.add_item(L"\\\\ARCHIVE\\C");
-  std::wstring unread = preview_report(r, preview_shares(r, off));
+  std::wstring unread = preview_report(r, preview_run(r, off));
   EXPECT_NE(unread.find(L"Share: cannot be read (status 53: "), std::wstring::npos) << unread;
   EXPECT_EQ(unread.find(L"to be created"), std::wstring::npos) << unread;
 
   // An account that cannot be found is named, and nothing would be done.
-  auto unknown = preview_shares(request(L"x<drive>", L"no-such-account-anywhere"), list);
+  auto unknown = preview_run(request(L"x<drive>", L"no-such-account-anywhere"), list);
   ASSERT_EQ(unknown.size(), 2u);
   EXPECT_FALSE(unknown[0].possible);
   EXPECT_FALSE(unknown[0].exists);
@@ -312,7 +314,7 @@ TEST(CorvaneShares, NoChangeWithoutItsRecord) {
     for (const wchar_t* item : {L"\\\\FS01\\C", L"\\\\FS01\\D", L"\\\\FS02\\C", L"\\\\BR01\\C", L"\\\\BR01\\D"})
       list.add_item(item);
     FullLog log;
-    CommandReport report = add_shares(request(L"w<drive>", L"Users"), list, log, parallel);
+    CommandReport report = add_run(request(L"w<drive>", L"Users"), list, log, parallel);
     EXPECT_NE(report.log_error.find(L"No further share change was started"), std::wstring::npos) << report.log_error;
     EXPECT_GE(report.failed(), 2u);
     size_t records = 0;

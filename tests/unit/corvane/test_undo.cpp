@@ -7,7 +7,8 @@
 
 #include "change_log_file.h"
 #include "log_parse.h"
-#include "shares.h"
+#include "share_calls.h"
+#include "share_runs.h"
 #include "undo.h"
 
 using namespace corvane;
@@ -25,7 +26,7 @@ void add(ChangeLogFile& log, const std::wstring& pattern, const std::vector<std:
          unsigned long mask = 0x1200A9) {
   MemoryList list;
   for (const auto& i : items) list.add_item(i);
-  add_shares({pattern, L"Users", mask, {1, 0, 4}}, list, log);
+  add_run({pattern, L"Users", mask, {1, 0, 4}}, list, log);
 }
 
 std::vector<std::wstring> shares_now() { return corvane_test::shares_now({L"\\\\FS01", L"\\\\BR01"}); }
