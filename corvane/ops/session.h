@@ -1,4 +1,5 @@
-// Start and end of a session: the window's remembered values, the start lines, the domains.
+// What a session starts from: the settings the window and the command line both read, the
+// current user's account (a first run's offer), and the domains visible from here.
 #pragma once
 #include "reports.h"
 
