@@ -86,7 +86,8 @@ bool run(int n, double round_seconds, int rounds, Row& row) {
   Bytes owner = sid_of(L"S-1-5-32-544");
 
   corv::ComPtr<IzrSd> sd;
-  if (!check(CoCreateInstance(CLSID_zrSd, nullptr, CLSCTX_INPROC_SERVER, IID_IzrSd, sd.out_void()), "zrSd")) return false;
+  if (!check(CoCreateInstance(CLSID_zrSd, nullptr, CLSCTX_INPROC_SERVER, IID_IzrSd, sd.out_void()), "zrSd"))
+    return false;
   sd->put_Revision(1);
   sd->put_Control(SE_DACL_PRESENT);
   part<IzrSid>(sd.get(), &IzrSd::get_SidOwner)->put_Sid(corv::Bstr(L"S-1-5-32-544").get());
@@ -133,7 +134,13 @@ bool run(int n, double round_seconds, int rounds, Row& row) {
     return false;
   }
 
-  row.ours_get = measure([&] { BSTR b = nullptr; sd->get_Data(&b); SysFreeString(b); }, round_seconds, rounds);
+  row.ours_get = measure(
+      [&] {
+        BSTR b = nullptr;
+        sd->get_Data(&b);
+        SysFreeString(b);
+      },
+      round_seconds, rounds);
   row.sys_compose = measure(compose, round_seconds, rounds);
 
   corv::ComPtr<IzrSd> reader;
@@ -185,8 +192,12 @@ bool run(int n, double round_seconds, int rounds, Row& row) {
   held.clear();
 
   Bytes dst(row.bytes);
-  row.copy = measure([&] { std::memcpy(dst.data(), bytes, row.bytes); sink = sink + dst[row.bytes / 2]; },
-                     round_seconds, rounds);
+  row.copy = measure(
+      [&] {
+        std::memcpy(dst.data(), bytes, row.bytes);
+        sink = sink + dst[row.bytes / 2];
+      },
+      round_seconds, rounds);
   return true;
 }
 
@@ -200,8 +211,8 @@ int main(int argc, char** argv) {
   int rounds = quick ? 2 : 5;
   int status = 0;
   std::printf("%7s %6s | %9s %9s %5s | %9s %9s %5s %8s %9s %6s | %8s | %7s %7s\n", "entries", "bytes", "get us",
-              "system us", "ratio", "put us", "GetAce us", "ratio", "look-up", "objects", "target", "memcpy",
-              "get/ent", "put/ent");
+              "system us", "ratio", "put us", "GetAce us", "ratio", "look-up", "objects", "target", "memcpy", "get/ent",
+              "put/ent");
   Row prev{};
   for (int n : sizes) {
     Row r;
@@ -218,15 +229,13 @@ int main(int argc, char** argv) {
     std::printf("%7d %6zu | %9.2f %9.2f %5.2f | %9.2f %9.2f %5.2f %8.1f %9.2f %6.2f | %8.3f | %5.0fns %7.0fns\n",
                 r.entries, r.bytes, r.ours_get * us, r.sys_compose * us, r.ours_get / r.sys_compose, r.ours_put * us,
                 r.sys_parse * us, r.ours_put / r.sys_parse, r.lookups * us, r.objects * us,
-                r.ours_put / (2 * r.sys_parse + r.lookups + r.objects), r.copy * us,
-                per_get * 1e9, per_put * 1e9);
+                r.ours_put / (2 * r.sys_parse + r.lookups + r.objects), r.copy * us, per_get * 1e9, per_put * 1e9);
   }
-  std::printf(
-      "get: zrSd Data get; system: InitializeAcl + AddAccessAllowedAceEx per entry + MakeSelfRelativeSD.\n"
-      "put: zrSd Data put; GetAce: GetSecurityDescriptorDacl + GetAce walk. look-up: the two class objects\n"
-      "fetched once per call; objects: 2n objects from a class object. target: put / (2 x GetAce + look-up +\n"
-      "objects), met at <= 1; get ratio met at <= 1. get/ent, put/ent: added cost per entry since the\n"
-      "previous size (the first row: time / entries, with the per-call look-up in it).\n");
+  std::printf("get: zrSd Data get; system: InitializeAcl + AddAccessAllowedAceEx per entry + MakeSelfRelativeSD.\n"
+              "put: zrSd Data put; GetAce: GetSecurityDescriptorDacl + GetAce walk. look-up: the two class objects\n"
+              "fetched once per call; objects: 2n objects from a class object. target: put / (2 x GetAce + look-up +\n"
+              "objects), met at <= 1; get ratio met at <= 1. get/ent, put/ent: added cost per entry since the\n"
+              "previous size (the first row: time / entries, with the per-call look-up in it).\n");
   CoUninitialize();
   return status;
 }

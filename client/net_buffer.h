@@ -13,7 +13,9 @@ public:
   NetBuffer() = default;
   NetBuffer(const NetBuffer&) = delete;
   NetBuffer& operator=(const NetBuffer&) = delete;
-  ~NetBuffer() { if (p_) NetApiBufferFree(p_); }
+  ~NetBuffer() {
+    if (p_) NetApiBufferFree(p_);
+  }
   LPBYTE* out() { return &p_; }
   LPBYTE get() const { return p_; }
   template <class T> const T* as() const { return reinterpret_cast<const T*>(p_); }

@@ -15,14 +15,31 @@ public:
   Bstr(const Bstr&) = delete;
   Bstr& operator=(const Bstr&) = delete;
   Bstr(Bstr&& o) noexcept : b_(o.release()) {}
-  Bstr& operator=(Bstr&& o) noexcept { reset(o.release()); return *this; }
+  Bstr& operator=(Bstr&& o) noexcept {
+    reset(o.release());
+    return *this;
+  }
   ~Bstr() { reset(); }
 
-  static Bstr attach(BSTR b) { Bstr r; r.b_ = b; return r; }
+  static Bstr attach(BSTR b) {
+    Bstr r;
+    r.b_ = b;
+    return r;
+  }
   BSTR get() const { return b_; }
-  BSTR* out() { reset(); return &b_; }   // for [out] BSTR* parameters
-  BSTR release() { BSTR b = b_; b_ = nullptr; return b; }
-  void reset(BSTR b = nullptr) { if (b_) SysFreeString(b_); b_ = b; }
+  BSTR* out() {
+    reset();
+    return &b_;
+  }   // for [out] BSTR* parameters
+  BSTR release() {
+    BSTR b = b_;
+    b_ = nullptr;
+    return b;
+  }
+  void reset(BSTR b = nullptr) {
+    if (b_) SysFreeString(b_);
+    b_ = b;
+  }
   UINT length() const { return b_ ? SysStringLen(b_) : 0; }
   UINT byte_length() const { return b_ ? SysStringByteLen(b_) : 0; }
   const wchar_t* c_str() const { return b_ ? b_ : L""; }
@@ -40,9 +57,18 @@ public:
   ~Variant() { VariantClear(&v_); }
   VARIANT* get() { return &v_; }
   const VARIANT* get() const { return &v_; }
-  VARIANT* out() { VariantClear(&v_); return &v_; }
-  HRESULT copy_to(VARIANT* dst) const { VariantInit(dst); return VariantCopy(dst, const_cast<VARIANT*>(&v_)); }
-  void detach(VARIANT* dst) { *dst = v_; VariantInit(&v_); }
+  VARIANT* out() {
+    VariantClear(&v_);
+    return &v_;
+  }
+  HRESULT copy_to(VARIANT* dst) const {
+    VariantInit(dst);
+    return VariantCopy(dst, const_cast<VARIANT*>(&v_));
+  }
+  void detach(VARIANT* dst) {
+    *dst = v_;
+    VariantInit(&v_);
+  }
 private:
   VARIANT v_;
 };
@@ -52,22 +78,58 @@ template <class T>
 class ComPtr {
 public:
   ComPtr() = default;
-  ComPtr(T* p) : p_(p) { if (p_) p_->AddRef(); }
+  ComPtr(T* p) : p_(p) {
+    if (p_) p_->AddRef();
+  }
   ComPtr(const ComPtr& o) : ComPtr(o.p_) {}
   ComPtr(ComPtr&& o) noexcept : p_(o.p_) { o.p_ = nullptr; }
-  ComPtr& operator=(const ComPtr& o) { if (this != &o) { T* old = p_; p_ = o.p_; if (p_) p_->AddRef(); if (old) old->Release(); } return *this; }
-  ComPtr& operator=(ComPtr&& o) noexcept { if (this != &o) { reset(); p_ = o.p_; o.p_ = nullptr; } return *this; }
+  ComPtr& operator=(const ComPtr& o) {
+    if (this != &o) {
+      T* old = p_;
+      p_ = o.p_;
+      if (p_) p_->AddRef();
+      if (old) old->Release();
+    }
+    return *this;
+  }
+  ComPtr& operator=(ComPtr&& o) noexcept {
+    if (this != &o) {
+      reset();
+      p_ = o.p_;
+      o.p_ = nullptr;
+    }
+    return *this;
+  }
   ~ComPtr() { reset(); }
 
-  static ComPtr attach(T* p) { ComPtr r; r.p_ = p; return r; }
+  static ComPtr attach(T* p) {
+    ComPtr r;
+    r.p_ = p;
+    return r;
+  }
   T* get() const { return p_; }
   T* operator->() const { return p_; }
-  T** out() { reset(); return &p_; }
+  T** out() {
+    reset();
+    return &p_;
+  }
   void** out_void() { return reinterpret_cast<void**>(out()); }
-  T* detach() { T* p = p_; p_ = nullptr; return p; }
-  void reset() { if (p_) { T* p = p_; p_ = nullptr; p->Release(); } }
+  T* detach() {
+    T* p = p_;
+    p_ = nullptr;
+    return p;
+  }
+  void reset() {
+    if (p_) {
+      T* p = p_;
+      p_ = nullptr;
+      p->Release();
+    }
+  }
   explicit operator bool() const { return p_ != nullptr; }
-  template <class U> HRESULT query(U** out) const { return p_ ? p_->QueryInterface(__uuidof(U), reinterpret_cast<void**>(out)) : E_POINTER; }
+  template <class U> HRESULT query(U** out) const {
+    return p_ ? p_->QueryInterface(__uuidof(U), reinterpret_cast<void**>(out)) : E_POINTER;
+  }
 private:
   T* p_ = nullptr;
 };
@@ -80,12 +142,25 @@ public:
   Handle(const Handle&) = delete;
   Handle& operator=(const Handle&) = delete;
   Handle(Handle&& o) noexcept : h_(o.release()) {}
-  Handle& operator=(Handle&& o) noexcept { reset(o.release()); return *this; }
+  Handle& operator=(Handle&& o) noexcept {
+    reset(o.release());
+    return *this;
+  }
   ~Handle() { reset(); }
   HANDLE get() const { return h_; }
-  HANDLE* out() { reset(); return &h_; }
-  HANDLE release() { HANDLE h = h_; h_ = nullptr; return h; }
-  void reset(HANDLE h = nullptr) { if (valid()) CloseHandle(h_); h_ = h; }
+  HANDLE* out() {
+    reset();
+    return &h_;
+  }
+  HANDLE release() {
+    HANDLE h = h_;
+    h_ = nullptr;
+    return h;
+  }
+  void reset(HANDLE h = nullptr) {
+    if (valid()) CloseHandle(h_);
+    h_ = h;
+  }
   bool valid() const { return h_ && h_ != INVALID_HANDLE_VALUE; }
 private:
   HANDLE h_ = nullptr;
@@ -99,11 +174,21 @@ public:
   RegKey(const RegKey&) = delete;
   RegKey& operator=(const RegKey&) = delete;
   RegKey(RegKey&& o) noexcept : k_(o.release()) {}
-  RegKey& operator=(RegKey&& o) noexcept { reset(o.release()); return *this; }
+  RegKey& operator=(RegKey&& o) noexcept {
+    reset(o.release());
+    return *this;
+  }
   ~RegKey() { reset(); }
   HKEY get() const { return k_; }
-  HKEY* out() { reset(); return &k_; }
-  HKEY release() { HKEY k = k_; k_ = nullptr; return k; }
+  HKEY* out() {
+    reset();
+    return &k_;
+  }
+  HKEY release() {
+    HKEY k = k_;
+    k_ = nullptr;
+    return k;
+  }
   void reset(HKEY k = nullptr) {
     if (k_ && !is_predefined(k_)) RegCloseKey(k_);
     k_ = k;
@@ -113,8 +198,7 @@ public:
   static bool is_predefined(HKEY k) {
     const auto v = reinterpret_cast<LONG_PTR>(k);
     const auto root = [](ULONG value) { return static_cast<LONG_PTR>(static_cast<LONG>(value)); };
-    return (v >= root(0x80000000UL) && v <= root(0x80000007UL)) || v == root(0x80000050UL) ||
-           v == root(0x80000060UL);
+    return (v >= root(0x80000000UL) && v <= root(0x80000007UL)) || v == root(0x80000050UL) || v == root(0x80000060UL);
   }
 private:
   HKEY k_ = nullptr;
@@ -127,9 +211,15 @@ public:
   LocalMem() = default;
   LocalMem(const LocalMem&) = delete;
   LocalMem& operator=(const LocalMem&) = delete;
-  ~LocalMem() { if (p_) LocalFree(p_); }
+  ~LocalMem() {
+    if (p_) LocalFree(p_);
+  }
   T* get() const { return p_; }
-  T** out() { if (p_) LocalFree(p_); p_ = nullptr; return &p_; }
+  T** out() {
+    if (p_) LocalFree(p_);
+    p_ = nullptr;
+    return &p_;
+  }
 private:
   T* p_ = nullptr;
 };
@@ -141,7 +231,9 @@ public:
   explicit Module(HMODULE m) : m_(m) {}
   Module(const Module&) = delete;
   Module& operator=(const Module&) = delete;
-  ~Module() { if (m_) FreeLibrary(m_); }
+  ~Module() {
+    if (m_) FreeLibrary(m_);
+  }
   HMODULE get() const { return m_; }
 private:
   HMODULE m_ = nullptr;
@@ -211,4 +303,8 @@ private:
 
 }  // namespace corv
 
-#define RETURN_IF_FAILED(expr) do { HRESULT hr_ = (expr); if (FAILED(hr_)) return hr_; } while (0)
+#define RETURN_IF_FAILED(expr)   \
+  do {                           \
+    HRESULT hr_ = (expr);        \
+    if (FAILED(hr_)) return hr_; \
+  } while (0)

@@ -30,7 +30,9 @@ struct Row {
   std::wstring value;  // already in the installer's formatted-text form
 };
 
-const wchar_t kModuleMark[] = L"\x1" L"MODULE" L"\x1";
+const wchar_t kModuleMark[] = L"\x1"
+                              L"MODULE"
+                              L"\x1";
 
 // Text as the installer's formatted type: brackets are escaped, a leading '#' doubled
 // (otherwise the value would be read as a number). The module mark becomes the file reference.
@@ -86,7 +88,8 @@ std::wstring utf8_to_wide(const char* bytes, DWORD size) {
 }
 
 BOOL CALLBACK collect_id(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param) {
-  if (IS_INTRESOURCE(name)) reinterpret_cast<std::vector<UINT>*>(param)->push_back(static_cast<UINT>(reinterpret_cast<ULONG_PTR>(name)));
+  if (IS_INTRESOURCE(name))
+    reinterpret_cast<std::vector<UINT>*>(param)->push_back(static_cast<UINT>(reinterpret_cast<ULONG_PTR>(name)));
   return TRUE;
 }
 
@@ -168,11 +171,14 @@ bool type_library_rows(const std::wstring& module, const std::wstring& file_id, 
   bool ok = true;
   for (UINT i = 0; i < tl->GetTypeInfoCount(); ++i) {
     ITypeInfo* ti = nullptr;
-    if (FAILED(tl->GetTypeInfo(i, &ti))) { ok = false; continue; }
+    if (FAILED(tl->GetTypeInfo(i, &ti))) {
+      ok = false;
+      continue;
+    }
     TYPEATTR* ta = nullptr;
     ti->GetTypeAttr(&ta);
-    bool automation = ta->typekind == TKIND_DISPATCH ||
-                      (ta->typekind == TKIND_INTERFACE && (ta->wTypeFlags & (TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDUAL)));
+    bool automation = ta->typekind == TKIND_DISPATCH || (ta->typekind == TKIND_INTERFACE &&
+                                                         (ta->wTypeFlags & (TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDUAL)));
     if (automation) {
       BSTR n = nullptr;
       ti->GetDocumentation(MEMBERID_NIL, &n, nullptr, nullptr, nullptr);
@@ -220,7 +226,8 @@ std::string utf8(const std::wstring& s) {
 
 void put(const std::wstring& s) { fputs(utf8(s).c_str(), stdout); }
 
-int wxs(const std::wstring& module, const std::wstring& source, const std::wstring& file_id, const std::wstring& dir_id) {
+int wxs(const std::wstring& module, const std::wstring& source, const std::wstring& file_id,
+        const std::wstring& dir_id) {
   std::vector<Row> rows;
   bool win64 = false;
   bool ok = script_rows(module, file_id, rows);
@@ -247,9 +254,12 @@ std::wstring version_string(const std::wstring& file, const wchar_t* name) {
   DWORD dummy = 0, size = GetFileVersionInfoSizeW(file.c_str(), &dummy);
   std::vector<BYTE> data(size);
   if (!size || !GetFileVersionInfoW(file.c_str(), 0, size, data.data())) return {};
-  struct Lang { WORD lang, cp; }* langs = nullptr;
+  struct Lang {
+    WORD lang, cp;
+  }* langs = nullptr;
   UINT len = 0;
-  if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&langs), &len) || len < sizeof(Lang))
+  if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&langs), &len) ||
+      len < sizeof(Lang))
     return {};
   wchar_t path[128];
   swprintf(path, 128, L"\\StringFileInfo\\%04x%04x\\%ls", langs[0].lang, langs[0].cp, name);

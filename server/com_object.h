@@ -47,8 +47,8 @@ public:
     ti->Release();
     return hr;
   }
-  STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                      EXCEPINFO* excep, UINT* arg_err) override {
+  STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,
+                      UINT* arg_err) override {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     ITypeInfo* ti = nullptr;
     HRESULT hr = server().type_info(__uuidof(Itf), &ti);
@@ -94,8 +94,7 @@ public:
     probe->Release();
     if (mask & ~Supported) return E_FAIL;
     DWORD now = safety_.load(std::memory_order_relaxed);
-    while (!safety_.compare_exchange_weak(now, (now & ~mask) | (enabled & mask), std::memory_order_acq_rel))
-      ;
+    while (!safety_.compare_exchange_weak(now, (now & ~mask) | (enabled & mask), std::memory_order_acq_rel));
     return S_OK;
   }
 

@@ -185,8 +185,7 @@ STDMETHODIMP ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
       *cookie = next_cookie_++;
       if (next_cookie_ == 0) next_cookie_ = 1;
       return S_OK;
-    } catch (const std::bad_alloc&) {
-    }
+    } catch (const std::bad_alloc&) {}
   }
   d->Release();
   return E_OUTOFMEMORY;

@@ -21,14 +21,8 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID*
   return corv::server().get_class_object(clsid, riid, ppv);
 }
 
-extern "C" HRESULT WINAPI DllCanUnloadNow() {
-  return corv::server().can_unload_now();
-}
+extern "C" HRESULT WINAPI DllCanUnloadNow() { return corv::server().can_unload_now(); }
 
-extern "C" HRESULT WINAPI DllRegisterServer() {
-  return corv::server().register_server();
-}
+extern "C" HRESULT WINAPI DllRegisterServer() { return corv::server().register_server(); }
 
-extern "C" HRESULT WINAPI DllUnregisterServer() {
-  return corv::server().unregister_server();
-}
+extern "C" HRESULT WINAPI DllUnregisterServer() { return corv::server().unregister_server(); }

@@ -17,14 +17,29 @@ public:
     while (i_ < s_.size() && is_space(s_[i_])) ++i_;
     if (i_ >= s_.size()) return false;
     wchar_t c = s_[i_];
-    if (c == L'}' || c == L'=') { tok.assign(1, c); ++i_; return true; }
-    if (c == L'{' && (i_ + 1 >= s_.size() || is_space(s_[i_ + 1]))) { tok = L"{"; ++i_; return true; }
+    if (c == L'}' || c == L'=') {
+      tok.assign(1, c);
+      ++i_;
+      return true;
+    }
+    if (c == L'{' && (i_ + 1 >= s_.size() || is_space(s_[i_ + 1]))) {
+      tok = L"{";
+      ++i_;
+      return true;
+    }
     if (c == L'\'') {
       ++i_;
       for (;;) {
-        if (i_ >= s_.size()) { bad_ = true; return false; }
+        if (i_ >= s_.size()) {
+          bad_ = true;
+          return false;
+        }
         if (s_[i_] == L'\'') {
-          if (i_ + 1 < s_.size() && s_[i_ + 1] == L'\'') { tok += L'\''; i_ += 2; continue; }
+          if (i_ + 1 < s_.size() && s_[i_ + 1] == L'\'') {
+            tok += L'\'';
+            i_ += 2;
+            continue;
+          }
           ++i_;
           break;
         }
@@ -35,13 +50,15 @@ public:
     }
     if (c == L'{') {  // {GUID}: up to and including the closing brace
       size_t end = s_.find(L'}', i_);
-      if (end == std::wstring::npos) { bad_ = true; return false; }
+      if (end == std::wstring::npos) {
+        bad_ = true;
+        return false;
+      }
       tok = s_.substr(i_, end + 1 - i_);
       i_ = end + 1;
       return true;
     }
-    while (i_ < s_.size() && !is_space(s_[i_]) && s_[i_] != L'=' && s_[i_] != L'}' && s_[i_] != L'{' &&
-           s_[i_] != L'\'')
+    while (i_ < s_.size() && !is_space(s_[i_]) && s_[i_] != L'=' && s_[i_] != L'}' && s_[i_] != L'{' && s_[i_] != L'\'')
       tok += s_[i_++];
     return true;
   }
@@ -84,7 +101,10 @@ private:
   bool parse_body(std::vector<RgsNode>& out, std::wstring* error) {
     for (;;) {
       if (!have_) return fail(error, L"'}' expected");
-      if (!quoted_ && tok_ == L"}") { advance(); return true; }
+      if (!quoted_ && tok_ == L"}") {
+        advance();
+        return true;
+      }
       RgsNode node;
       for (;;) {
         if (!quoted_ && tok_ == L"ForceRemove") node.force_remove = true;
@@ -144,7 +164,10 @@ std::wstring rgs_substitute(const std::wstring& script, const std::wstring& name
   size_t pos = 0;
   for (;;) {
     size_t hit = script.find(key, pos);
-    if (hit == std::wstring::npos) { out.append(script, pos, std::wstring::npos); break; }
+    if (hit == std::wstring::npos) {
+      out.append(script, pos, std::wstring::npos);
+      break;
+    }
     out.append(script, pos, hit - pos);
     out += quoted;
     pos = hit + key.size();

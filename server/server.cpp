@@ -47,7 +47,10 @@ void Server::detach() {
   }
   for (size_t i = 0; i < cache_n_; ++i) cache_[i].info->Release();
   cache_n_ = 0;
-  if (tlb_) { tlb_->Release(); tlb_ = nullptr; }
+  if (tlb_) {
+    tlb_->Release();
+    tlb_ = nullptr;
+  }
   DeleteCriticalSection(&tlb_cs_);
   ready_ = false;
 }
@@ -117,8 +120,7 @@ HRESULT Server::unregister_server() {
       // Looked up at run time: very old automation runtimes lack it, and then the entries stay.
       using UnRegFn = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
       HMODULE oa = GetModuleHandleW(L"oleaut32.dll");
-      auto unreg = oa ? reinterpret_cast<UnRegFn>(reinterpret_cast<void*>(
-                            GetProcAddress(oa, "UnRegisterTypeLib")))
+      auto unreg = oa ? reinterpret_cast<UnRegFn>(reinterpret_cast<void*>(GetProcAddress(oa, "UnRegisterTypeLib")))
                       : nullptr;
       if (unreg) unreg(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
       tl->ReleaseTLibAttr(attr);
@@ -151,8 +153,7 @@ HRESULT Server::type_info(REFIID iid, ITypeInfo** out) {
       if (dual) {
         HREFTYPE ref = 0;
         ComPtr<ITypeInfo> part;
-        if (SUCCEEDED(info->GetRefTypeOfImplType(-1, &ref)) &&
-            SUCCEEDED(info->GetRefTypeInfo(ref, part.out())))
+        if (SUCCEEDED(info->GetRefTypeOfImplType(-1, &ref)) && SUCCEEDED(info->GetRefTypeInfo(ref, part.out())))
           info = part;
       }
     }

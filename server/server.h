@@ -55,7 +55,10 @@ private:
   CRITICAL_SECTION tlb_cs_{};  // guards the type-information cache
   bool ready_ = false;
   ITypeLib* tlb_ = nullptr;
-  struct CachedInfo { IID iid; ITypeInfo* info; };
+  struct CachedInfo {
+    IID iid;
+    ITypeInfo* info;
+  };
   CachedInfo cache_[16] = {};
   size_t cache_n_ = 0;
 };

@@ -28,7 +28,7 @@ namespace corv {
 
 const LibraryInfo& library_info() {
   static const LibraryInfo info = {g_classes, sizeof g_classes / sizeof g_classes[0], &LIBID_zrTERNLib,
-                                     &tern::enable_load_privileges};
+                                   &tern::enable_load_privileges};
   return info;
 }
 

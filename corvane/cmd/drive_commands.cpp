@@ -41,7 +41,8 @@ int Run::export_list() {
   out(format_table({L"Share"}, rows, a_.csv, a_.csv_exact));
   // A name the list cannot hold as one line is left out, and that is a failure.
   for (const std::wstring& r : refused)
-    err(L"corvanecmd: " + display_text(r) + L" left out of the list: its name holds a control character or one the "
+    err(L"corvanecmd: " + display_text(r) +
+        L" left out of the list: its name holds a control character or one the "
         L"code page cannot write\r\n");
   return refused.empty() ? 0 : 1;
 }

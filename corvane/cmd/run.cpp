@@ -17,7 +17,8 @@ struct ConsoleProgress : SearchProgress {
   bool quiet;
   explicit ConsoleProgress(bool q) : quiet(q) {}
   void server(size_t n, size_t m, const std::wstring& name) override {
-    if (!quiet) err(L"  server " + std::to_wstring(n) + L" of " + std::to_wstring(m) + L": " + display_text(name) + L"\r\n");
+    if (!quiet)
+      err(L"  server " + std::to_wstring(n) + L" of " + std::to_wstring(m) + L": " + display_text(name) + L"\r\n");
   }
 };
 

@@ -20,8 +20,14 @@ struct CommandReport;
 struct Drives : DriveList {
   std::vector<FoundDrive> items;
   std::vector<int> markers;
-  void clear() override { items.clear(); markers.clear(); }
-  void add(const FoundDrive& d) override { items.push_back(d); markers.push_back(0); }
+  void clear() override {
+    items.clear();
+    markers.clear();
+  }
+  void add(const FoundDrive& d) override {
+    items.push_back(d);
+    markers.push_back(0);
+  }
   size_t count() const override { return items.size(); }
   std::wstring text(size_t i) const override { return items[i].item; }
   bool ticked(size_t) const override { return true; }

@@ -16,7 +16,8 @@ struct Unlogged : ChangeLog {
 };
 
 std::wstring uses(const ShareListing& s) {
-  return std::to_wstring(s.current_uses) + L"/" + (s.max_uses == 0xFFFFFFFFul ? L"unlimited" : std::to_wstring(s.max_uses));
+  return std::to_wstring(s.current_uses) + L"/" +
+         (s.max_uses == 0xFFFFFFFFul ? L"unlimited" : std::to_wstring(s.max_uses));
 }
 
 }  // namespace
@@ -34,7 +35,8 @@ int Run::shares() {
       std::vector<std::wstring> names;
       long st = domain_servers(d, unlogged, names);
       if (st != 0) {
-        rows.push_back({L"(domain " + d + L")", L"", L"error", L"", L"", L"", L"", L"cannot be listed: " + status_words(st)});
+        rows.push_back({L"(domain " + d + L")", L"", L"error", L"", L"", L"", L"",
+                        L"cannot be listed: " + status_words(st)});
         failed = true;
       }
       servers.insert(servers.end(), names.begin(), names.end());
@@ -71,9 +73,11 @@ int Run::shares() {
     }
   }
   if (a_.entries)
-    out(format_table({L"Server", L"Share", L"Kind", L"Path", L"Account", L"Entry", L"Rights", L"Inheritance"}, rows, a_.csv, a_.csv_exact));
+    out(format_table({L"Server", L"Share", L"Kind", L"Path", L"Account", L"Entry", L"Rights", L"Inheritance"}, rows,
+                     a_.csv, a_.csv_exact));
   else
-    out(format_table({L"Server", L"Share", L"Kind", L"Path", L"Remark", L"Uses", L"SDDL", L"Access"}, rows, a_.csv, a_.csv_exact));
+    out(format_table({L"Server", L"Share", L"Kind", L"Path", L"Remark", L"Uses", L"SDDL", L"Access"}, rows, a_.csv,
+                     a_.csv_exact));
   return failed ? 1 : 0;
 }
 

@@ -191,8 +191,10 @@ std::wstring browse_list_incomplete_line(const std::wstring& what, size_t read, 
          (read == 1 ? L" name read: " : L" names read: ") + escape_text(reason);
 }
 
-std::wstring connection_not_ended_line(const std::wstring& letter, const std::wstring& remote, const std::wstring& reason) {
-  return L"Connection of " + escape_text(letter) + L" to " + escape_text(remote) + L" not ended: " + escape_text(reason);
+std::wstring connection_not_ended_line(const std::wstring& letter, const std::wstring& remote,
+                                       const std::wstring& reason) {
+  return L"Connection of " + escape_text(letter) + L" to " + escape_text(remote) + L" not ended: " +
+         escape_text(reason);
 }
 
 std::wstring share_remark(const Version& v, const std::wstring& stamp) {
@@ -229,7 +231,8 @@ std::wstring deleted_line(const std::wstring& object, const std::wstring& failur
 }
 
 std::wstring restored_line(const std::wstring& object, const std::wstring& sddl, const std::wstring& failure) {
-  return kRestored + object_text(object) + L": " + escape_text(sddl) + (failure.empty() ? L"" : kFailed + escape_text(failure));
+  return kRestored + object_text(object) + L": " + escape_text(sddl) +
+         (failure.empty() ? L"" : kFailed + escape_text(failure));
 }
 
 std::wstring revoked_line(const std::wstring& object, const std::wstring& account, const std::wstring& tail) {
@@ -247,7 +250,8 @@ ChangeLine read_change_line(const std::wstring& text, bool escaped) {
     c.kind = ChangeLine::Started;
     size_t open = text.find(L"(corvanecmd ");
     size_t close = open == std::wstring::npos ? open : text.find(L')', open);
-    c.kind_of_session = close == std::wstring::npos ? L"window" : unescape_text(text.substr(open + 12, close - open - 12));
+    c.kind_of_session = close == std::wstring::npos ? L"window"
+                                                    : unescape_text(text.substr(open + 12, close - open - 12));
   } else if (starts_with(text, kSession) || starts_with(text, kResumed)) {
     const bool resumed = starts_with(text, kResumed);
     c.session = session_id(text, resumed ? kResumed.size() : kSession.size());
@@ -268,15 +272,16 @@ ChangeLine read_change_line(const std::wstring& text, bool escaped) {
       c.sddl = colon + 2 <= text.size() ? value(text.substr(colon + 2)) : L"";
     }
   } else {
-    for (auto [head, kind] : {std::make_pair(&kAdded, ChangeLine::Added), std::make_pair(&kDeleted, ChangeLine::Deleted),
-                              std::make_pair(&kRestored, ChangeLine::Restored),
-                              std::make_pair(&kRevoked, ChangeLine::Revoked)}) {
+    for (auto [head, kind] :
+         {std::make_pair(&kAdded, ChangeLine::Added), std::make_pair(&kDeleted, ChangeLine::Deleted),
+          std::make_pair(&kRestored, ChangeLine::Restored), std::make_pair(&kRevoked, ChangeLine::Revoked)}) {
       if (!starts_with(text, *head) || !starts_with(text.substr(head->size()), L"\\\\")) continue;
       c.kind = kind;
       std::wstring rest = text.substr(head->size());
       // The notes are the program's own: in an escaped line no name or account holds a raw colon.
       if (escaped && kind == ChangeLine::Added)
-        c.failed = rest.find(L" " + kNotCreated) != std::wstring::npos || rest.find(L" " + kNotChanged) != std::wstring::npos;
+        c.failed = rest.find(L" " + kNotCreated) != std::wstring::npos ||
+                   rest.find(L" " + kNotChanged) != std::wstring::npos;
       if (escaped && kind == ChangeLine::Restored) c.failed = rest.find(kFailed) != std::wstring::npos;
       c.object = value(rest);
     }
@@ -292,7 +297,8 @@ bool names_share(const std::wstring& rest, const std::wstring& object) {
 std::wstring added_account(const std::wstring& rest, const std::wstring& object) {
   if (!names_share(rest, object) || rest.size() <= object.size() + 1) return {};
   std::wstring account = rest.substr(object.size() + 1);
-  for (const std::wstring& note : {L" " + kNotWritten, L" " + kNotCreated, L" " + kNotChanged, L" " + std::wstring(kDenyRemains)}) {
+  for (const std::wstring& note :
+       {L" " + kNotWritten, L" " + kNotCreated, L" " + kNotChanged, L" " + std::wstring(kDenyRemains)}) {
     size_t at = account.find(note);
     if (at != std::wstring::npos) account.erase(at);
   }

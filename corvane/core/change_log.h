@@ -105,7 +105,8 @@ std::wstring disks_not_listed_line(const std::wstring& server, const std::wstrin
 std::wstring browse_list_incomplete_line(const std::wstring& what, size_t read, const std::wstring& reason);
 // A probe's connection that could not be ended: "Connection of F: to \\FS01\C$ not ended: status
 // 2401: ..."
-std::wstring connection_not_ended_line(const std::wstring& letter, const std::wstring& remote, const std::wstring& reason);
+std::wstring connection_not_ended_line(const std::wstring& letter, const std::wstring& remote,
+                                       const std::wstring& reason);
 
 // "Added via Velmora Corvane v1.0 at 05-Mar-2007 09:07", and whether a remark begins so.
 std::wstring share_remark(const Version& v, const std::wstring& stamp);
@@ -147,8 +148,20 @@ std::wstring unescape_text(const std::wstring& text);
 // One line's text (after the stamp) read back. `escaped`: the line belongs to a session of this
 // version (see above).
 struct ChangeLine {
-  enum Kind { Other, Started, Session, Resumed, Torn, Creating, Deleting, Previous, Added, Deleted, Restored, Revoked } kind =
-      Other;
+  enum Kind {
+    Other,
+    Started,
+    Session,
+    Resumed,
+    Torn,
+    Creating,
+    Deleting,
+    Previous,
+    Added,
+    Deleted,
+    Restored,
+    Revoked
+  } kind = Other;
   // Creating, Deleting, Previous: the share exactly. Added, Deleted, Restored, Revoked: what follows the
   // line's head (the share, then the rest), read back; see names_share.
   std::wstring object;

@@ -24,9 +24,14 @@ bool take_access(const std::wstring& value, CmdArgs& a) {
 constexpr unsigned bit(Command c) { return 1u << static_cast<unsigned>(c); }
 
 enum : unsigned {
-  kFind = bit(Command::find), kAdd = bit(Command::add), kDelete = bit(Command::remove),
-  kExport = bit(Command::export_list), kUndo = bit(Command::undo), kShares = bit(Command::shares),
-  kCheck = bit(Command::check), kRevoke = bit(Command::revoke),
+  kFind = bit(Command::find),
+  kAdd = bit(Command::add),
+  kDelete = bit(Command::remove),
+  kExport = bit(Command::export_list),
+  kUndo = bit(Command::undo),
+  kShares = bit(Command::shares),
+  kCheck = bit(Command::check),
+  kRevoke = bit(Command::revoke),
   kAll = kFind | kAdd | kDelete | kExport | kUndo | kShares | kCheck | kRevoke,
   kSearching = kFind | kAdd | kDelete | kExport | kShares | kCheck | kRevoke,
   kOnDrives = kAdd | kDelete | kExport | kCheck | kRevoke,
@@ -66,7 +71,8 @@ const OptionRow kOptions[] = {
      [](CmdArgs& a, const std::wstring& v, std::wstring& e) {
        return list_or_file(v, a.drives, a.drives_file) || (e = L"--drives needs a list or @file", false);
      }},
-    {L"--parallel", L"N", kSearching, L"servers searched, drives changed at once, 1 to 64 (default: setting Parallel, else 8)",
+    {L"--parallel", L"N", kSearching,
+     L"servers searched, drives changed at once, 1 to 64 (default: setting Parallel, else 8)",
      [](CmdArgs& a, const std::wstring& v, std::wstring& e) {
        unsigned long long n = 0;
        if (!parse_decimal(v, 64, n) || n < 1) return e = L"--parallel takes a number from 1 to 64", false;
@@ -87,13 +93,15 @@ const OptionRow kOptions[] = {
        a.account = v;
        return true;
      }},
-    {L"--access", L"read|change|full", kAdd | kCheck, L"the access granted or expected, combined when repeated (default: read)",
+    {L"--access", L"read|change|full", kAdd | kCheck,
+     L"the access granted or expected, combined when repeated (default: read)",
      [](CmdArgs& a, const std::wstring& v, std::wstring& e) {
        return take_access(v, a) || (e = L"--access takes read, change or full", false);
      }},
     {L"--what-if", nullptr, kAdd | kRevoke, L"show what would change, change nothing",
      [](CmdArgs& a, const std::wstring&, std::wstring&) { return a.what_if = true; }},
-    {L"--local-account-ok", nullptr, kAdd, L"use the account though it is one of this computer's own, which no server knows",
+    {L"--local-account-ok", nullptr, kAdd,
+     L"use the account though it is one of this computer's own, which no server knows",
      [](CmdArgs& a, const std::wstring&, std::wstring&) { return a.local_account_ok = true; }},
     {L"--yes", nullptr, kAdd | kDelete | kUndo | kRevoke, L"do not ask before changing shares",
      [](CmdArgs& a, const std::wstring&, std::wstring&) { return a.yes = true; }},
@@ -109,7 +117,8 @@ const OptionRow kOptions[] = {
      [](CmdArgs& a, const std::wstring&, std::wstring&) { return a.entries = true; }},
     {L"--deny-too", nullptr, kRevoke, L"remove the account's deny entries as well",
      [](CmdArgs& a, const std::wstring&, std::wstring&) { return a.deny_too = true; }},
-    {L"--allow-empty", nullptr, kRevoke, L"give a share an empty list (it then refuses everyone) when nothing else is left",
+    {L"--allow-empty", nullptr, kRevoke,
+     L"give a share an empty list (it then refuses everyone) when nothing else is left",
      [](CmdArgs& a, const std::wstring&, std::wstring&) { return a.allow_empty = true; }},
     {L"--log", L"FILE", kAll, L"the change log (default: ShareChanges.log beside cv.ini)",
      [](CmdArgs& a, const std::wstring& v, std::wstring&) { return a.log_file = v, true; }},
@@ -137,25 +146,24 @@ std::wstring command_names() {
 const std::vector<CommandRow>& command_table() {
   // name, command, help, gathers, needs_account, reads_log, check
   static const std::vector<CommandRow> rows = {
-      {L"find", Command::find, L"list the drives of the servers whose administrative shares can be reached",
-       true, false, false, no_check},
+      {L"find", Command::find, L"list the drives of the servers whose administrative shares can be reached", true,
+       false, false, no_check},
       {L"add", Command::add, L"create or update the share the pattern names on each drive, with the account's access",
        true, true, false, no_check},
       {L"delete", Command::remove, L"delete the share the pattern names on each drive", true, false, false, no_check},
-      {L"export", Command::export_list, L"write the shares the pattern names to a list file (--out)", true, false, false,
-       [](const CmdArgs& a) { return a.out_file.empty() ? std::wstring(L"export needs --out FILE") : L""; }},
+      {L"export", Command::export_list, L"write the shares the pattern names to a list file (--out)", true, false,
+       false, [](const CmdArgs& a) { return a.out_file.empty() ? std::wstring(L"export needs --out FILE") : L""; }},
       {L"undo", Command::undo, L"put back the shares changed by the last session that changed shares (an undo too)",
        false, false, true,
        [](const CmdArgs& a) {
          return a.list && !a.since.empty() ? std::wstring(L"give --list or --since, not both") : L"";
        }},
-      {L"shares", Command::shares, L"list every disk share of the servers with its access list; changes nothing",
-       false, false, false, no_check},
-      {L"check", Command::check, L"say per drive whether the account has exactly the access given on the share",
-       true, true, false, no_check},
-      {L"revoke", Command::revoke,
-       L"remove the account's allow entries from the share the pattern names on each drive", true, false, false,
-       [](const CmdArgs& a) { return a.account ? std::wstring() : L"revoke needs --account A"; }},
+      {L"shares", Command::shares, L"list every disk share of the servers with its access list; changes nothing", false,
+       false, false, no_check},
+      {L"check", Command::check, L"say per drive whether the account has exactly the access given on the share", true,
+       true, false, no_check},
+      {L"revoke", Command::revoke, L"remove the account's allow entries from the share the pattern names on each drive",
+       true, false, false, [](const CmdArgs& a) { return a.account ? std::wstring() : L"revoke needs --account A"; }},
   };
   return rows;
 }
@@ -225,7 +233,8 @@ CmdArgs parse_cmd_args(const std::vector<std::wstring>& args, std::wstring& erro
       error = a.command + L" does not take " + o->name;
       return a;
     }
-  if (!a.domains.empty() && (!a.servers.empty() || !a.servers_file.empty())) error = L"give --domain or --servers, not both";
+  if (!a.domains.empty() && (!a.servers.empty() || !a.servers_file.empty()))
+    error = L"give --domain or --servers, not both";
   else error = a.row->check(a);
   return a;
 }

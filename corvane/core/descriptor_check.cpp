@@ -13,7 +13,8 @@ namespace {
 bool list_ok(const uint8_t* bytes, const tern::SdPart& part) {
   if (!part.present) return true;
   tern::AclLayout layout;
-  return part.size >= tern::kAclHeaderSize && tern::acl_parse(bytes + part.offset, part.size, layout) == tern::AclParse::ok;
+  return part.size >= tern::kAclHeaderSize &&
+         tern::acl_parse(bytes + part.offset, part.size, layout) == tern::AclParse::ok;
 }
 
 }  // namespace
@@ -22,9 +23,7 @@ bool check_descriptor(const uint8_t* bytes, size_t available, size_t& length, st
   tern::SdLayout layout;
   switch (tern::sd_parse(bytes, available, layout)) {
     case tern::SdParse::ok: break;
-    case tern::SdParse::absolute:
-      reason = L"the descriptor is not self-relative";
-      return false;
+    case tern::SdParse::absolute: reason = L"the descriptor is not self-relative"; return false;
     default:
       reason = available < tern::kSdHeaderSize ? L"the descriptor is shorter than its header"
                                                : L"a part of the descriptor lies past the end of the answer";

@@ -20,17 +20,14 @@ std::wstring wnet_error_text(long status) {
   return L"Unrecognized Error " + number + L".";
 }
 
-std::wstring serial_text(uint32_t serial) {
-  return std::to_wstring(static_cast<int32_t>(serial));
-}
+std::wstring serial_text(uint32_t serial) { return std::to_wstring(static_cast<int32_t>(serial)); }
 
 double whole_mb(uint64_t sectors_per_cluster, uint64_t bytes_per_sector, uint64_t clusters) {
   // Whole megabytes of cluster size x clusters without overflowing 64 bits: the whole-megabyte
   // part and the remainder of a cluster are multiplied separately (each factor below 2^32).
   uint64_t cluster = sectors_per_cluster * bytes_per_sector;
   uint64_t whole = cluster >> 20, rest = cluster & 0xFFFFF;
-  return static_cast<double>(whole) * static_cast<double>(clusters) +
-         static_cast<double>((rest * clusters) >> 20);
+  return static_cast<double>(whole) * static_cast<double>(clusters) + static_cast<double>((rest * clusters) >> 20);
 }
 
 std::wstring trim_blanks(const std::wstring& s) {

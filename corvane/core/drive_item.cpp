@@ -8,9 +8,7 @@ namespace {
 const wchar_t kToken[] = L"<drive>";
 }
 
-std::wstring item_text(const std::wstring& server, const std::wstring& letter) {
-  return server + L"\\" + letter;
-}
+std::wstring item_text(const std::wstring& server, const std::wstring& letter) { return server + L"\\" + letter; }
 
 ItemParts split_item(const std::wstring& text) {
   // Position 3 (1-based) skips the two leading backslashes of the server name.

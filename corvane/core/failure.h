@@ -8,8 +8,14 @@ namespace corvane {
 
 class Pending {
 public:
-  void clear() { number_ = 0; text_.clear(); }
-  void fail(long number, std::wstring text) { number_ = number; text_ = std::move(text); }
+  void clear() {
+    number_ = 0;
+    text_.clear();
+  }
+  void fail(long number, std::wstring text) {
+    number_ = number;
+    text_ = std::move(text);
+  }
   // A component call's status: a failing one becomes pending as its (negative) number, with no
   // text, so it adds nothing to a log line. Returns whether the call succeeded.
   bool check(long status) {

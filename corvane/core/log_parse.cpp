@@ -180,8 +180,7 @@ void apply(LogSession& s, const ChangeLine& line, bool escaped) {
       if (ShareBefore* c = named_change(changes, line.object))
         if (c->account.empty()) c->account = added_account(line.object, c->object);
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -223,10 +222,8 @@ std::vector<LogSession> log_sessions(const std::vector<LogEntry>& entries) {
         }
         continue;
       case ChangeLine::Other:
-      case ChangeLine::Torn:
-        continue;
-      default:
-        break;
+      case ChangeLine::Torn: continue;
+      default: break;
     }
     if (current == SIZE_MAX) continue;
     LogSession& s = sessions[current];
@@ -236,7 +233,8 @@ std::vector<LogSession> log_sessions(const std::vector<LogEntry>& entries) {
   return sessions;
 }
 
-std::vector<const LogSession*> sessions_to_undo(const std::vector<LogSession>& sessions, const std::optional<Stamp>& since,
+std::vector<const LogSession*> sessions_to_undo(const std::vector<LogSession>& sessions,
+                                                const std::optional<Stamp>& since,
                                                 const std::vector<std::wstring>& months) {
   std::vector<const LogSession*> chosen;
   if (since) {
@@ -302,7 +300,8 @@ UndoDecision decide_undo(const ShareBefore& before, const ShareNow& now) {
       return d;
     }
     d.action = ours ? UndoDecision::Delete : UndoDecision::NotPutBack;
-    if (!ours) d.reason = L"the share there now is not the one made then (its remark is \"" + now.record.remark + L"\")";
+    if (!ours)
+      d.reason = L"the share there now is not the one made then (its remark is \"" + now.record.remark + L"\")";
     return d;
   }
   if (!there) {

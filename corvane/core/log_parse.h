@@ -56,7 +56,8 @@ std::vector<LogSession> log_sessions(const std::vector<LogEntry>& entries);
 // The sessions undo takes: the one whose change came last; with `since`, the first session
 // started at or after that minute and every session started after it in the log (by place, so a
 // clock set back skips none).
-std::vector<const LogSession*> sessions_to_undo(const std::vector<LogSession>& sessions, const std::optional<Stamp>& since,
+std::vector<const LogSession*> sessions_to_undo(const std::vector<LogSession>& sessions,
+                                                const std::optional<Stamp>& since,
                                                 const std::vector<std::wstring>& months);
 
 // The shares a run of sessions (oldest first) changed, each as it was before the first of them.

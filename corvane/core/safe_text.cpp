@@ -50,10 +50,14 @@ bool has_control(const std::wstring& text) {
 std::wstring formula_guard(const std::wstring& cell) {
   if (cell.empty()) return cell;
   switch (cell[0]) {
-    case L'=': case L'+': case L'-': case L'@': case L'\t': case L'\r': case L'\'':
-      return L"'" + cell;
-    default:
-      return cell;
+    case L'=':
+    case L'+':
+    case L'-':
+    case L'@':
+    case L'\t':
+    case L'\r':
+    case L'\'': return L"'" + cell;
+    default: return cell;
   }
 }
 

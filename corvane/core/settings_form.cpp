@@ -17,9 +17,7 @@ const wchar_t kKeyParallel[] = L"Parallel";
 const wchar_t kKeyServers[] = L"Servers";
 const wchar_t kDefaultPattern[] = L"<drive>";
 
-std::wstring setting_value(const std::wstring& raw) {
-  return trim_blanks(raw.substr(0, 79));
-}
+std::wstring setting_value(const std::wstring& raw) { return trim_blanks(raw.substr(0, 79)); }
 
 std::optional<int> check_value(const std::wstring& value) {
   std::wstring v = trim_blanks(value);

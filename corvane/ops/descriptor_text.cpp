@@ -38,9 +38,12 @@ std::wstring rights_in_words(unsigned long mask) {
 namespace {
 std::wstring inheritance_words(long flags) {
   std::wstring out;
-  const std::pair<long, const wchar_t*> names[] = {{OBJECT_INHERIT_ACE, L"OI"}, {CONTAINER_INHERIT_ACE, L"CI"},
-                                                   {NO_PROPAGATE_INHERIT_ACE, L"NP"}, {INHERIT_ONLY_ACE, L"IO"},
-                                                   {INHERITED_ACE, L"ID"}};
+  const std::pair<long, const wchar_t*> names[] = {
+      {OBJECT_INHERIT_ACE, L"OI"},
+      {CONTAINER_INHERIT_ACE, L"CI"},
+      {NO_PROPAGATE_INHERIT_ACE, L"NP"},
+      {INHERIT_ONLY_ACE, L"IO"},
+      {INHERITED_ACE, L"ID"}};
   for (const auto& [bit, name] : names)
     if (flags & bit) out += (out.empty() ? L"" : L" ") + std::wstring(name);
   return out;

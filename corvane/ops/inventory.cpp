@@ -42,7 +42,8 @@ bool administrative(const SHARE_INFO_502& s) {
 // moves on: a server that answers "more" with no rows, with a resume handle it gave before, or
 // past any real number of shares would keep the loop (and its memory) growing for ever, so it
 // is that server's failure, said in words.
-ServerListing list_server(const std::wstring& server, const InventoryRequest& request, const std::wstring& account_sid) {
+ServerListing list_server(const std::wstring& server, const InventoryRequest& request,
+                          const std::wstring& account_sid) {
   ServerListing out;
   out.server = with_backslashes(server);
   DWORD resume = 0;
@@ -56,8 +57,8 @@ ServerListing list_server(const std::wstring& server, const InventoryRequest& re
     corv::NetBuffer buf;
     DWORD read = 0, total = 0;
     const DWORD resume_before = resume;
-    NET_API_STATUS st =
-        NetShareEnum(const_cast<LPWSTR>(out.server.c_str()), 502, buf.out(), kEnumBlock, &read, &total, &resume);
+    NET_API_STATUS st = NetShareEnum(const_cast<LPWSTR>(out.server.c_str()), 502, buf.out(), kEnumBlock, &read, &total,
+                                     &resume);
     if (st != NERR_Success && st != ERROR_MORE_DATA) {
       out.status = static_cast<long>(st);
       out.reason = status_words(out.status);

@@ -60,13 +60,12 @@ std::wstring preview_report(const ShareRequest& request, const std::vector<Previ
   // Every field a server or a setting gave goes through display_text: a line break or an escape
   // sequence in a name or a path would otherwise forge or erase lines of the report.
   auto shown = [](const std::wstring& t) { return display_text(t); };
-  std::wstring r = L"Preview of Add/Update: pattern " + shown(request.pattern) + L", account " + shown(request.account) +
-                   L". Nothing has been changed.\r\n";
+  std::wstring r = L"Preview of Add/Update: pattern " + shown(request.pattern) + L", account " +
+                   shown(request.account) + L". Nothing has been changed.\r\n";
   if (items.empty()) r += L"\r\nNo drive is ticked.\r\n";
   for (const PreviewItem& p : items) {
     r += L"\r\n" + shown(p.object) + L"\r\n";
-    if (!p.unreadable.empty())
-      r += L"  Share: cannot be read (" + shown(p.unreadable) + L"); it may exist already\r\n";
+    if (!p.unreadable.empty()) r += L"  Share: cannot be read (" + shown(p.unreadable) + L"); it may exist already\r\n";
     else
       r += p.exists ? L"  Share: already there, path " + shown(p.path) + L"\r\n"
                     : L"  Share: to be created, path " + shown(p.path) + L"\r\n";
@@ -74,10 +73,13 @@ std::wstring preview_report(const ShareRequest& request, const std::vector<Previ
       r += L"  Entry: " + shown(p.entry) + L"\r\n";
       continue;
     }
-    r += L"  Access list now: " + (p.old_sddl.empty() ? std::wstring(p.exists ? L"none" : L"the server's default") : shown(p.old_sddl)) + L"\r\n";
+    r += L"  Access list now: " +
+         (p.old_sddl.empty() ? std::wstring(p.exists ? L"none" : L"the server's default") : shown(p.old_sddl)) +
+         L"\r\n";
     for (const std::wstring& w : p.old_words) r += L"    " + shown(w) + L"\r\n";
     r += L"  Entry for the account: " + shown(p.entry) + L"\r\n";
-    r += L"  Access list then: " + shown(p.new_sddl) + (p.exists ? L"" : L" (with the server's default entries)") + L"\r\n";
+    r += L"  Access list then: " + shown(p.new_sddl) + (p.exists ? L"" : L" (with the server's default entries)") +
+         L"\r\n";
     for (const std::wstring& w : p.words) r += L"    " + shown(w) + L"\r\n";
   }
   return r;

@@ -45,7 +45,8 @@ public:
       : disk_(disk), letter_(letter), remote_(remote), log_(log) {}
   ~Mapping() {
     if (!same_name(ClassDisk::ConnectedTo(letter_), remote_)) return;
-    if (long status = disk_.DisConnect(letter_)) log_.write(connection_not_ended_line(letter_, remote_, status_words(status)));
+    if (long status = disk_.DisConnect(letter_))
+      log_.write(connection_not_ended_line(letter_, remote_, status_words(status)));
   }
   Mapping(const Mapping&) = delete;
   Mapping& operator=(const Mapping&) = delete;
@@ -123,7 +124,10 @@ struct Findings : ChangeLog, DriveList {
     return {};
   }
   void clear() override {}
-  void add(const FoundDrive& d) override { events.push_back({true, {}, d}); ++drives; }
+  void add(const FoundDrive& d) override {
+    events.push_back({true, {}, d});
+    ++drives;
+  }
   size_t count() const override { return drives; }
   std::wstring text(size_t) const override { return {}; }
   bool ticked(size_t) const override { return true; }
@@ -203,8 +207,8 @@ bool find_drives(const std::wstring& server, ChangeLog& log, DriveList& list, Se
 namespace {
 // Probes servers (names without backslashes) one by one or several at once, counting those whose
 // disks could not be listed. False when stopped.
-bool probe_servers(const std::vector<std::wstring>& servers, ChangeLog& log, DriveList& list,
-                   SearchProgress& progress, unsigned parallel, size_t& unlisted) {
+bool probe_servers(const std::vector<std::wstring>& servers, ChangeLog& log, DriveList& list, SearchProgress& progress,
+                   unsigned parallel, size_t& unlisted) {
   if (parallel > 1 && servers.size() > 1) return probe_parallel(servers, parallel, log, list, progress, unlisted);
   for (size_t k = 0; k < servers.size(); ++k) {
     if (!progress.pump()) return false;
@@ -249,7 +253,9 @@ long domain_servers(const std::wstring& domain, ChangeLog& log, std::vector<std:
 }
 
 std::wstring search_summary(const SearchOutcome& outcome) {
-  std::wstring s = outcome.stopped ? L"Search stopped: " : outcome.ended_early ? L"Search ended early: " : L"Search finished: ";
+  std::wstring s = outcome.stopped       ? L"Search stopped: "
+                   : outcome.ended_early ? L"Search ended early: "
+                                         : L"Search finished: ";
   s += std::to_wstring(outcome.drives) + (outcome.drives == 1 ? L" drive found" : L" drives found");
   if (outcome.servers_unlisted)
     s += L"; " + std::to_wstring(outcome.servers_unlisted) +

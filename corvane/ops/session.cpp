@@ -40,8 +40,7 @@ FormValues load_form(const IniFile& ini) {
   return v;
 }
 
-void save_form(IniFile& ini, const std::wstring& pattern, const std::wstring& account, int read, int change,
-               int full) {
+void save_form(IniFile& ini, const std::wstring& pattern, const std::wstring& account, int read, int change, int full) {
   ini.write(kSettingsSection, kKeyPattern, pattern);
   ini.write(kSettingsSection, kKeyAccount, account);
   ini.write(kSettingsSection, kKeyRead, std::to_wstring(read));

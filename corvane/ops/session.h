@@ -28,8 +28,7 @@ bool first_run_values(FormValues& values, const std::wstring& user);
 // directory look-up) with only "Read" ticked.
 FormValues load_form(const IniFile& ini);
 // Writes the five keys in order: pattern, account, read, change, full.
-void save_form(IniFile& ini, const std::wstring& pattern, const std::wstring& account, int read,
-               int change, int full);
+void save_form(IniFile& ini, const std::wstring& pattern, const std::wstring& account, int read, int change, int full);
 
 // The account name of the user running the program, through a zrSid object; empty when it
 // cannot be resolved.

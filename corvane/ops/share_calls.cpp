@@ -11,8 +11,8 @@ namespace corvane {
 ShareNow read_share(const std::wstring& server, const std::wstring& share) {
   ShareNow now;
   corv::NetBuffer buf;
-  now.status = static_cast<long>(
-      NetShareGetInfo(const_cast<LPWSTR>(server.c_str()), const_cast<LPWSTR>(share.c_str()), 502, buf.out()));
+  now.status = static_cast<long>(NetShareGetInfo(const_cast<LPWSTR>(server.c_str()), const_cast<LPWSTR>(share.c_str()),
+                                                 502, buf.out()));
   if (now.status != 0) return now;
   const SHARE_INFO_502* info = buf.as<SHARE_INFO_502>();
   if (!info || records_in_answer(buf.get(), sizeof(SHARE_INFO_502)) < 1) {
@@ -38,8 +38,8 @@ long create_share(const ShareTarget& t, const std::wstring& remark) {
   rec.shi2_current_uses = 0;
   rec.shi2_path = const_cast<LPWSTR>(t.root.c_str());
   rec.shi2_passwd = nullptr;
-  return static_cast<long>(
-      NetShareAdd(const_cast<LPWSTR>(t.server.c_str()), 2, reinterpret_cast<LPBYTE>(&rec), nullptr));
+  return static_cast<long>(NetShareAdd(const_cast<LPWSTR>(t.server.c_str()), 2, reinterpret_cast<LPBYTE>(&rec),
+                                       nullptr));
 }
 
 long delete_share(const ShareTarget& t) {

@@ -21,7 +21,8 @@ namespace {
 std::wstring take_back(const ShareTarget& t, const std::wstring& object, RunLog& log) {
   ShareNow now = read_share(t.server, t.share);
   if (now.status != 0) return L"it cannot be read (" + status_words(now.status) + L")";
-  if (!log.record(deleting_line(object, now.record)) || log.lost()) return L"its record could not be written to the change log";
+  if (!log.record(deleting_line(object, now.record)) || log.lost())
+    return L"its record could not be written to the change log";
   long status = delete_share(t);
   log.write(deleted_line(object, status ? status_text(static_cast<unsigned long>(status)) : L""));
   return status ? status_words(status) : L"";
@@ -40,7 +41,8 @@ ShareOutcome add_share_with_permission(const RunTarget& target, const std::wstri
   if (now.status != 0 && now.status != NERR_NetNameNotFound) {
     // There or not, nobody can tell: what it was could not be put back, so it is left alone.
     out.status = now.status;
-    log.write(added_line(out.object, who, not_changed(L"its settings cannot be read (" + status_words(now.status) + L")")));
+    log.write(added_line(out.object, who,
+                         not_changed(L"its settings cannot be read (" + status_words(now.status) + L")")));
     return fail(out, status_words(now.status));
   }
   const bool on_record = now.status == 0;
@@ -87,8 +89,9 @@ ShareOutcome add_share_with_permission(const RunTarget& target, const std::wstri
     std::wstring stands = take_back(t, out.object, log);
     out.gone = stands.empty();
     return fail(out, L"Permissions not written: " + why +
-                         (out.gone ? L" The share was deleted again." : L" It could not be deleted again (" + stands +
-                                                                             L") and stands with the server's default access list."));
+                         (out.gone ? L" The share was deleted again."
+                                   : L" It could not be deleted again (" + stands +
+                                         L") and stands with the server's default access list."));
   }
   if (!why.empty()) return fail(out, L"Permissions not written: " + why);
   out.ok = true;

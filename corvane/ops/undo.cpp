@@ -67,7 +67,8 @@ long recreate(const std::wstring& server, const std::wstring& share, const Share
   rec.shi502_max_uses = r.max_uses;
   rec.shi502_path = const_cast<LPWSTR>(r.path.c_str());
   rec.shi502_security_descriptor = aligned.empty() ? nullptr : aligned.data();
-  return static_cast<long>(NetShareAdd(const_cast<LPWSTR>(server.c_str()), 502, reinterpret_cast<LPBYTE>(&rec), nullptr));
+  return static_cast<long>(NetShareAdd(const_cast<LPWSTR>(server.c_str()), 502, reinterpret_cast<LPBYTE>(&rec),
+                                       nullptr));
 }
 
 // The log's sessions; `error` set when it cannot be read.
@@ -163,9 +164,7 @@ UndoReport run_undo(const UndoPlan& plan, ChangeLog& log) {
         out.result = L"unchanged";
         out.ok = true;
         break;
-      case UndoDecision::NotPutBack:
-        out.result = L"not put back";
-        break;
+      case UndoDecision::NotPutBack: out.result = L"not put back"; break;
       case UndoDecision::Fail:
         if (out.detail.empty()) out.detail = L"it cannot be read (" + status_words(now.status) + L")";
         break;
@@ -175,8 +174,8 @@ UndoReport run_undo(const UndoPlan& plan, ChangeLog& log) {
           out.detail = no_record;
           break;
         }
-        long status =
-            static_cast<long>(NetShareDel(const_cast<LPWSTR>(server.c_str()), const_cast<LPWSTR>(share.c_str()), 0));
+        long status = static_cast<long>(NetShareDel(const_cast<LPWSTR>(server.c_str()),
+                                                    const_cast<LPWSTR>(share.c_str()), 0));
         put(deleted_line(object, status ? status_text(static_cast<unsigned long>(status)) : L""), false);
         out.ok = status == 0;
         out.result = out.ok ? L"deleted" : L"failed";

@@ -32,7 +32,8 @@ std::wstring describe_step(const UndoStep& step);
 
 struct UndoOutcome {
   std::wstring object;
-  std::wstring result;  // "deleted", "restored", "made again", "replaced", "unchanged", "not put back", "failed", "not done"
+  std::wstring
+      result;  // "deleted", "restored", "made again", "replaced", "unchanged", "not put back", "failed", "not done"
   bool ok = false;
   std::wstring detail;
 };

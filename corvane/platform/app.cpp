@@ -28,7 +28,8 @@ void restrict_dll_search() {
   // Looked up rather than imported: a system without it still starts the program.
   using SetFn = BOOL(WINAPI*)(DWORD);
   HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  auto set = kernel ? reinterpret_cast<SetFn>(reinterpret_cast<void (*)()>(GetProcAddress(kernel, "SetDefaultDllDirectories")))
+  auto set = kernel ? reinterpret_cast<SetFn>(reinterpret_cast<void (*)()>(GetProcAddress(kernel,
+                                                                                          "SetDefaultDllDirectories")))
                     : nullptr;
   if (set) set(LOAD_LIBRARY_SEARCH_SYSTEM32);
   SetDllDirectoryW(L"");  // and never the current folder, where the search still has it
@@ -53,7 +54,7 @@ namespace {
 bool can_create_files(const std::wstring& folder) {
   std::wstring probe = folder + L"cv-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
   corv::Handle probe_file(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                     FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+                                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   return probe_file.valid();
 }
 
@@ -136,8 +137,8 @@ std::wstring folder_writable_by_others(const std::wstring& folder) {
     if (!(allowed->Mask & writes)) continue;
     PSID sid = &allowed->SidStart;
     // The owner's own entries (OWNER RIGHTS, CREATOR OWNER) are as trusted as the owner.
-    if (trusted(sid) || ((is_well_known(sid, WinCreatorOwnerRightsSid) || is_well_known(sid, WinCreatorOwnerSid)) &&
-                         owner_trusted))
+    if (trusted(sid) ||
+        ((is_well_known(sid, WinCreatorOwnerRightsSid) || is_well_known(sid, WinCreatorOwnerSid)) && owner_trusted))
       continue;
     return account_of(sid) + L" may change it";
   }
@@ -184,7 +185,8 @@ struct VersionApi {
   QueryFn query = entry<QueryFn>("VerQueryValueW");
   template <class Fn>
   Fn entry(const char* name) const {
-    return module.get() ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module.get(), name))) : nullptr;
+    return module.get() ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module.get(), name)))
+                        : nullptr;
   }
 };
 }  // namespace
@@ -201,8 +203,7 @@ Version program_version() {
   if (!api.info(path.c_str(), 0, size, block.data())) return v;
   VS_FIXEDFILEINFO* info = nullptr;
   UINT len = 0;
-  if (!api.query(block.data(), L"\\", reinterpret_cast<void**>(&info), &len) || !info ||
-      len < sizeof(VS_FIXEDFILEINFO))
+  if (!api.query(block.data(), L"\\", reinterpret_cast<void**>(&info), &len) || !info || len < sizeof(VS_FIXEDFILEINFO))
     return v;
   v.major = HIWORD(info->dwFileVersionMS);
   v.minor = LOWORD(info->dwFileVersionMS);
@@ -235,19 +236,19 @@ std::wstring from_acp(const std::string& text) {
 }
 
 std::wstring trim_line_end(std::wstring s) {
-  while (!s.empty() && (s.back() == L'\r' || s.back() == L'\n' || s.back() == L' ' || s.back() == L'.'))
-    s.pop_back();
+  while (!s.empty() && (s.back() == L'\r' || s.back() == L'\n' || s.back() == L' ' || s.back() == L'.')) s.pop_back();
   return s;
 }
 
 std::wstring status_text(unsigned long status) {
   corv::LocalMem<wchar_t> text;
   DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS;
-  DWORD n = FormatMessageW(flags | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, status, 0,
-                           reinterpret_cast<LPWSTR>(text.out()), 0, nullptr);
+  DWORD n = FormatMessageW(flags | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, status, 0, reinterpret_cast<LPWSTR>(text.out()),
+                           0, nullptr);
   if (n == 0 && status >= NERR_BASE && status <= MAX_NERR) {
     // Network statuses have their texts in netmsg.dll, from the system folder only.
-    corv::Module netmsg(LoadLibraryExW(L"netmsg.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_SEARCH_SYSTEM32));
+    corv::Module netmsg(LoadLibraryExW(L"netmsg.dll", nullptr,
+                                       LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_SEARCH_SYSTEM32));
     if (netmsg.get())
       n = FormatMessageW(flags | FORMAT_MESSAGE_FROM_HMODULE, netmsg.get(), status, 0,
                          reinterpret_cast<LPWSTR>(text.out()), 0, nullptr);

@@ -116,8 +116,8 @@ LogResult ChangeLogFile::take(const std::function<bool()>& pump, corv::Handle& l
     Sleep(50);
   }
   std::wstring who = L"process " + std::to_wstring(GetCurrentProcessId()) + L" (" +
-                     (command_.empty() ? std::wstring(L"the Corvane window") : L"corvanecmd " + command_) + L"), since " +
-                     now_stamp();
+                     (command_.empty() ? std::wstring(L"the Corvane window") : L"corvanecmd " + command_) +
+                     L"), since " + now_stamp();
   int n = WideCharToMultiByte(CP_UTF8, 0, who.data(), static_cast<int>(who.size()), nullptr, 0, nullptr, nullptr);
   std::string bytes(static_cast<size_t>(n > 0 ? n : 0), '\0');
   if (n > 0) WideCharToMultiByte(CP_UTF8, 0, who.data(), static_cast<int>(who.size()), &bytes[0], n, nullptr, nullptr);
@@ -155,8 +155,8 @@ void ChangeLogFile::release() {
 
 LogResult ChangeLogFile::append(const std::wstring* texts, size_t count, bool durable) {
   // Never through a link or a second name: the log is undo's record.
-  corv::Handle file = open_plain_file(path_, FILE_READ_DATA | FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      FileOpen::always, true);
+  corv::Handle file = open_plain_file(path_, FILE_READ_DATA | FILE_APPEND_DATA | SYNCHRONIZE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, FileOpen::always, true);
   if (!file.valid()) return failure(GetLastError());
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.get(), &size)) return failure(GetLastError());
@@ -230,15 +230,14 @@ LogText read_log_file(const std::wstring& path) {
       out.error = failure(error, L"the change log " + path + L" cannot be read (" + status_text(error) + L")");
       break;
     case ReadStop::too_large:
-      out.error = failure(ERROR_FILE_TOO_LARGE, L"the change log " + path + L" is larger than " +
-                                                    std::to_wstring(kMaxLogBytes >> 20) +
-                                                    L" MB, more than undo reads; move it aside and undo from a copy of its recent part");
+      out.error = failure(ERROR_FILE_TOO_LARGE,
+                          L"the change log " + path + L" is larger than " + std::to_wstring(kMaxLogBytes >> 20) +
+                              L" MB, more than undo reads; move it aside and undo from a copy of its recent part");
       break;
     case ReadStop::read:
       out.error = failure(error, L"the change log " + path + L" cannot be read whole (" + status_text(error) + L")");
       break;
-    default:
-      out.error = failure(error);
+    default: out.error = failure(error);
   }
   return out;
 }

@@ -12,12 +12,12 @@ namespace corvane {
 std::wstring IniFile::read(const std::wstring& section, const std::wstring& key) const {
   // The file is judged through a handle held (without delete sharing) while the profile
   // function reads it by name: a link or a file swapped in meanwhile gives no value.
-  corv::Handle held = open_plain_file(path_, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, FileOpen::existing, false);
+  corv::Handle held = open_plain_file(path_, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, FileOpen::existing,
+                                      false);
   if (!held.valid()) return {};
   // 80 characters of buffer: at most 79 of a value come back.
   char buf[80] = {};
-  GetPrivateProfileStringA(to_acp(section).c_str(), to_acp(key).c_str(), "", buf, sizeof buf,
-                           to_acp(path_).c_str());
+  GetPrivateProfileStringA(to_acp(section).c_str(), to_acp(key).c_str(), "", buf, sizeof buf, to_acp(path_).c_str());
   return setting_value(from_acp(buf));
 }
 

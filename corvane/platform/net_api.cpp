@@ -43,8 +43,8 @@ long classNetAPI::fnNetServerEnum(const std::wstring& domain, unsigned long serv
   DWORD read = 0, total = 0, resume = 0;
   // The domain list comes from the primary domain's browse list: no domain is named then.
   LPCWSTR in_domain = server_type == kSvTypeDomainEnum ? nullptr : domain.c_str();
-  NET_API_STATUS status = NetServerEnum(nullptr, 101, buf.out(), MAX_PREFERRED_LENGTH, &read, &total,
-                                        server_type, in_domain, &resume);
+  NET_API_STATUS status = NetServerEnum(nullptr, 101, buf.out(), MAX_PREFERRED_LENGTH, &read, &total, server_type,
+                                        in_domain, &resume);
   // The whole list was asked for (MAX_PREFERRED_LENGTH), so more data means the browser cannot
   // give more in one answer, and the resume handle of this call is reserved: the part that came
   // is all there is. Any other failure delivers no name; a partial buffer is still freed.
@@ -54,8 +54,7 @@ long classNetAPI::fnNetServerEnum(const std::wstring& domain, unsigned long serv
   if (read > answer_size(buf.get()) / sizeof(SERVER_INFO_101)) return ERROR_INVALID_DATA;
   std::vector<std::wstring> out;
   out.reserve(read);
-  for (DWORD k = 0; k < read && entries; ++k)
-    out.emplace_back(entries[k].sv101_name ? entries[k].sv101_name : L"");
+  for (DWORD k = 0; k < read && entries; ++k) out.emplace_back(entries[k].sv101_name ? entries[k].sv101_name : L"");
   names.swap(out);
   return static_cast<long>(status);
 }
@@ -64,14 +63,15 @@ long server_disk_letters(const std::wstring& server, std::vector<std::wstring>& 
   letters.clear();
   NetBuffer buf;
   DWORD read = 0, total = 0, resume = 0;
-  NET_API_STATUS status = NetServerDiskEnum(const_cast<LPWSTR>(server.c_str()), 0, buf.out(),
-                                            MAX_PREFERRED_LENGTH, &read, &total, &resume);
+  NET_API_STATUS status = NetServerDiskEnum(const_cast<LPWSTR>(server.c_str()), 0, buf.out(), MAX_PREFERRED_LENGTH,
+                                            &read, &total, &resume);
   if (status != NERR_Success) return static_cast<long>(status);
   // Three units per drive: the letter, ":", a zero. The list ends with one more zero, so a
   // count that runs past it stops there.
   auto* units = reinterpret_cast<const wchar_t*>(buf.get());
   const size_t held = answer_size(buf.get()) / sizeof(wchar_t);  // never read past the answer
-  for (DWORD k = 0; k < read && units && 3 * size_t{k} < held && units[3 * k]; ++k) letters.emplace_back(1, units[3 * k]);
+  for (DWORD k = 0; k < read && units && 3 * size_t{k} < held && units[3 * k]; ++k)
+    letters.emplace_back(1, units[3 * k]);
   return 0;
 }
 

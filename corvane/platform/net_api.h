@@ -21,8 +21,8 @@ public:
   // kErrorMoreData the browser gave only part of its list even for a buffer of any size (a
   // browse list larger than one answer can hold): `names` holds that part. Any other status
   // than 0 is returned with `names` left as it was.
-  long fnNetServerEnum(const std::wstring& domain, unsigned long server_type,
-                       std::vector<std::wstring>& names, bool wks_only = false) const;
+  long fnNetServerEnum(const std::wstring& domain, unsigned long server_type, std::vector<std::wstring>& names,
+                       bool wks_only = false) const;
 };
 
 // The disk drives of a server ("\\NAME") as letters, in order; the status of the call.

@@ -8,7 +8,9 @@ namespace corvane {
 
 corv::Handle open_plain_file(const std::wstring& path, DWORD access, DWORD share, FileOpen how, bool single_name,
                              bool truncate) {
-  const DWORD disposition = how == FileOpen::existing ? OPEN_EXISTING : how == FileOpen::always ? OPEN_ALWAYS : CREATE_NEW;
+  const DWORD disposition = how == FileOpen::existing ? OPEN_EXISTING
+                            : how == FileOpen::always ? OPEN_ALWAYS
+                                                      : CREATE_NEW;
   // OPEN_ALWAYS sets ERROR_ALREADY_EXISTS on success; the caller sees only our own errors.
   corv::Handle file(CreateFileW(path.c_str(), access, share, nullptr, disposition,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
@@ -16,7 +18,8 @@ corv::Handle open_plain_file(const std::wstring& path, DWORD access, DWORD share
   BY_HANDLE_FILE_INFORMATION info = {};
   if (!GetFileInformationByHandle(file.get(), &info)) return {};
   DWORD refusal = 0;
-  if (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) refusal = ERROR_CANT_ACCESS_FILE;
+  if (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))
+    refusal = ERROR_CANT_ACCESS_FILE;
   else if (single_name && info.nNumberOfLinks > 1) refusal = ERROR_TOO_MANY_LINKS;
   if (refusal) {
     file.reset();
@@ -33,7 +36,8 @@ bool read_plain_file(const std::wstring& path, std::string& bytes, ReadStop* sto
   ReadStop& at = stop ? *stop : ignored;
   at = ReadStop::open;
   bytes.clear();
-  corv::Handle file = open_plain_file(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, FileOpen::existing, false);
+  corv::Handle file = open_plain_file(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, FileOpen::existing,
+                                      false);
   if (!file.valid()) return false;
   at = ReadStop::size;
   LARGE_INTEGER size{};
@@ -48,7 +52,8 @@ bool read_plain_file(const std::wstring& path, std::string& bytes, ReadStop* sto
   DWORD got = 0;
   size_t have = 0;
   while (have < bytes.size() &&
-         ReadFile(file.get(), &bytes[have], static_cast<DWORD>(std::min<size_t>(bytes.size() - have, 1u << 20)), &got, nullptr) &&
+         ReadFile(file.get(), &bytes[have], static_cast<DWORD>(std::min<size_t>(bytes.size() - have, 1u << 20)), &got,
+                  nullptr) &&
          got)
     have += got;
   if (have < bytes.size()) {

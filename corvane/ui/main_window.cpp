@@ -34,8 +34,7 @@ MainWindow::MainWindow()
       link_colour_(GetSysColor(COLOR_BTNTEXT)) {}
 
 HWND MainWindow::create(HINSTANCE instance) {
-  return CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, dialog_proc,
-                            reinterpret_cast<LPARAM>(this));
+  return CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, dialog_proc, reinterpret_cast<LPARAM>(this));
 }
 
 INT_PTR CALLBACK MainWindow::dialog_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -71,21 +70,15 @@ LRESULT CALLBACK MainWindow::label_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
         return TRUE;
       }
       break;
-    case WM_NCDESTROY:
-      RemoveWindowSubclass(hwnd, label_proc, id);
-      break;
+    case WM_NCDESTROY: RemoveWindowSubclass(hwnd, label_proc, id); break;
   }
   return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
 INT_PTR MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
-    case WM_INITDIALOG:
-      start();
-      return TRUE;
-    case WM_COMMAND:
-      command(LOWORD(wp), HIWORD(wp));
-      return TRUE;
+    case WM_INITDIALOG: start(); return TRUE;
+    case WM_COMMAND: command(LOWORD(wp), HIWORD(wp)); return TRUE;
     case WM_MOUSEMOVE:  // over the window's background
       set_link_colour(GetSysColor(COLOR_BTNTEXT));
       return TRUE;
@@ -113,12 +106,8 @@ INT_PTR MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
       MessageBoxW(hwnd_, L"No domains have been found - this is may be because you're not logged in to one.",
                   kStartTitle, MB_OK | MB_ICONINFORMATION);
       return TRUE;
-    case WM_CLOSE:
-      request_close();
-      return TRUE;
-    case kListDomains:
-      list_domains_step();
-      return TRUE;
+    case WM_CLOSE: request_close(); return TRUE;
+    case kListDomains: list_domains_step(); return TRUE;
     case kCloseNow:
       close_session();
       DestroyWindow(hwnd_);
@@ -242,9 +231,7 @@ void MainWindow::command(int id, int code) {
     case IDC_LABEL1:
       if (code == STN_CLICKED) help_.topic(hwnd_, kTallyraTopic);
       break;
-    case IDC_CHKWINDOM:
-      enable(IDC_LSTDOMAINS, box(IDC_CHKWINDOM) != 0);
-      break;
+    case IDC_CHKWINDOM: enable(IDC_LSTDOMAINS, box(IDC_CHKWINDOM) != 0); break;
     case IDC_TXTSERVERS:
       if (code == EN_CHANGE && state_ == State::idle) enable_find();
       break;
@@ -282,8 +269,7 @@ void MainWindow::request_close() {
       DestroyWindow(hwnd_);
       break;
     case State::closing:
-    case State::ended:
-      break;  // the step in progress closes the window when it ends
+    case State::ended: break;  // the step in progress closes the window when it ends
     default:
       // A modal step, a search or a command: it stops (after the drives in progress) and the
       // window closes once it has ended.

@@ -6,8 +6,8 @@ namespace {
 
 // A bitmap resource as a DIB section, so that it can be read and scaled.
 HBITMAP load(int id) {
-  return static_cast<HBITMAP>(
-      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  return static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0,
+                                         LR_CREATEDIBSECTION));
 }
 
 SIZE size_of(HBITMAP bitmap) {
@@ -78,8 +78,8 @@ void Pictures::show(HWND dialog, const std::vector<PictureArt>& art, int dpi) {
       if (!shown) continue;
     }
     HWND control = GetDlgItem(dialog, a.control);
-    HANDLE old = reinterpret_cast<HANDLE>(
-        SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(shown)));
+    HANDLE old = reinterpret_cast<HANDLE>(SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP,
+                                                       reinterpret_cast<LPARAM>(shown)));
     // The control gives back the 96-DPI bitmap it loaded from the template: that one is ours
     // to delete now; a bitmap we set earlier is deleted with the others at the end.
     bool ours = false;

@@ -70,8 +70,7 @@ void layout(HWND dlg, Preview& p) {
     if (id == IDC_PREVIEW_TEXT)
       batch = DeferWindowPos(batch, c, nullptr, 0, 0, r.right - r.left + dx, r.bottom - r.top + dy,
                              SWP_NOMOVE | SWP_NOZORDER);
-    else
-      batch = DeferWindowPos(batch, c, nullptr, r.left + dx, r.top + dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    else batch = DeferWindowPos(batch, c, nullptr, r.left + dx, r.top + dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   }
   EndDeferWindowPos(batch);
 }

@@ -89,7 +89,8 @@ void MainWindow::add_update() {
     std::wstring text = L"The account \"" + request.account + L"\" is " + local +
                         L", an account of this computer. No server knows it, so its entry would give "
                         L"nobody access there. To use a domain account, type it as DOMAIN\\name.\n\n"
-                        L"Use " + local + L" anyway?";
+                        L"Use " +
+                        local + L" anyway?";
     if (MessageBoxW(hwnd_, text.c_str(), L"Add Shares", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES ||
         closing())
       return;
@@ -152,8 +153,8 @@ void MainWindow::run_command(Step& step, int button, const wchar_t* title,
   if (!step.to(State::running)) return;
   const bool add = button == IDC_CMDADD;
   // Only "Stop" and what cannot disturb the run (Log, Help, Exit) stay usable.
-  const int others[] = {IDC_CMDDRIVES, IDC_CMDPREVIEW, add ? IDC_CMDDEL : IDC_CMDADD, IDC_COMMAND4,
-                        IDC_CMDUSERBROWSE, IDC_LSTVOLUMES};
+  const int others[] = {IDC_CMDDRIVES, IDC_CMDPREVIEW,    add ? IDC_CMDDEL : IDC_CMDADD,
+                        IDC_COMMAND4,  IDC_CMDUSERBROWSE, IDC_LSTVOLUMES};
   for (int id : others) enable(id, false);
   SetDlgItemTextW(hwnd_, button, L"&Stop");
   stop_button_ = button;
@@ -205,15 +206,18 @@ void MainWindow::export_list() {
     return;
   }
   if (!refused.empty())
-    set_status(std::to_wstring(refused.size()) + L" share(s) left out of the list: a name holds a control character or "
-               L"one the code page cannot write (" + refused.front() + L")");
+    set_status(std::to_wstring(refused.size()) +
+               L" share(s) left out of the list: a name holds a control character or "
+               L"one the code page cannot write (" +
+               refused.front() + L")");
 }
 
 void MainWindow::browse_account() {
   Step step(*this, State::asking);
   if (!step) return;
   corv::ComPtr<IzrUserBrowser> browser;
-  HRESULT made = CoCreateInstance(CLSID_zrUserBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IzrUserBrowser, browser.out_void());
+  HRESULT made = CoCreateInstance(CLSID_zrUserBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IzrUserBrowser,
+                                  browser.out_void());
   if (FAILED(made)) {
     set_status(L"The account picker cannot be opened: " + hresult_text(made));
     return;

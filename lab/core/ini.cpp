@@ -20,7 +20,10 @@ std::wstring IniSection::get(const std::wstring& key, const std::wstring& def) c
 
 void IniSection::set(const std::wstring& key, const std::wstring& value) {
   for (auto& kv : keys)
-    if (iequals(kv.first, key)) { kv.second = value; return; }
+    if (iequals(kv.first, key)) {
+      kv.second = value;
+      return;
+    }
   keys.emplace_back(key, value);
 }
 
@@ -78,7 +81,10 @@ IniSection& IniDoc::section(const std::wstring& name) {
 
 void IniDoc::remove(const std::wstring& name) {
   for (auto it = sections.begin(); it != sections.end(); ++it)
-    if (iequals(it->name, name)) { sections.erase(it); return; }
+    if (iequals(it->name, name)) {
+      sections.erase(it);
+      return;
+    }
 }
 
 bool sd_from_sddl(const std::wstring& sddl, std::vector<uint8_t>& sd) {
@@ -94,11 +100,10 @@ std::wstring sd_to_sddl(const std::vector<uint8_t>& sd) {
   if (sd.empty()) return {};
   LPWSTR text = nullptr;
   std::vector<uint8_t> copy(sd);
-  if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(
-          copy.data(), SDDL_REVISION_1,
-          OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
-              SACL_SECURITY_INFORMATION,
-          &text, nullptr))
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(copy.data(), SDDL_REVISION_1,
+                                                            OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
+                                                                DACL_SECURITY_INFORMATION | SACL_SECURITY_INFORMATION,
+                                                            &text, nullptr))
     return L"(not convertible)";
   std::wstring out(text);
   LocalFree(text);
@@ -111,7 +116,8 @@ static size_t self_relative_extent(const uint8_t* p) {
   const auto* r = reinterpret_cast<const SECURITY_DESCRIPTOR_RELATIVE*>(p);
   size_t extent = sizeof(SECURITY_DESCRIPTOR_RELATIVE);
   auto sid_end = [&](DWORD off) {
-    if (off && IsValidSid(const_cast<uint8_t*>(p + off))) extent = std::max<size_t>(extent, off + GetLengthSid(const_cast<uint8_t*>(p + off)));
+    if (off && IsValidSid(const_cast<uint8_t*>(p + off)))
+      extent = std::max<size_t>(extent, off + GetLengthSid(const_cast<uint8_t*>(p + off)));
   };
   auto acl_end = [&](DWORD off, bool present) {
     if (present && off) extent = std::max<size_t>(extent, off + reinterpret_cast<const ACL*>(p + off)->AclSize);

@@ -278,8 +278,7 @@ private:
 // Creates or resets a lab: description copied in (unless null), state rebuilt from it, journal
 // emptied. Lab drive mappings recorded in the old state are removed first.
 bool create_lab(const std::wstring& folder, const std::wstring* description_source, std::wstring& error);
-void append_journal(const std::wstring& folder, const std::wstring& function,
-                    const std::wstring& args, DWORD status);
+void append_journal(const std::wstring& folder, const std::wstring& function, const std::wstring& args, DWORD status);
 
 // ---- drive mappings (mpr) ----
 // Maps a local letter to a folder; under Wine through the mount manager, so that the volume

@@ -85,8 +85,7 @@ private:
   std::map<std::wstring, size_t> index_;
 };
 
-std::wstring text(const Profile& ini, const std::wstring& section, const wchar_t* key,
-                  const std::wstring& def = L"") {
+std::wstring text(const Profile& ini, const std::wstring& section, const wchar_t* key, const std::wstring& def = L"") {
   std::wstring v;
   return ini.get(section, key, v) ? trim(v) : def;
 }
@@ -330,7 +329,8 @@ bool Network::load(const std::wstring& path) {
     const Server* owner = server(sh.server);
     if (!owner) warnings.push_back(L"share " + sh.name + L": unknown server " + sh.server);
     else if (sh.path.size() < 2 || sh.path[1] != L':' || !owner->drive(sh.path[0]))
-      warnings.push_back(L"share " + sh.server + L"\\" + sh.name + L": path " + sh.path + L" is on no drive of the server");
+      warnings.push_back(L"share " + sh.server + L"\\" + sh.name + L": path " + sh.path +
+                         L" is on no drive of the server");
     std::vector<uint8_t> sd;
     if (!sh.sddl.empty() && !sd_from_sddl(sh.sddl, sd))
       warnings.push_back(L"share " + sh.server + L"\\" + sh.name + L": descriptor \"" + sh.sddl + L"\" is not valid");
@@ -374,7 +374,8 @@ bool Network::load(const std::wstring& path) {
     remembered.emplace_back(letter, text(ini, L"profile", key.c_str()));
   }
   // "NetShareSetInfo:5,NetShareAdd:2"
-  for (auto [key, list] : {std::make_pair(L"die_at", &faults.die_at), std::make_pair(L"die_after", &faults.die_after)}) {
+  for (auto [key, list] :
+       {std::make_pair(L"die_at", &faults.die_at), std::make_pair(L"die_after", &faults.die_after)}) {
     for (const std::wstring& item : split_list(text(ini, L"faults", key))) {
       size_t colon = item.find(L':');
       unsigned long n = colon == std::wstring::npos ? 0 : wcstoul(item.c_str() + colon + 1, nullptr, 10);

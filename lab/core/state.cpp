@@ -296,8 +296,7 @@ bool load_shares(const std::wstring& folder, const std::wstring& server, State& 
   State parsed;
   if (read_state_file(share_file(folder, server), text, parsed))
     state.shares.insert(state.shares.end(), parsed.shares.begin(), parsed.shares.end());
-  else
-    text.clear();
+  else text.clear();
   if (files) files->share_texts[upper(server)] = text;
   return true;
 }
@@ -369,8 +368,9 @@ bool save_state(const std::wstring& folder, const State& state, StateFiles* file
     if (files) files->connections_text = conn_text;
   }
   // state.ini last: a lab whose state.ini exists is complete.
-  const std::wstring main_text =
-      sections_text(all, [](const IniSection& sec) { return !is_share(sec) && !is_connection(sec); });
+  const std::wstring main_text = sections_text(all, [](const IniSection& sec) {
+    return !is_share(sec) && !is_connection(sec);
+  });
   if (!files || files->main_text != main_text) {
     if (!write_state_file(state_path(folder), main_text)) return false;
     if (files) files->main_text = main_text;
@@ -512,8 +512,7 @@ void Session::journal(const std::wstring& args, DWORD status) {
   if (opened_) append_journal(folder, function_, args, status);
 }
 
-void append_journal(const std::wstring& folder, const std::wstring& function, const std::wstring& args,
-                    DWORD status) {
+void append_journal(const std::wstring& folder, const std::wstring& function, const std::wstring& args, DWORD status) {
   SYSTEMTIME t;
   GetLocalTime(&t);
   wchar_t head[64];
@@ -524,8 +523,8 @@ void append_journal(const std::wstring& folder, const std::wstring& function, co
   // its own lock, and a call need not hold the folder's to write its line.
   HANDLE mutex = folder_mutex(folder, L"journal");
   if (!take_mutex(mutex)) return;
-  HANDLE h = CreateFileW(journal_path(folder).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateFileW(journal_path(folder).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h != INVALID_HANDLE_VALUE) {
     DWORD written = 0;
     WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);

@@ -39,8 +39,8 @@ std::string to_acp(const std::wstring& s) {
 }
 
 bool iequals(const std::wstring& a, const std::wstring& b) {
-  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                              TRUE) == CSTR_EQUAL;
+  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+         CSTR_EQUAL;
 }
 
 std::wstring upper(std::wstring s) {
@@ -166,15 +166,18 @@ std::wstring quoted(const wchar_t* s) {
   std::wstring out = L"\"";
   for (const wchar_t* p = s; *p; ++p) {
     if (*p == L'"') out += L"\\\"";
-    else if (*p < 0x20) { wchar_t b[8]; swprintf(b, 8, L"\\x%02X", static_cast<unsigned>(*p)); out += b; }
-    else out += *p;
+    else if (*p < 0x20) {
+      wchar_t b[8];
+      swprintf(b, 8, L"\\x%02X", static_cast<unsigned>(*p));
+      out += b;
+    } else out += *p;
   }
   return out + L"\"";
 }
 
 bool read_text_file(const std::wstring& path, std::wstring& text) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   std::string bytes;
   char buf[65536];
@@ -201,8 +204,7 @@ bool write_file_replace(const std::wstring& path, const std::string& bytes) {
   HANDLE h = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  bool ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-            written == bytes.size();
+  bool ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
   CloseHandle(h);
   if (ok) ok = MoveFileExW(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
   if (!ok) DeleteFileW(tmp.c_str());
@@ -268,7 +270,10 @@ std::wstring module_folder(HMODULE module) {
   for (;;) {
     DWORD n = GetModuleFileNameW(module, &path[0], static_cast<DWORD>(path.size()));
     if (n == 0) return L".";
-    if (n < path.size()) { path.resize(n); break; }
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
     path.resize(path.size() * 2);
   }
   size_t slash = path.find_last_of(L"\\/");

@@ -29,8 +29,8 @@ using UnixNameFn = char*(CDECL*)(LPCWSTR);
 
 // The Unix path of a folder, when running under Wine.
 bool unix_name(const std::wstring& folder, std::string& out) {
-  auto fn = reinterpret_cast<UnixNameFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  auto fn = reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"),
+                                                                                "wine_get_unix_file_name")));
   if (!fn) return false;
   char* name = fn(folder.c_str());
   if (!name) return false;

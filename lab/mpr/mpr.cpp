@@ -165,8 +165,8 @@ DWORD cancel_connection(const wchar_t* fn, const wchar_t* name, DWORD flags, BOO
   std::unique_ptr<lab::LetterMutex> letter;
   if (!device.empty()) letter.reset(new lab::LetterMutex(device[0]));
   Session s(fn);
-  std::wstring a = L"name=" + lab::quoted(name) + L" flags=" + std::to_wstring(flags) +
-                   L" force=" + std::to_wstring(force ? 1 : 0);
+  std::wstring a = L"name=" + lab::quoted(name) + L" flags=" + std::to_wstring(flags) + L" force=" +
+                   std::to_wstring(force ? 1 : 0);
   if (!s.open()) return ERROR_NO_NETWORK;
   auto done = [&](DWORD status) {
     s.journal(a, status);

@@ -115,9 +115,8 @@ size_t share_variable_size(DWORD level, const lab::Share& sh) {
 }
 
 // A well-formed descriptor (Everyone, read) that lies in this DLL, outside any answer.
-const BYTE kOutsideDescriptor[] = {1, 0, 4, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 20, 0, 0, 0,
-                                   2, 0, 28, 0, 1, 0, 0, 0, 0, 0, 20, 0, 0xA9, 0, 0x12, 0,
-                                   1, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0};
+const BYTE kOutsideDescriptor[] = {1, 0, 4, 0x80, 0, 0, 0,  0, 0,    0, 0,    0, 0, 0, 0, 0, 20, 0, 0, 0, 2, 0, 28, 0,
+                                   1, 0, 0, 0,    0, 0, 20, 0, 0xA9, 0, 0x12, 0, 1, 1, 0, 0, 0,  0, 0, 1, 0, 0, 0,  0};
 
 // A hostile server's descriptor as it answers it: its list's offset far past the end of the
 // answer, its list claiming far more bytes and entries than the answer holds, or the pointer
@@ -143,9 +142,7 @@ void spoil_descriptor(const std::wstring& fault, SHARE_INFO_502* r) {
 
 void fill_share(DWORD level, const lab::Share& sh, BYTE* record, Block& b) {
   switch (level) {
-    case 0:
-      reinterpret_cast<SHARE_INFO_0*>(record)->shi0_netname = b.text(sh.name);
-      break;
+    case 0: reinterpret_cast<SHARE_INFO_0*>(record)->shi0_netname = b.text(sh.name); break;
     case 1: {
       auto* r = reinterpret_cast<SHARE_INFO_1*>(record);
       r->shi1_netname = b.text(sh.name);
@@ -237,7 +234,9 @@ std::wstring lie_about_descriptor(const Session& s, const std::wstring& server, 
     if (colon == std::wstring::npos || !lab::iequals(lab::trim(item.substr(0, colon)), server)) continue;
     std::wstring how = lab::trim(item.substr(colon + 1));
     auto u32 = [](const BYTE* p) { return static_cast<DWORD>(p[0] | p[1] << 8 | p[2] << 16 | p[3] << 24); };
-    auto put32 = [](BYTE* p, DWORD v) { for (int i = 0; i < 4; ++i) p[i] = static_cast<BYTE>(v >> (8 * i)); };
+    auto put32 = [](BYTE* p, DWORD v) {
+      for (int i = 0; i < 4; ++i) p[i] = static_cast<BYTE>(v >> (8 * i));
+    };
     if (how == L"length") {
       DWORD dacl = u32(sd + 16);
       if (!(sd[2] & SE_DACL_PRESENT) || !dacl || dacl + 4 > sh.sd.size()) return L"";
@@ -322,7 +321,8 @@ NET_API_STATUS WINAPI NetServerEnum(LMCSTR servername, DWORD level, LPBYTE* bufp
     if (!d) return finish(s, a, ERROR_NO_BROWSER_SERVERS_FOUND);
     for (const auto& n : d->servers) {
       const lab::Server* sv = s.net().server(n);
-      if (sv && (sv->type & servertype)) entries.push_back({sv->name, sv->comment, sv->type, sv->version_major, sv->version_minor});
+      if (sv && (sv->type & servertype))
+        entries.push_back({sv->name, sv->comment, sv->type, sv->version_major, sv->version_minor});
     }
     more_data = s.net().more_data(d->name);
   }
@@ -387,8 +387,11 @@ NET_API_STATUS WINAPI NetShareAdd(LMSTR servername, DWORD level, LPBYTE buf, LPD
   if (!buf) return invalid(0);
   // SHARE_INFO_502 begins with the fields of SHARE_INFO_2.
   const auto* r = reinterpret_cast<const SHARE_INFO_502*>(buf);
-  a.str(L"netname", r->shi502_netname).hex(L"type", r->shi502_type).str(L"remark", r->shi502_remark)
-   .str(L"path", r->shi502_path).num(L"max_uses", r->shi502_max_uses);
+  a.str(L"netname", r->shi502_netname)
+      .hex(L"type", r->shi502_type)
+      .str(L"remark", r->shi502_remark)
+      .str(L"path", r->shi502_path)
+      .num(L"max_uses", r->shi502_max_uses);
   lab::Target t = lab::resolve(s.net(), servername);
   if (t.status) return finish(s, a, t.status);
   if (DWORD refused = s.refusal()) return finish(s, a, refused);
@@ -512,8 +515,8 @@ NET_API_STATUS WINAPI NetShareSetInfo(LMSTR servername, LMSTR netname, DWORD lev
   return finish(s, a, NERR_Success);
 }
 
-NET_API_STATUS WINAPI NetShareEnum(LMSTR servername, DWORD level, LPBYTE* bufptr, DWORD prefmaxlen,
-                                   LPDWORD entriesread, LPDWORD totalentries, LPDWORD resume_handle) {
+NET_API_STATUS WINAPI NetShareEnum(LMSTR servername, DWORD level, LPBYTE* bufptr, DWORD prefmaxlen, LPDWORD entriesread,
+                                   LPDWORD totalentries, LPDWORD resume_handle) {
   Session s(L"NetShareEnum");
   Args a;
   a.str(L"server", servername).num(L"level", level);

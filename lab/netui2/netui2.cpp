@@ -64,7 +64,8 @@ Browser* open_browser(const BrowserRequest* request, DWORD& error) {
   const BYTE* raw = reinterpret_cast<const BYTE*>(request);
   // A record of another size has its texts elsewhere: refused before any of them is read.
   if (request->size != sizeof(BrowserRequest)) {
-    sec.set(L"raw", lab::to_hex(std::vector<uint8_t>(raw, raw + std::min<size_t>(request->size, sizeof(BrowserRequest)))));
+    sec.set(L"raw",
+            lab::to_hex(std::vector<uint8_t>(raw, raw + std::min<size_t>(request->size, sizeof(BrowserRequest)))));
     s.journal(L"size=" + std::to_wstring(request->size), ERROR_INVALID_PARAMETER);
     return nullptr;
   }

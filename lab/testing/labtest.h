@@ -136,8 +136,8 @@ public:
 
   // A file's bytes as they are; empty when it cannot be read.
   static std::string read_bytes(const std::wstring& path) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) return {};
     std::string bytes;
     char buf[65536];
@@ -177,7 +177,6 @@ private:
     }
     return out;
   }
-
 
   std::wstring folder_, old_;
   bool had_old_ = false;

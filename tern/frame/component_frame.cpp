@@ -17,9 +17,7 @@ HRESULT ComponentFrame::putref_log(IDispatch* log) {
   return log->QueryInterface(IID_IzrLog, log_.out_void());
 }
 
-void ComponentFrame::set_system(const wchar_t* system) {
-  system_.reset(system ? SysAllocString(system) : nullptr);
-}
+void ComponentFrame::set_system(const wchar_t* system) { system_.reset(system ? SysAllocString(system) : nullptr); }
 
 std::wstring ComponentFrame::describe(long error, const wchar_t* text, DWORD lookup_id) {
   std::wstring d;

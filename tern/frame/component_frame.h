@@ -30,7 +30,9 @@ public:
 
   // Sends one record; true when the log object accepted it.
   bool report(long error, const wchar_t* text, DWORD lookup_id, long severity);
-  bool report_last(DWORD lookup_id, long severity) { return report(last_error, last_message.c_str(), lookup_id, severity); }
+  bool report_last(DWORD lookup_id, long severity) {
+    return report(last_error, last_message.c_str(), lookup_id, severity);
+  }
 
   // Composes the description of a record (exposed for tests of the composition rules).
   static std::wstring describe(long error, const wchar_t* text, DWORD lookup_id);

@@ -6,8 +6,8 @@
 
 namespace tern {
 
-void sd_write_header(uint8_t* out, uint32_t revision, uint32_t control, uint32_t owner, uint32_t group,
-                     uint32_t sacl, uint32_t dacl) {
+void sd_write_header(uint8_t* out, uint32_t revision, uint32_t control, uint32_t owner, uint32_t group, uint32_t sacl,
+                     uint32_t dacl) {
   uint16_t ctl = static_cast<uint16_t>(control) | kSeSelfRelative;
   ctl = static_cast<uint16_t>(dacl ? (ctl | kSeDaclPresent) : (ctl & ~kSeDaclPresent));
   ctl = static_cast<uint16_t>(sacl ? (ctl | kSeSaclPresent) : (ctl & ~kSeSaclPresent));

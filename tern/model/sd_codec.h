@@ -29,8 +29,8 @@ struct SdParts {
 // Writes the 20-byte header: revision's low byte, control's low 16 bits with
 // SE_SELF_RELATIVE set and SE_DACL_PRESENT / SE_SACL_PRESENT set exactly when that list has
 // an offset, then the four offsets (0 for an absent part).
-void sd_write_header(uint8_t* out, uint32_t revision, uint32_t control, uint32_t owner, uint32_t group,
-                     uint32_t sacl, uint32_t dacl);
+void sd_write_header(uint8_t* out, uint32_t revision, uint32_t control, uint32_t owner, uint32_t group, uint32_t sacl,
+                     uint32_t dacl);
 
 // Composes the descriptor: revision's low byte, control's low 16 bits with SE_SELF_RELATIVE
 // set and the two present bits computed from the parts.

@@ -76,8 +76,12 @@ bool sid_from_text(std::u16string_view t, std::vector<uint8_t>& out) {
     subs[count++] = v;
   }
   if (count == 0) return false;
-  const uint8_t auth[6] = {0, 0, static_cast<uint8_t>(authority >> 24), static_cast<uint8_t>(authority >> 16),
-                           static_cast<uint8_t>(authority >> 8), static_cast<uint8_t>(authority)};
+  const uint8_t auth[6] = {0,
+                           0,
+                           static_cast<uint8_t>(authority >> 24),
+                           static_cast<uint8_t>(authority >> 16),
+                           static_cast<uint8_t>(authority >> 8),
+                           static_cast<uint8_t>(authority)};
   out = sid_build(auth, subs, count);
   return true;
 }

@@ -156,8 +156,7 @@ const std::wstring& ZrSid::builtin_domain_name() {
                         domain, &dlen, &use) &&
       name[0])
     builtin_name_ = name;
-  else
-    builtin_name_ = L"BUILTIN";
+  else builtin_name_ = L"BUILTIN";
   return builtin_name_;
 }
 

@@ -52,7 +52,9 @@ public:
   PrinterHandle() = default;
   PrinterHandle(const PrinterHandle&) = delete;
   PrinterHandle& operator=(const PrinterHandle&) = delete;
-  ~PrinterHandle() { if (h_) ClosePrinter(h_); }
+  ~PrinterHandle() {
+    if (h_) ClosePrinter(h_);
+  }
   HANDLE* out() { return &h_; }
   HANDLE get() const { return h_; }
 private:
@@ -243,7 +245,9 @@ bool ZrSecurityInfo::registry_path(bool write) {
   HKEY root = root_;
   if (has_computer_) {
     // Only these two roots can be reached on another computer; each keeps its connection.
-    corv::RegKey* slot = root_ == HKEY_LOCAL_MACHINE ? &remote_machine_ : root_ == HKEY_USERS ? &remote_users_ : nullptr;
+    corv::RegKey* slot = root_ == HKEY_LOCAL_MACHINE ? &remote_machine_
+                         : root_ == HKEY_USERS       ? &remote_users_
+                                                     : nullptr;
     if (!slot) return false;
     if (!slot->get()) {
       HKEY connected = nullptr;
@@ -490,7 +494,8 @@ HRESULT ZrSecurityInfo::do_write_handle(LONG handle, LONG type, LONG info, BSTR*
   if (!sd_split(copy.data(), copy.size(), parts)) return E_INVALIDARG;
   auto part = [&copy](uint32_t offset) -> void* { return offset ? copy.data() + offset : nullptr; };
   DWORD e = SetSecurityInfo(handle_from(handle), static_cast<SE_OBJECT_TYPE>(type_), info_, part(parts.owner),
-                            part(parts.group), static_cast<PACL>(part(parts.dacl)), static_cast<PACL>(part(parts.sacl)));
+                            part(parts.group), static_cast<PACL>(part(parts.dacl)),
+                            static_cast<PACL>(part(parts.sacl)));
   if (e != ERROR_SUCCESS) {
     fail(e, kMsgHandleWrite, display_);
     return S_OK;

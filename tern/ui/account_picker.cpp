@@ -59,8 +59,16 @@ const UserBrowser& user_browser() {
 BSTR copy_or_null(const wchar_t* s) { return s ? SysAllocString(s) : nullptr; }
 
 void browse(const UserBrowser& lib, const PickRequest& r, std::vector<PickedAccount>& out) {
-  BrowserRequest request = {sizeof(BrowserRequest), 0, 0, r.owner, r.title, r.server, r.flags, r.param2,
-                            (r.help_file && *r.help_file) ? r.help_file : nullptr};
+  BrowserRequest request = {
+      sizeof(BrowserRequest),
+      0,
+      0,
+      r.owner,
+      r.title,
+      r.server,
+      r.flags,
+      r.param2,
+      (r.help_file && *r.help_file) ? r.help_file : nullptr};
   // Closed on every way out, an allocation failure while storing a pick included.
   struct Session {
     const UserBrowser& lib;
@@ -101,10 +109,13 @@ DSOP_FILTER_FLAGS filter_for(DWORD flags) {
     up |= DSOP_FILTER_BUILTIN_GROUPS | DSOP_FILTER_DOMAIN_LOCAL_GROUPS_SE;
     down |= DSOP_DOWNLEVEL_FILTER_LOCAL_GROUPS;
   }
-  const struct { DWORD flag; ULONG down; } known[] = {{kEveryone, DSOP_DOWNLEVEL_FILTER_WORLD},
-                                                      {kInteractive, DSOP_DOWNLEVEL_FILTER_INTERACTIVE},
-                                                      {kNetwork, DSOP_DOWNLEVEL_FILTER_NETWORK},
-                                                      {kCreatorOwner, DSOP_DOWNLEVEL_FILTER_CREATOR_OWNER}};
+  const struct {
+    DWORD flag;
+    ULONG down;
+  } known[] = {{kEveryone, DSOP_DOWNLEVEL_FILTER_WORLD},
+               {kInteractive, DSOP_DOWNLEVEL_FILTER_INTERACTIVE},
+               {kNetwork, DSOP_DOWNLEVEL_FILTER_NETWORK},
+               {kCreatorOwner, DSOP_DOWNLEVEL_FILTER_CREATOR_OWNER}};
   for (const auto& k : known)
     if (flags & k.flag) {
       up |= DSOP_FILTER_WELL_KNOWN_PRINCIPALS;

@@ -178,8 +178,9 @@ HRESULT ZrSiEditor::map_generic(const GUID* object_type, ACCESS_MASK* mask) {
 }
 
 void ZrSiEditor::page_event(HWND hwnd, UINT msg, SI_PAGE_TYPE page) {
-  fire(kOnPropertySheetPageCallback, {corv::event_arg(static_cast<long>(HandleToLong(hwnd))),
-                                      corv::event_arg(static_cast<long>(msg)), corv::event_arg(static_cast<long>(page))});
+  fire(kOnPropertySheetPageCallback,
+       {corv::event_arg(static_cast<long>(HandleToLong(hwnd))), corv::event_arg(static_cast<long>(msg)),
+        corv::event_arg(static_cast<long>(page))});
 }
 
 // ---- the object -------------------------------------------------------------------------
@@ -280,8 +281,7 @@ STDMETHODIMP ZrSiEditor::addAccessRight(LONG Mask, VARIANT* Name, LONG Flags, LO
           if (text) entry.pszName = rights_.pooled_name(std::wstring(text, SysStringLen(text)));
           break;
         }
-        default:
-          break;
+        default: break;
       }
     }
     rights_.add(group, entry, bDefaultAccess != VARIANT_FALSE);

@@ -40,8 +40,8 @@ private:
   ZrSiEditor* owner_;
 };
 
-class ZrSiEditor : public corv::CoClass<ZrSiEditor, IzrSiEditor, corv::FreeThreaded,
-                                        corv::Events<&DIID__IzrSiEditorEvents>> {
+class ZrSiEditor
+    : public corv::CoClass<ZrSiEditor, IzrSiEditor, corv::FreeThreaded, corv::Events<&DIID__IzrSiEditorEvents>> {
 public:
   ZrSiEditor();
   ~ZrSiEditor() override;

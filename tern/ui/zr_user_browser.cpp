@@ -23,8 +23,12 @@ STDMETHODIMP ZrUserBrowser::Open(LONG hWndOwner, BSTR Title, BSTR Server, BSTR H
   *pVal = 0;
   selection_.clear();
   try {
-    PickRequest r = {reinterpret_cast<HWND>(static_cast<LONG_PTR>(hWndOwner)), Title, Server, HelpFileName,
-                     static_cast<DWORD>(Param1), static_cast<DWORD>(Param2)};
+    PickRequest r = {reinterpret_cast<HWND>(static_cast<LONG_PTR>(hWndOwner)),
+                     Title,
+                     Server,
+                     HelpFileName,
+                     static_cast<DWORD>(Param1),
+                     static_cast<DWORD>(Param2)};
     pick_accounts(r, selection_);
   } catch (const std::bad_alloc&) {
     // Keeps the picks that could be stored.

@@ -241,7 +241,8 @@ std::vector<ListItem> Program::drives() const {
     it.mask = LVIF_PARAM;
     it.iItem = i;
     mem.put(&it, sizeof it);
-    if (SendMessageW(list, LVM_GETITEMW, 0, mem.param()) && mem.get(&it, sizeof it)) item.marker = static_cast<long>(it.lParam);
+    if (SendMessageW(list, LVM_GETITEMW, 0, mem.param()) && mem.get(&it, sizeof it))
+      item.marker = static_cast<long>(it.lParam);
     out.push_back(item);
   }
   return out;
@@ -292,7 +293,8 @@ HWND Program::wait_dialog(const std::wstring& title, DWORD timeout_ms) const {
 std::wstring Program::box_text(HWND box) const { return window_text(GetDlgItem(box, 0xFFFF)); }
 
 void Program::answer(HWND box, int button_id) const {
-  PostMessageW(box, WM_COMMAND, MAKEWPARAM(button_id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button_id)));
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(button_id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(box, button_id)));
 }
 
 std::vector<HWND> Program::other_windows() const {
@@ -467,7 +469,8 @@ bool screenshot(const std::string& host_path) {
   if (n == 0 || n >= sizeof display) return false;
   // Wine starts a host program when given its path on the drive that maps "/". Its process
   // handle tells nothing about the end, so the program leaves a marker of this call when done.
-  std::string done = host_path + ".done-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
+  std::string done = host_path + ".done-" + std::to_string(GetCurrentProcessId()) + "-" +
+                     std::to_string(GetTickCount());
   std::string cmd = "Z:\\bin\\sh -c \"xwd -root -silent -display " + std::string(display, n) +
                     " | /usr/bin/convert xwd:- '" + host_path + ".tmp.png' && mv '" + host_path + ".tmp.png' '" +
                     host_path + "' && touch '" + done + "'\"";

@@ -37,7 +37,8 @@ std::wstring generated_network(int servers, int latency_ms) {
     for (const wchar_t* d : {L"C", L"D", L"E", L"F"}) {
       wchar_t serial[16];
       swprintf(serial, 16, L"%04X-%04X", k, k * 7);
-      body += L"[drive " + std::wstring(name) + L" " + d + L"]\r\nlabel=" + name + d + L"\r\nserial=" + serial + L"\r\n";
+      body += L"[drive " + std::wstring(name) + L" " + d + L"]\r\nlabel=" + name + d + L"\r\nserial=" + serial +
+              L"\r\n";
     }
   }
   return L"[network]\r\ndomains=NORTH,SOUTH\r\nworkstation=\r\nworkstation_domain=NORTH\r\n[domain NORTH]\r\nservers=" +
@@ -49,22 +50,23 @@ std::wstring generated_network(int servers, int latency_ms) {
 // own and keeps the slowest answer.
 class AnswerWatch {
 public:
-  explicit AnswerWatch(HWND window) : thread_([this, window] {
-      LARGE_INTEGER f;
-      QueryPerformanceFrequency(&f);
-      while (!stop_) {
-        LARGE_INTEGER a, b;
-        QueryPerformanceCounter(&a);
-        DWORD_PTR r = 0;
-        bool answered = SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &r) != 0;
-        QueryPerformanceCounter(&b);
-        double ms = 1000.0 * static_cast<double>(b.QuadPart - a.QuadPart) / static_cast<double>(f.QuadPart);
-        if (!answered) ms = 10000;
-        if (ms > slowest_) slowest_ = ms;
-        ++asked_;
-        Sleep(5);
-      }
-    }) {}
+  explicit AnswerWatch(HWND window)
+      : thread_([this, window] {
+          LARGE_INTEGER f;
+          QueryPerformanceFrequency(&f);
+          while (!stop_) {
+            LARGE_INTEGER a, b;
+            QueryPerformanceCounter(&a);
+            DWORD_PTR r = 0;
+            bool answered = SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &r) != 0;
+            QueryPerformanceCounter(&b);
+            double ms = 1000.0 * static_cast<double>(b.QuadPart - a.QuadPart) / static_cast<double>(f.QuadPart);
+            if (!answered) ms = 10000;
+            if (ms > slowest_) slowest_ = ms;
+            ++asked_;
+            Sleep(5);
+          }
+        }) {}
   ~AnswerWatch() { finish(); }
   AnswerWatch(const AnswerWatch&) = delete;
   AnswerWatch& operator=(const AnswerWatch&) = delete;
@@ -138,13 +140,12 @@ TEST(Commands, TheWindowAnswersWithin250msThroughoutA200DriveAddAt20msPerCall) {
 }
 
 // Preview looks the account up and reads every ticked drive's share, Delete Shares reads and
-// deletes them, the list export writes its file, Find Drives lists the domains' servers and each server's disks and tries each
-// drive: all off the window's thread, so from the click (for Delete and the export, from the answer) to their end
-// another program gets its answers within 250 ms (at 50 ms per call the preview alone waits
-// seconds; at 300 ms per call so does a domain's server list). The search is measured on drives
-// that refuse their connection:
-// under Wine the mount manager's defining and removing of letters stalls the whole window for up
-// to a second at the end of a search that maps them, with the earlier program as with this one.
+// deletes them, the list export writes its file, Find Drives lists the domains' servers and each server's disks and
+// tries each drive: all off the window's thread, so from the click (for Delete and the export, from the answer) to
+// their end another program gets its answers within 250 ms (at 50 ms per call the preview alone waits seconds; at 300
+// ms per call so does a domain's server list). The search is measured on drives that refuse their connection: under
+// Wine the mount manager's defining and removing of letters stalls the whole window for up to a second at the end of a
+// search that maps them, with the earlier program as with this one.
 TEST(Commands, PreviewDeleteExportAndSearchLeaveTheWindowAnswering) {
   const std::wstring network = generated_network(10, 50);
   std::wstring refusing = generated_network(10, 300);  // a browse list as slow as a real one can be
@@ -197,8 +198,8 @@ TEST(Commands, PreviewDeleteExportAndSearchLeaveTheWindowAnswering) {
     ASSERT_TRUE(watch);
     DWORD took = GetTickCount() - started;
     watch->finish();
-    std::printf("%ls: %lu ms; slowest of %zu answers: %.1f ms\n", button,
-                static_cast<unsigned long>(took), watch->asked(), watch->slowest_ms());
+    std::printf("%ls: %lu ms; slowest of %zu answers: %.1f ms\n", button, static_cast<unsigned long>(took),
+                watch->asked(), watch->slowest_ms());
     EXPECT_TRUE(ended);
     EXPECT_LT(watch->slowest_ms(), 250.0);
     EXPECT_GT(watch->asked(), export_list ? 0u : 5u);  // a list of 40 lines takes milliseconds

@@ -16,7 +16,8 @@ void find_and_tick_fs01(Program& p) {
   ASSERT_EQ(items.size(), 5u);
   for (int i = 0; i < 5; ++i) p.tick(i, items[i].text.rfind(L"\\\\FS01\\", 0) == 0);
   items = p.drives();
-  for (const auto& i : items) EXPECT_EQ(i.ticked, i.text.rfind(L"\\\\FS01\\", 0) == 0) << std::string(i.text.begin(), i.text.end());
+  for (const auto& i : items)
+    EXPECT_EQ(i.ticked, i.text.rfind(L"\\\\FS01\\", 0) == 0) << std::string(i.text.begin(), i.text.end());
 }
 
 // Saves the list through the save dialog; an empty name cancels it.
@@ -56,14 +57,16 @@ TEST(Shares, WalkThroughAddWithYesNoChangingNothingDeleteAndExport) {
   // Several drives at once: their lines come in the order the changes end.
   auto added = entries_starting(log_entries(log_path), L"Added");
   std::sort(added.begin(), added.end());
-  EXPECT_EQ(added, (std::vector<std::wstring>{L"Added \\\\FS01\\C$ BUILTIN\\Users", L"Added \\\\FS01\\D$ BUILTIN\\Users"}));
+  EXPECT_EQ(added,
+            (std::vector<std::wstring>{L"Added \\\\FS01\\C$ BUILTIN\\Users", L"Added \\\\FS01\\D$ BUILTIN\\Users"}));
   // The administrative shares C$ and D$ exist (2118): they keep path and remark and get a
   // list holding just the account's read entry (they had no descriptor).
   auto adds = lab.journal(L"NetShareAdd");
   ASSERT_EQ(adds.size(), 2u);
   for (const auto& a : adds) {
     EXPECT_EQ(a.status, 2118u);
-    EXPECT_NE(a.args.find(L"Added via Velmora Corvane v1.0 at "), std::wstring::npos) << std::string(a.args.begin(), a.args.end());
+    EXPECT_NE(a.args.find(L"Added via Velmora Corvane v1.0 at "), std::wstring::npos)
+        << std::string(a.args.begin(), a.args.end());
   }
   EXPECT_EQ(lab.state(L"share FS01 D$", L"path"), L"D:\\");
   EXPECT_EQ(lab.state(L"share FS01 C$", L"sddl"), L"O:BUD:(A;CINP;0x1200a9;;;BU)");

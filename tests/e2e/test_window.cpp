@@ -16,13 +16,15 @@ TEST(Window, FirstRunShowsTheDefaultsEveryControlAndLogsTheSession) {
   ASSERT_TRUE(p.start());
 
   // Every control of the window with its caption; fields and lists right after their labels.
-  for (const wchar_t* caption :
-       {L"CORVANE is designed to complement our leading centralised storage management tool - TALLYRA Pro.  Click for details.",
-        L"Read more about TALLYRA Pro", L"Only look in these Domains:", L"Find Drives", L"Drives to update:",
-        kFindDrivesLabel, L"Share name to use:", L"<drive> will be substituted with drive letter",
-        L"Allow access as follows:", L"...", L"Full Control", L"Change", L"Read", L"Add/Update", L"Delete Shares",
-        L"Create TALLYRA list", L"Log", L"Help", L"Exit"})
-    EXPECT_NE(p.control(caption), nullptr) << "no control reads \"" << std::string(caption, caption + wcslen(caption)) << "\"";
+  for (
+      const wchar_t* caption :
+      {L"CORVANE is designed to complement our leading centralised storage management tool - TALLYRA Pro.  Click for details.",
+       L"Read more about TALLYRA Pro", L"Only look in these Domains:", L"Find Drives", L"Drives to update:",
+       kFindDrivesLabel, L"Share name to use:", L"<drive> will be substituted with drive letter",
+       L"Allow access as follows:", L"...", L"Full Control", L"Change", L"Read", L"Add/Update", L"Delete Shares",
+       L"Create TALLYRA list", L"Log", L"Help", L"Exit"})
+    EXPECT_NE(p.control(caption), nullptr)
+        << "no control reads \"" << std::string(caption, caption + wcslen(caption)) << "\"";
   HWND pattern = p.after_label(L"Share name to use:");
   HWND account = p.after_label(L"Allow access as follows:");
   HWND domains = p.after_label(L"Only look in these Domains:");
@@ -197,8 +199,7 @@ TEST(Window, SearchListsTheReachableDrivesAndCanBeRestricted) {
   ASSERT_EQ(found.size(), 8u);
   EXPECT_EQ(std::vector<std::wstring>(found.begin() + 2, found.end()),
             (std::vector<std::wstring>{L"Found drive \\\\FS01\\C", L"Found drive \\\\FS01\\D",
-                                       L"Found drive \\\\FS02\\C",
-                                       L"Found drive \\\\FS02\\E Unrecognized Error  5.",
+                                       L"Found drive \\\\FS02\\C", L"Found drive \\\\FS02\\E Unrecognized Error  5.",
                                        L"Found drive \\\\BR01\\C", L"Found drive \\\\BR01\\D"}));
 
   // Kept for a look: the window after a search. Last, because Wine's start of a host program
@@ -258,9 +259,10 @@ TEST(Window, ACloseAskedForDuringAModalStepHappensWhenTheStepEnds) {
     bool by_exit;
     int answer;
   };
-  for (const Case& c : {Case{L"Add/Update", L"Add Shares", false, IDYES}, Case{L"Delete Shares", L"Delete Shares", true, IDNO},
-                        Case{L"Create TALLYRA list", L"Velmora Tallyra List export", true, IDCANCEL},
-                        Case{L"Preview", L"Preview of Add/Update", false, IDCANCEL}}) {
+  for (const Case& c :
+       {Case{L"Add/Update", L"Add Shares", false, IDYES}, Case{L"Delete Shares", L"Delete Shares", true, IDNO},
+        Case{L"Create TALLYRA list", L"Velmora Tallyra List export", true, IDCANCEL},
+        Case{L"Preview", L"Preview of Add/Update", false, IDCANCEL}}) {
     SCOPED_TRACE(std::string(c.title, c.title + wcslen(c.title)));
     Program p(app);
     ASSERT_TRUE(p.start());
@@ -377,8 +379,8 @@ TEST(Window, TheVersionIsReadWhateverTheLengthOfTheProgramsPath) {
   // The program is of this test's own build: the loader of its bitness.
   std::string loader = sizeof(void*) == 8 ? "/usr/lib/wine/wine64" : "/usr/lib/wine/wine";
   std::string cmd = "Z:\\bin\\sh -c \"cd '" + where + "' && WINEPREFIX='" + prefix + "' WINEDLLOVERRIDES='" +
-                    env("WINEDLLOVERRIDES") + "' CORV_LAB_DIR='" + env("CORV_LAB_DIR") + "' DISPLAY='" + env("DISPLAY") +
-                    "' exec " + loader + " ./corvane.exe >/dev/null 2>&1\"";
+                    env("WINEDLLOVERRIDES") + "' CORV_LAB_DIR='" + env("CORV_LAB_DIR") + "' DISPLAY='" +
+                    env("DISPLAY") + "' exec " + loader + " ./corvane.exe >/dev/null 2>&1\"";
   ASSERT_TRUE(start_host(cmd));
 
   // The session's start lines are written before the window shows; then it is closed.

@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::u16string l = bin_to_ldap_str(bin.data(), bin.size());
   std::vector<uint8_t> le(l.size() * 2);
-  for (size_t i = 0; i < l.size(); ++i) le[2 * i] = static_cast<uint8_t>(l[i]), le[2 * i + 1] = static_cast<uint8_t>(l[i] >> 8);
+  for (size_t i = 0; i < l.size(); ++i)
+    le[2 * i] = static_cast<uint8_t>(l[i]), le[2 * i + 1] = static_cast<uint8_t>(l[i] >> 8);
   if (ldap_str_to_bin(le.data(), le.size()) != bin) __builtin_trap();
 
   // Filter values: only printable ASCII outside the filter's specials, every escape decodes.

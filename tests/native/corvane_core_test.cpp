@@ -150,8 +150,9 @@ TEST(CorvaneLogParse, StampsAndLines) {
 TEST(CorvaneChangeLines, EveryKindReadsBackAsWritten) {
   ShareRecord made{L"D:\\", L"Added via Velmora Corvane v1.0 at 05-Mar-2007 09:07 | with a bar", 1, false, L""};
   std::wstring creating = creating_line(L"\\\\FS01\\My Share", made);
-  EXPECT_EQ(creating, L"Creating \\\\FS01\\My Share | path D:\\ | max uses 1 | remark Added via Velmora Corvane v1.0 at "
-                      L"05-Mar-2007 09:07 %007C with a bar");
+  EXPECT_EQ(creating,
+            L"Creating \\\\FS01\\My Share | path D:\\ | max uses 1 | remark Added via Velmora Corvane v1.0 at "
+            L"05-Mar-2007 09:07 %007C with a bar");
   ChangeLine c = read_change_line(creating, true);
   EXPECT_EQ(c.kind, ChangeLine::Creating);
   EXPECT_EQ(c.object, L"\\\\FS01\\My Share");
@@ -170,7 +171,8 @@ TEST(CorvaneChangeLines, EveryKindReadsBackAsWritten) {
     EXPECT_TRUE(d.record.has_access_list);
     EXPECT_EQ(d.record.sddl, r.sddl);
   }
-  EXPECT_NE(deleting_line(L"\\\\S\\X", {L"C:\\", L"", 0xFFFFFFFFul, true, L""}).find(L"| max uses unlimited | access list none |"),
+  EXPECT_NE(deleting_line(L"\\\\S\\X", {L"C:\\", L"", 0xFFFFFFFFul, true, L""})
+                .find(L"| max uses unlimited | access list none |"),
             std::wstring::npos);
 
   // Lines without such text stay as readers of the log know them.
@@ -180,10 +182,13 @@ TEST(CorvaneChangeLines, EveryKindReadsBackAsWritten) {
   EXPECT_EQ(p.object, L"\\\\FS01\\D$");
   EXPECT_EQ(p.sddl, L"D:(A;;FA;;;BA)");
   EXPECT_EQ(read_change_line(previous_line(L"\\\\FS01\\D$", L"")).sddl, L"");
-  EXPECT_EQ(read_change_line(L"Previous permissions of \\\\FS01\\D$:").kind, ChangeLine::Previous);  // trailing blank trimmed
+  EXPECT_EQ(read_change_line(L"Previous permissions of \\\\FS01\\D$:").kind,
+            ChangeLine::Previous);  // trailing blank trimmed
 
-  std::wstring added = added_line(L"\\\\FS01\\D$", L"CORP\\Domain Users", permissions_not_written(L"the share's descriptor is not valid."));
-  EXPECT_EQ(added, L"Added \\\\FS01\\D$ CORP\\Domain Users Permissions not written: the share's descriptor is not valid.");
+  std::wstring added = added_line(L"\\\\FS01\\D$", L"CORP\\Domain Users",
+                                  permissions_not_written(L"the share's descriptor is not valid."));
+  EXPECT_EQ(added,
+            L"Added \\\\FS01\\D$ CORP\\Domain Users Permissions not written: the share's descriptor is not valid.");
   ChangeLine a = read_change_line(added, true);
   EXPECT_EQ(a.kind, ChangeLine::Added);
   EXPECT_TRUE(names_share(a.object, L"\\\\FS01\\D$"));
@@ -202,10 +207,12 @@ TEST(CorvaneChangeLines, EveryKindReadsBackAsWritten) {
   EXPECT_EQ(added_account(v.object, L"\\\\FS01\\D$"), L"CORP\\c");
 
   EXPECT_EQ(read_change_line(L"Started Velmora Corvane session.").kind_of_session, L"window");
-  EXPECT_EQ(read_change_line(L"Started Velmora Corvane command-line session (corvanecmd undo).").kind_of_session, L"undo");
+  EXPECT_EQ(read_change_line(L"Started Velmora Corvane command-line session (corvanecmd undo).").kind_of_session,
+            L"undo");
   // Broken records are not taken for changes.
   EXPECT_EQ(read_change_line(L"Creating \\\\FS01\\X | path C:\\ | remark r").kind, ChangeLine::Other);
-  EXPECT_EQ(read_change_line(L"Deleting \\\\FS01\\X | path C:\\ | max uses 99999999999 | remark r").kind, ChangeLine::Other);
+  EXPECT_EQ(read_change_line(L"Deleting \\\\FS01\\X | path C:\\ | max uses 99999999999 | remark r").kind,
+            ChangeLine::Other);
   EXPECT_EQ(read_change_line(L"Found drive \\\\FS01\\D").kind, ChangeLine::Other);
 }
 
@@ -218,17 +225,24 @@ TEST(CorvaneLogParse, SessionsAndTheStateBeforeThem) {
       L"01-Mar-2007 09:00> Started Velmora Corvane session.\r\n"
       L"01-Mar-2007 09:01> Added \\\\FS01\\My Share NT AUTHORITY\\SYSTEM Access denied.\r\n"
       L"02-Mar-2007 10:00> Started Velmora Corvane command-line session (corvanecmd add).\r\n"
-      L"02-Mar-2007 10:01> " + creating_line(L"\\\\FS01\\uC", made) + L"\r\n"
+      L"02-Mar-2007 10:01> " +
+      creating_line(L"\\\\FS01\\uC", made) +
+      L"\r\n"
       L"02-Mar-2007 10:01> Previous permissions of \\\\FS01\\PROJECTS: D:(A;;FA;;;BA)\r\n"
       L"02-Mar-2007 10:01> Added \\\\FS01\\uC BUILTIN\\Users\r\n"
       L"02-Mar-2007 10:01> Added \\\\FS01\\PROJECTS CORP\\collector\r\n"
       L"02-Mar-2007 10:02> Previous permissions of \\\\FS01\\uC: D:(A;;0x1200a9;;;BU)\r\n"  // the same share again
-      L"02-Mar-2007 10:02> " + creating_line(L"\\\\FS01\\race", made) + L"\r\n"
+      L"02-Mar-2007 10:02> " +
+      creating_line(L"\\\\FS01\\race", made) +
+      L"\r\n"
       L"02-Mar-2007 10:02> Previous permissions of \\\\FS01\\race: D:(A;;FA;;;WD)\r\n"  // made meanwhile by another
       L"03-Mar-2007 10:00> Started Velmora Corvane command-line session (corvanecmd delete).\r\n"
-      L"03-Mar-2007 10:01> " + deleting_line(L"\\\\FS01\\PUBLIC", pub) + L"\r\n"
+      L"03-Mar-2007 10:01> " +
+      deleting_line(L"\\\\FS01\\PUBLIC", pub) +
+      L"\r\n"
       L"03-Mar-2007 10:01> Deleted \\\\FS01\\PUBLIC\r\n"
-      L"03-Mar-2007 10:02> " + deleting_line(L"\\\\FS01\\uC", {L"C:\\", made.remark, 1, true, L"D:(A;;FA;;;BA)"}) + L"\r\n";
+      L"03-Mar-2007 10:02> " +
+      deleting_line(L"\\\\FS01\\uC", {L"C:\\", made.remark, 1, true, L"D:(A;;FA;;;BA)"}) + L"\r\n";
   auto sessions = log_sessions(parse_log(log));
   ASSERT_EQ(sessions.size(), 3u);
   EXPECT_EQ(sessions[0].last_change, 1u);
@@ -237,7 +251,8 @@ TEST(CorvaneLogParse, SessionsAndTheStateBeforeThem) {
   const ShareBefore& legacy = sessions[0].changes[0];
   EXPECT_TRUE(legacy.legacy);
   EXPECT_FALSE(legacy.existed);
-  EXPECT_EQ(legacy.readings, (std::vector<std::wstring>{L"\\\\FS01\\My", L"\\\\FS01\\My Share", L"\\\\FS01\\My Share NT"}));
+  EXPECT_EQ(legacy.readings,
+            (std::vector<std::wstring>{L"\\\\FS01\\My", L"\\\\FS01\\My Share", L"\\\\FS01\\My Share NT"}));
 
   const auto& c = sessions[1].changes;
   ASSERT_EQ(c.size(), 3u);
@@ -263,7 +278,8 @@ TEST(CorvaneLogParse, SessionsAndTheStateBeforeThem) {
 }
 
 TEST(CorvaneLogParse, UndoDecisions) {
-  auto now = [](long status, const std::wstring& path = L"", const std::wstring& remark = L"", const std::wstring& sddl = L"") {
+  auto now = [](long status, const std::wstring& path = L"", const std::wstring& remark = L"",
+                const std::wstring& sddl = L"") {
     ShareNow n;
     n.status = status;
     n.record = {path, remark, 1, true, sddl};
@@ -332,10 +348,16 @@ TEST(CorvaneChangeLog, HostileTextReadsBackExactlyAndForgesNothing) {
     SCOPED_TRACE(testing::PrintToString(h));
     const std::wstring object = L"\\\\S1\\" + h;
     ShareRecord r{h, h, 7, true, h};
-    const std::wstring lines[] = {started_line(L"add"), session_line(L"00112233AABBCCDD", 9),
-                                  creating_line(object, r), deleting_line(object, r), previous_line(object, h),
-                                  added_line(object, L"CORP\\" + h, not_created(h)), restored_line(object, h, h),
-                                  found_drive_line(h, h), domain_line(h)};
+    const std::wstring lines[] = {
+        started_line(L"add"),
+        session_line(L"00112233AABBCCDD", 9),
+        creating_line(object, r),
+        deleting_line(object, r),
+        previous_line(object, h),
+        added_line(object, L"CORP\\" + h, not_created(h)),
+        restored_line(object, h, h),
+        found_drive_line(h, h),
+        domain_line(h)};
     std::wstring log;
     for (const std::wstring& l : lines) {
       EXPECT_EQ(l.find_first_of(L"\r\n"), std::wstring::npos);
@@ -382,9 +404,8 @@ TEST(CorvaneLogParse, SessionsApartWhateverTheFileHolds) {
   const ShareRecord made{L"C:\\", L"Added via Velmora Corvane v1.0 at 05-Mar-2007 10:00", 1, false, L""};
   std::wstring log =
       at(t1, started_line(L"add")) + at(t1, session_line(L"AAAAAAAAAAAAAAAA", 1)) +
-      at(t1, creating_line(L"\\\\S\\X", made)) +
-      at(t1, started_line(L"revoke")) + at(t1, session_line(L"BBBBBBBBBBBBBBBB", 2)) +
-      at(t1, previous_line(L"\\\\S\\Y", L"D:(A;;FA;;;WD)")) +
+      at(t1, creating_line(L"\\\\S\\X", made)) + at(t1, started_line(L"revoke")) +
+      at(t1, session_line(L"BBBBBBBBBBBBBBBB", 2)) + at(t1, previous_line(L"\\\\S\\Y", L"D:(A;;FA;;;WD)")) +
       at(t1, resumed_line(L"AAAAAAAAAAAAAAAA")) + at(t1, added_line(L"\\\\S\\X", L"CORP\\c", L"")) +
       at(t1, resumed_line(L"BBBBBBBBBBBBBBBB")) + at(t1, revoked_line(L"\\\\S\\Y", L"CORP\\c", L"")) +
       // A failure without a record (the share could not be read), and a creation refused.
@@ -435,10 +456,22 @@ TEST(CorvaneCmd, ArgumentsAndTheirMistakes) {
   a = parse_cmd_args({L"find", L"--servers", L"@list.txt", L"--domain", L"CORP"}, error);
   EXPECT_EQ(error, L"give --domain or --servers, not both");
   for (auto bad : std::vector<std::vector<std::wstring>>{
-           {}, {L"frob"}, {L"find", L"extra"}, {L"find", L"--parallel", L"65"}, {L"find", L"--parallel", L"x"},
-           {L"add", L"--access", L"write"}, {L"add", L"--pattern"}, {L"export"}, {L"find", L"--since", L"x"},
-           {L"delete", L"--what-if"}, {L"find", L"--nope"}, {L"find", L"--drives", L""}, {L"find", L"--out", L"x"},
-           {L"shares", L"--drives", L"\\\\S\\C"}, {L"revoke", L"--pattern", L"x"}, {L"check", L"--yes"},
+           {},
+           {L"frob"},
+           {L"find", L"extra"},
+           {L"find", L"--parallel", L"65"},
+           {L"find", L"--parallel", L"x"},
+           {L"add", L"--access", L"write"},
+           {L"add", L"--pattern"},
+           {L"export"},
+           {L"find", L"--since", L"x"},
+           {L"delete", L"--what-if"},
+           {L"find", L"--nope"},
+           {L"find", L"--drives", L""},
+           {L"find", L"--out", L"x"},
+           {L"shares", L"--drives", L"\\\\S\\C"},
+           {L"revoke", L"--pattern", L"x"},
+           {L"check", L"--yes"},
            {L"undo", L"--list", L"--since", L"01-Jan-2026 00:00"}}) {
     parse_cmd_args(bad, error);
     EXPECT_FALSE(error.empty()) << (bad.empty() ? L"(none)" : bad[0]).size();
@@ -446,7 +479,8 @@ TEST(CorvaneCmd, ArgumentsAndTheirMistakes) {
   // The table decides per command: what one takes, another refuses with the option's name.
   parse_cmd_args({L"find", L"--out", L"x.lst"}, error);
   EXPECT_EQ(error, L"find does not take --out");
-  a = parse_cmd_args({L"check", L"--access", L"change", L"--pattern", L"d<drive>", L"--account", L"CORP\\u", L"--csv"}, error);
+  a = parse_cmd_args({L"check", L"--access", L"change", L"--pattern", L"d<drive>", L"--account", L"CORP\\u", L"--csv"},
+                     error);
   EXPECT_EQ(error, L"");
   EXPECT_TRUE(a.change && !a.read);
   a = parse_cmd_args({L"revoke", L"--account", L"u", L"--deny-too", L"--allow-empty", L"--what-if"}, error);
@@ -458,11 +492,13 @@ TEST(CorvaneCmd, ArgumentsAndTheirMistakes) {
   // --help names every command and option of the table.
   std::wstring usage = cmd_usage();
   for (const wchar_t* word : {L"  shares ", L"  check ", L"  revoke ", L"--entries", L"--deny-too", L"--allow-empty",
-                              L"--list", L"show what would change, change nothing [add, revoke]", L"--csv\r\n      results as CSV, for Import-Csv [all]"})
+                              L"--list", L"show what would change, change nothing [add, revoke]",
+                              L"--csv\r\n      results as CSV, for Import-Csv [all]"})
     EXPECT_NE(usage.find(word), std::wstring::npos) << word;
   EXPECT_TRUE(parse_cmd_args({L"/?"}, error).help);
   EXPECT_EQ(error, L"");
-  EXPECT_EQ(split_list(L"FS01\r\n\r\n  FS02 \r\nFS03,FS04\n"), (std::vector<std::wstring>{L"FS01", L"FS02", L"FS03", L"FS04"}));
+  EXPECT_EQ(split_list(L"FS01\r\n\r\n  FS02 \r\nFS03,FS04\n"),
+            (std::vector<std::wstring>{L"FS01", L"FS02", L"FS03", L"FS04"}));
 }
 
 // Every command is one row of the table, and its name reaches that row, whose own checks apply.
@@ -482,5 +518,6 @@ TEST(CorvaneCmd, TablesAndCsv) {
   std::vector<std::vector<std::wstring>> rows = {{L"\\\\FS01\\C", L"SYS, main", L"say \"hi\""}, {L"x"}};
   EXPECT_EQ(format_table({L"Drive", L"Label", L"Note"}, rows, true),
             L"Drive,Label,Note\r\n\\\\FS01\\C,\"SYS, main\",\"say \"\"hi\"\"\"\r\nx,,\r\n");
-  EXPECT_EQ(format_table({L"A", L"B"}, {{L"long value", L"1"}}, false), L"A           B\r\n----------  -\r\nlong value  1\r\n");
+  EXPECT_EQ(format_table({L"A", L"B"}, {{L"long value", L"1"}}, false),
+            L"A           B\r\n----------  -\r\nlong value  1\r\n");
 }

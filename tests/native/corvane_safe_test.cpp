@@ -14,15 +14,16 @@ using namespace corvane;
 // What the hostile test cannot see: C1 and direction marks, kept line ends, the exact switch.
 TEST(CorvaneSafeText, ShownNotObeyedAndNoFormulaInCsv) {
   EXPECT_EQ(display_text(L"C:\\D \u0416\x7F\x9B\u202E\r\n\tb\rc", true), L"C:\\D \u0416\\x7F\\x9B\\u202E\r\n\tb\\x0Dc");
-  EXPECT_EQ(format_table({L"A", L"B", L"C", L"D"}, {{L"=1+2", L"+x", L"-x", L"'q"}}, true), L"A,B,C,D\r\n'=1+2,'+x,'-x,''q\r\n");
+  EXPECT_EQ(format_table({L"A", L"B", L"C", L"D"}, {{L"=1+2", L"+x", L"-x", L"'q"}}, true),
+            L"A,B,C,D\r\n'=1+2,'+x,'-x,''q\r\n");
   EXPECT_EQ(format_table({L"A", L"B"}, {{L"=1,2", L"@x"}}, true, true), L"A,B\r\n\"=1,2\",@x\r\n");
 }
 
 TEST(CorvaneDescriptorCheck, OffsetsAndLengthsAreBoundedByTheAnswer) {
   // Self-relative, a list with Everyone reading (48 bytes), then whatever else the answer holds.
-  const std::vector<uint8_t> good = {1, 0, 4, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 20, 0, 0, 0,
-                                     2, 0, 28, 0, 1, 0, 0, 0, 0, 0, 20, 0, 0xA9, 0, 0x12, 0,
-                                     1, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0};
+  const std::vector<uint8_t> good = {1,    0, 4,    0x80, 0, 0, 0,  0, 0, 0, 0, 0, 0, 0, 0,  0,
+                                     20,   0, 0,    0,    2, 0, 28, 0, 1, 0, 0, 0, 0, 0, 20, 0,
+                                     0xA9, 0, 0x12, 0,    1, 1, 0,  0, 0, 0, 0, 1, 0, 0, 0,  0};
   struct Row {
     const char* what;
     size_t at;           // byte changed (or none)

@@ -272,8 +272,8 @@ TEST(SdForm, ParseJudgesEveryOffset) {
   Bytes truncated(sd.begin(), sd.end() - 1);
   EXPECT_EQ(SdParse::invalid, sd_parse(truncated.data(), truncated.size(), l));
   for (size_t slot : {4, 8, 12, 16}) {
-    for (uint32_t off : {static_cast<uint32_t>(sd.size()), static_cast<uint32_t>(sd.size() - 1), 0xFFFFFFFFu,
-                         0xFFFFFFF0u}) {
+    for (uint32_t off :
+         {static_cast<uint32_t>(sd.size()), static_cast<uint32_t>(sd.size() - 1), 0xFFFFFFFFu, 0xFFFFFFF0u}) {
       Bytes bad = sd;
       put_u32(&bad[slot], off);
       EXPECT_EQ(SdParse::invalid, sd_parse(bad.data(), bad.size(), l)) << slot << " " << off;

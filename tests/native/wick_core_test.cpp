@@ -20,8 +20,8 @@ std::vector<uint8_t> bytes(std::initializer_list<int> v) {
 
 ByteSpan span(const std::vector<uint8_t>& v) { return {v.data(), v.size()}; }
 
-const std::vector<uint8_t> kExample = bytes({0x01, 0xEE, 0xCC, 0xAA, 1, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 4, 0, 0, 0,
-                                             'c', 0, 'n', 0, 1, 0, 0, 0, 8, 0, 0, 0, 2, 0, 0, 0, 'x', 0});
+const std::vector<uint8_t> kExample = bytes({0x01, 0xEE, 0xCC, 0xAA, 1, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 4, 0,   0,
+                                             0,    'c',  0,    'n',  0, 1, 0, 0, 0, 8, 0, 0, 0, 2, 0, 0, 0, 'x', 0});
 
 // Reads a whole attribute form the way the attribute object does.
 bool read_attribute(const std::vector<uint8_t>& in, AttributeHeader* h, std::vector<AttributeValue>* values) {
@@ -124,7 +124,8 @@ TEST(WickForms, EntryEmbedsAttributeFormsAfterFlagsAndName) {
   ByteSpan attrs[2] = {span(kExample), ByteSpan{}};
   std::vector<uint8_t> buf;
   write_entry(buf, 0x11223344, span(name), attrs, 2);
-  std::vector<uint8_t> head = bytes({0x02, 0xAA, 0xF5, 0xEE, 1, 0, 0, 0, 0x44, 0x33, 0x22, 0x11, 2, 0, 0, 0, 'e', 0, 2, 0, 0, 0, 38, 0, 0, 0});
+  std::vector<uint8_t> head = bytes({0x02, 0xAA, 0xF5, 0xEE, 1, 0, 0, 0, 0x44, 0x33, 0x22, 0x11, 2,
+                                     0,    0,    0,    'e',  0, 2, 0, 0, 0,    38,   0,    0,    0});
   ASSERT_EQ(head.size() + 38 + 4, buf.size());
   EXPECT_EQ(head, std::vector<uint8_t>(buf.begin(), buf.begin() + static_cast<long>(head.size())));
   StreamReader r(buf.data(), buf.size());
@@ -206,7 +207,8 @@ TEST(WickLogLine, LongLinesAreCutAndKeepTheirEnd) {
 TEST(WickLogLine, FileEncodings) {
   std::u16string line = u"a\u00e9\u0416\U0001F600\u00ff\r\n";
   EXPECT_EQ(bytes({'a', 0xE9, '?', '?', 0xFF, '\r', '\n'}), encode_8bit(line));
-  EXPECT_EQ(bytes({'a', 0, 0xE9, 0, 0x16, 0x04, 0x3D, 0xD8, 0x00, 0xDE, 0xFF, 0, '\r', 0, '\n', 0}), encode_utf16le(line));
+  EXPECT_EQ(bytes({'a', 0, 0xE9, 0, 0x16, 0x04, 0x3D, 0xD8, 0x00, 0xDE, 0xFF, 0, '\r', 0, '\n', 0}),
+            encode_utf16le(line));
   // A lone surrogate is one character of its own.
   EXPECT_EQ(bytes({'?', '?', 'x'}), encode_8bit(std::u16string({0xDC00, 0xD800, u'x'})));
 }

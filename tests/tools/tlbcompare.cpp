@@ -10,7 +10,11 @@
 
 namespace {
 
-std::wstring bstr(BSTR b) { std::wstring s = b ? std::wstring(b, SysStringLen(b)) : L"<null>"; SysFreeString(b); return s; }
+std::wstring bstr(BSTR b) {
+  std::wstring s = b ? std::wstring(b, SysStringLen(b)) : L"<null>";
+  SysFreeString(b);
+  return s;
+}
 
 std::wstring doc(ITypeInfo* ti, MEMBERID id) {
   BSTR n = nullptr, h = nullptr;
@@ -49,13 +53,16 @@ void dump(ITypeLib* tl, std::vector<std::wstring>& out, SYSKIND& sys) {
   out.push_back(L"  " + bstr(n) + L" \"" + bstr(h) + L"\"");
   for (UINT i = 0; i < tl->GetTypeInfoCount(); ++i) {
     ITypeInfo* ti = nullptr;
-    if (FAILED(tl->GetTypeInfo(i, &ti))) { out.push_back(L"type ? unreadable"); continue; }
+    if (FAILED(tl->GetTypeInfo(i, &ti))) {
+      out.push_back(L"type ? unreadable");
+      continue;
+    }
     TYPEATTR* ta = nullptr;
     ti->GetTypeAttr(&ta);
     StringFromGUID2(ta->guid, g, 64);
-    out.push_back(L"type " + doc(ti, MEMBERID_NIL) + L" kind " + std::to_wstring(ta->typekind) + L" " + g +
-                  L" flags " + std::to_wstring(ta->wTypeFlags) + L" funcs " + std::to_wstring(ta->cFuncs) +
-                  L" vars " + std::to_wstring(ta->cVars) + L" impl " + std::to_wstring(ta->cImplTypes));
+    out.push_back(L"type " + doc(ti, MEMBERID_NIL) + L" kind " + std::to_wstring(ta->typekind) + L" " + g + L" flags " +
+                  std::to_wstring(ta->wTypeFlags) + L" funcs " + std::to_wstring(ta->cFuncs) + L" vars " +
+                  std::to_wstring(ta->cVars) + L" impl " + std::to_wstring(ta->cImplTypes));
     for (UINT f = 0; f < ta->cFuncs; ++f) {
       FUNCDESC* fd = nullptr;
       ti->GetFuncDesc(f, &fd);
@@ -120,8 +127,14 @@ int wmain(int argc, wchar_t** argv) {
   dump(a, da, sa);
   dump(b, db, sb);
   int bad = 0;
-  if (sa != SYS_WIN32) { fwprintf(stderr, L"i686 type library is not SYS_WIN32 (%d)\n", sa); ++bad; }
-  if (sb != SYS_WIN64) { fwprintf(stderr, L"x86_64 type library is not SYS_WIN64 (%d)\n", sb); ++bad; }
+  if (sa != SYS_WIN32) {
+    fwprintf(stderr, L"i686 type library is not SYS_WIN32 (%d)\n", sa);
+    ++bad;
+  }
+  if (sb != SYS_WIN64) {
+    fwprintf(stderr, L"x86_64 type library is not SYS_WIN64 (%d)\n", sb);
+    ++bad;
+  }
   size_t n = da.size() > db.size() ? da.size() : db.size();
   for (size_t i = 0; i < n; ++i) {
     const std::wstring& x = i < da.size() ? da[i] : L"<missing>";

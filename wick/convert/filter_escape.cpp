@@ -13,7 +13,8 @@ using EscapeFn = ULONG(__cdecl*)(PCHAR, ULONG, PWCHAR, ULONG);
 EscapeFn escape_routine() {
   static const EscapeFn fn = [] {
     HMODULE ldap = LoadLibraryW(L"wldap32.dll");  // kept for the life of the process
-    return ldap ? reinterpret_cast<EscapeFn>(reinterpret_cast<void*>(GetProcAddress(ldap, "ldap_escape_filter_elementW")))
+    return ldap ? reinterpret_cast<EscapeFn>(reinterpret_cast<void*>(GetProcAddress(ldap,
+                                                                                    "ldap_escape_filter_elementW")))
                 : nullptr;
   }();
   return fn;

@@ -43,8 +43,7 @@ HRESULT run(zrDATA_CONVERSION direction, BSTR source, BSTR* out) {
     case zrBinToLdapFilter:
       if (!source) return S_OK;
       return escape_filter_element(in.data, in.size, out);
-    default:
-      return E_INVALIDARG;
+    default: return E_INVALIDARG;
   }
 }
 

@@ -61,8 +61,7 @@ EntryHeader read_entry_header(StreamReader& in) {
   return h;
 }
 
-void write_entry(std::vector<uint8_t>& buf, int32_t flags, ByteSpan name, const ByteSpan* attributes,
-                 size_t count) {
+void write_entry(std::vector<uint8_t>& buf, int32_t flags, ByteSpan name, const ByteSpan* attributes, size_t count) {
   if (!fits_u32(count)) throw CstreamException();
   size_t total = 3 * 4 + StreamWriter::text_size(name.size) + 4;
   for (size_t i = 0; i < count; ++i) total = add_size(total, StreamWriter::text_size(attributes[i].size));

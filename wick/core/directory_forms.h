@@ -49,7 +49,6 @@ struct EntryHeader {
 EntryHeader read_entry_header(StreamReader& in);
 inline ByteSpan read_entry_attribute(StreamReader& in) { return in.text(); }
 
-void write_entry(std::vector<uint8_t>& buf, int32_t flags, ByteSpan name, const ByteSpan* attributes,
-                 size_t count);
+void write_entry(std::vector<uint8_t>& buf, int32_t flags, ByteSpan name, const ByteSpan* attributes, size_t count);
 
 }  // namespace wick

@@ -34,8 +34,7 @@ bool hex_to_bin(const char16_t* text, size_t n, std::vector<uint8_t>& out) {
 
 std::u16string bin_to_ldap_str(const uint8_t* data, size_t size) {
   std::u16string out(size, u'\0');
-  for (size_t i = 0; i < size; ++i)
-    out[i] = static_cast<char16_t>(static_cast<int16_t>(static_cast<int8_t>(data[i])));
+  for (size_t i = 0; i < size; ++i) out[i] = static_cast<char16_t>(static_cast<int16_t>(static_cast<int8_t>(data[i])));
   return out;
 }
 

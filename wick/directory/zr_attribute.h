@@ -9,8 +9,7 @@
 
 namespace wick {
 
-class ZrAttribute
-    : public corv::CoClass<ZrAttribute, IzrAttribute, corv::FreeThreaded, corv::SafeForScripting> {
+class ZrAttribute : public corv::CoClass<ZrAttribute, IzrAttribute, corv::FreeThreaded, corv::SafeForScripting> {
 public:
   ~ZrAttribute() override;
 

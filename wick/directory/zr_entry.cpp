@@ -53,7 +53,8 @@ long ZrEntry::find(BSTR name) {
     Slot held = slots_[i];
     corv::Bstr have;
     if (FAILED(held->get_Name(have.out())) || have.length() == 0) continue;
-    if (same_name(have.get(), have.length(), name, n)) return in_range(static_cast<long>(i)) ? static_cast<long>(i) : -1;
+    if (same_name(have.get(), have.length(), name, n))
+      return in_range(static_cast<long>(i)) ? static_cast<long>(i) : -1;
   }
   return -1;
 }
@@ -307,7 +308,8 @@ void ZrEntry::read(const uint8_t* data, size_t size) {
     ByteSpan form = read_entry_attribute(in);
     Slot attribute;
     if (FAILED(new_attribute(attribute))) throw std::bad_alloc();
-    corv::Bstr bytes = corv::Bstr::attach(corv::make_bytes(form.size ? form.data : reinterpret_cast<const uint8_t*>(""), form.size));
+    corv::Bstr bytes = corv::Bstr::attach(corv::make_bytes(form.size ? form.data : reinterpret_cast<const uint8_t*>(""),
+                                                           form.size));
     if (!bytes) throw std::bad_alloc();
     BSTR b = bytes.get();
     if (FAILED(attribute->put_Data(&b))) throw CstreamException();

@@ -34,8 +34,7 @@ bool set_string(HKEY key, const wchar_t* name, const std::wstring& value) {
 }
 
 bool set_dword(HKEY key, const wchar_t* name, DWORD value) {
-  return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value) ==
-         ERROR_SUCCESS;
+  return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value) == ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -50,8 +49,8 @@ std::wstring log_module_path() {
 
 bool append_to_file(const wchar_t* path, const std::vector<uint8_t>& bytes) {
   if (!path || !*path) return false;
-  corv::Handle file(CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  corv::Handle file(CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
   if (!file.valid()) return false;
   DWORD written = 0;
   return bytes.empty() ||
@@ -67,8 +66,9 @@ bool ensure_event_source(const wchar_t* source) {
       ERROR_SUCCESS)
     return false;
   const std::wstring module = log_module_path();
-  bool ok = set_string(key.get(), L"EventMessageFile", module) && set_string(key.get(), L"CategoryMessageFile", module) &&
-            set_dword(key.get(), L"CategoryCount", 1) && set_dword(key.get(), L"TypesSupported", 7);
+  bool ok = set_string(key.get(), L"EventMessageFile", module) &&
+            set_string(key.get(), L"CategoryMessageFile", module) && set_dword(key.get(), L"CategoryCount", 1) &&
+            set_dword(key.get(), L"TypesSupported", 7);
   key.reset();
   if (ok) InterlockedExchange(&g_source_registered, 1);
   return ok;

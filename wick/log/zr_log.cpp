@@ -58,8 +58,8 @@ void ZrLog::write_outputs(const wchar_t* system, const wchar_t* source, long sev
                           const wchar_t* description) {
   std::u16string error_text = decimal_text(error);
   std::u16string sev_text = severity_text(severity);
-  std::u16string line =
-      compose_log_line(u16(system), u16(source), u16(tabulator_.get()), sev_text, error_text, u16(description));
+  std::u16string line = compose_log_line(u16(system), u16(source), u16(tabulator_.get()), sev_text, error_text,
+                                         u16(description));
   if (trace_) OutputDebugStringW(wide(line));
   if (file_) append_to_file(file_name_.get(), unicode_ ? encode_utf16le(line) : encode_8bit(line));
   // Without a source name there is no key of its own to register: the event output is skipped.

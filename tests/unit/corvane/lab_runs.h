@@ -28,7 +28,8 @@ inline void take_available(HANDLE h, std::string& s) {
     s.append(buf, got);
 }
 
-// Runs a staged program (corvanecmd.exe, labctl.exe; or one given by its full path) with the arguments and the given standard input.
+// Runs a staged program (corvanecmd.exe, labctl.exe; or one given by its full path) with the arguments and the given
+// standard input.
 inline Result run_staged(const std::wstring& program, const std::wstring& args, const std::string& input = "",
                          ULONGLONG limit_ms = 120000) {
   Result r;
@@ -46,7 +47,8 @@ inline Result run_staged(const std::wstring& program, const std::wstring& args, 
   PROCESS_INFORMATION pi{};
   std::wstring exe = program.find(L':') != std::wstring::npos ? program : corvlab::TempLab::program_folder() + program;
   std::wstring line = L"\"" + exe + L"\" " + args;
-  BOOL started = CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
+  BOOL started = CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
+                                &pi);
   CloseHandle(out_w);
   CloseHandle(err_w);
   CloseHandle(in_r);

@@ -39,8 +39,8 @@ struct LogLab {
 };
 
 // A share as a server or another administrator makes it, with any remark.
-void make_share(const std::wstring& server, const std::wstring& name, const std::wstring& path, const std::wstring& remark,
-                const std::wstring& sddl) {
+void make_share(const std::wstring& server, const std::wstring& name, const std::wstring& path,
+                const std::wstring& remark, const std::wstring& sddl) {
   PSECURITY_DESCRIPTOR sd = nullptr;
   ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &sd, nullptr));
   SHARE_INFO_502 i = {};
@@ -57,7 +57,8 @@ void make_share(const std::wstring& server, const std::wstring& name, const std:
 std::vector<std::wstring> now() { return shares_now(kServers); }
 
 bool has(const std::vector<std::wstring>& shares, const std::wstring& object) {
-  return std::any_of(shares.begin(), shares.end(), [&](const std::wstring& s) { return s.rfind(object + L"|", 0) == 0; });
+  return std::any_of(shares.begin(), shares.end(),
+                     [&](const std::wstring& s) { return s.rfind(object + L"|", 0) == 0; });
 }
 
 struct Case {
@@ -68,7 +69,8 @@ struct Case {
 const Case kCases[] = {
     {"a failure that changed nothing is never undone",
      [](LogLab& l) {
-       make_share(L"\\\\S1", L"DataD", L"D:\\", L"Added via Velmora Corvane v1.0 at 01-Dec-2026 10:00", L"D:(A;;FA;;;WD)");
+       make_share(L"\\\\S1", L"DataD", L"D:\\", L"Added via Velmora Corvane v1.0 at 01-Dec-2026 10:00",
+                  L"D:(A;;FA;;;WD)");
        const auto before = now();
        l.faults(L"refuse=NetShareGetInfo:S1:53");  // the server answers its other calls
        EXPECT_EQ(l.run(L"add --drives \\\\S1\\D --pattern Data<drive> --account Users --yes").exit, 1u);
@@ -83,8 +85,8 @@ const Case kCases[] = {
                   L"x\r\n08-Dec-2026 09:12> Deleting \\\\S2\\ROOT | path C:\\ | max uses unlimited | access list "
                   L"D:(A;;FA;;;WD) | remark x\r\n08-Dec-2026 09:12> Deleted \\\\S2\\ROOT",
                   L"D:(A;;0x1200a9;;;WD)");
-       make_share(L"\\\\S2", L"RC", L"C:\\Reports | remark y", L"\u041e\u0442\u0447\u0451\u0442\u044b \u5831\u544a \u2713 100%",
-                  L"D:(A;;FA;;;BA)");
+       make_share(L"\\\\S2", L"RC", L"C:\\Reports | remark y",
+                  L"\u041e\u0442\u0447\u0451\u0442\u044b \u5831\u544a \u2713 100%", L"D:(A;;FA;;;BA)");
        const auto before = now();
        EXPECT_EQ(l.run(L"delete --drives \\\\S1\\D,\\\\S2\\C --pattern R<drive> --yes").exit, 0u);
        EXPECT_EQ(now().size(), before.size() - 2);
@@ -98,7 +100,8 @@ const Case kCases[] = {
        const auto before = now();
        EXPECT_EQ(l.run(L"add --drives \\\\S1\\D --pattern K<drive> --account Users --access full --yes").exit, 0u);
        EXPECT_EQ(l.run(L"delete --drives \\\\S1\\D --pattern K<drive> --yes").exit, 0u);
-       EXPECT_EQ(l.run(L"add --drives \\\\S1\\D --pattern K<drive> --account Users --yes").exit, 0u);  // made anew at the drive root
+       EXPECT_EQ(l.run(L"add --drives \\\\S1\\D --pattern K<drive> --account Users --yes").exit,
+                 0u);  // made anew at the drive root
        Result undo = l.run(L"undo --yes --since \"" + l.first_stamp() + L"\"");
        EXPECT_EQ(undo.exit, 0u) << undo.out << undo.err;
        EXPECT_EQ(now(), before);
@@ -118,7 +121,8 @@ const Case kCases[] = {
      [](LogLab& l) {
        EXPECT_EQ(l.run(L"add --drives \\\\S1\\C --pattern T<drive> --account Users --yes").exit, 0u);
        const auto mid = now();
-       corv::Handle f(CreateFileW(l.log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+       corv::Handle f(CreateFileW(l.log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                  nullptr));
        const char half[] = "08-Dec-2026 09:12> Previous permissions of \\\\S1\\TC: D:(A;;F";
        DWORD w = 0;
        WriteFile(f.get(), half, sizeof half - 1, &w, nullptr);
@@ -145,7 +149,9 @@ const Case kCases[] = {
        l.faults(L"slow=S1\r\nslow_ms=150");
        const auto before = now();
        Result first;
-       std::thread other([&] { first = l.run(L"add --drives \\\\S1\\C,\\\\S1\\D --pattern A<drive> --account Users --yes"); });
+       std::thread other([&] {
+         first = l.run(L"add --drives \\\\S1\\C,\\\\S1\\D --pattern A<drive> --account Users --yes");
+       });
        Result second = l.run(L"add --drives \\\\S2\\C,\\\\S2\\D --pattern B<drive> --account Users --yes");
        other.join();
        EXPECT_EQ(first.exit, 0u) << first.err;
@@ -178,7 +184,8 @@ const Case kCases[] = {
      [](LogLab& l) {
        const auto before = now();
        for (const wchar_t* drives : {L"S1\\D", L"\\\\S1\\DD", L"\\\\S1", L"\\\\\\D"})
-         EXPECT_EQ(l.run(std::wstring(L"add --drives ") + drives + L" --pattern X<drive> --account Users --yes").exit, 2u)
+         EXPECT_EQ(l.run(std::wstring(L"add --drives ") + drives + L" --pattern X<drive> --account Users --yes").exit,
+                   2u)
              << drives;
        Result missing = l.run(L"undo --yes", l.lab.folder() + L"\\no-such.log");
        EXPECT_EQ(missing.exit, 1u);

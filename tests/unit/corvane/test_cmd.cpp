@@ -72,12 +72,14 @@ TEST(Corvanecmd, FindAddExportDeleteAndUndo) {
   EXPECT_EQ(rows[1][1], "SYSTEM");
   EXPECT_EQ(rows[5][0], "\\\\BR01\\D");
   std::string logged = log.text();
-  EXPECT_NE(logged.find("> Started Velmora Corvane command-line session (corvanecmd find).\r\n"), std::string::npos) << logged;
+  EXPECT_NE(logged.find("> Started Velmora Corvane command-line session (corvanecmd find).\r\n"), std::string::npos)
+      << logged;
   EXPECT_NE(logged.find("> Found drive \\\\FS02\\E Unrecognized Error  5.\r\n"), std::string::npos) << logged;
   EXPECT_NE(logged.find("> Corvane command-line session terminated.\r\n"), std::string::npos) << logged;
 
   // A preview changes nothing.
-  Result what_if = corvanecmd(L"add --drives \\\\FS01\\C,\\\\FS01\\D --pattern c<drive> --account Users --what-if --log " + log.arg());
+  Result what_if = corvanecmd(
+      L"add --drives \\\\FS01\\C,\\\\FS01\\D --pattern c<drive> --account Users --what-if --log " + log.arg());
   EXPECT_EQ(what_if.exit, 0u) << what_if.err;
   EXPECT_NE(what_if.out.find("Share: to be created, path C:\\"), std::string::npos) << what_if.out;
   EXPECT_TRUE(lab.journal(L"NetShareAdd").empty());
@@ -87,12 +89,15 @@ TEST(Corvanecmd, FindAddExportDeleteAndUndo) {
   EXPECT_EQ(unconfirmed.exit, 1u);
   EXPECT_TRUE(lab.journal(L"NetShareAdd").empty());
 
-  Result add = corvanecmd(L"add --drives \\\\FS01\\C,\\\\FS01\\D --pattern c<drive> --account Users --access change --csv --log " +
-                          log.arg(), "y\r\n");
+  Result add = corvanecmd(
+      L"add --drives \\\\FS01\\C,\\\\FS01\\D --pattern c<drive> --account Users --access change --csv --log " +
+          log.arg(),
+      "y\r\n");
   EXPECT_EQ(add.exit, 0u) << add.err << add.out;
   auto added = csv_rows(add.out);
   ASSERT_EQ(added.size(), 3u) << add.out;
-  EXPECT_EQ(added[1], (std::vector<std::string>{"\\\\FS01\\C", "\\\\FS01\\cC", "created", "Added \\\\FS01\\cC BUILTIN\\Users"}));
+  EXPECT_EQ(added[1],
+            (std::vector<std::string>{"\\\\FS01\\C", "\\\\FS01\\cC", "created", "Added \\\\FS01\\cC BUILTIN\\Users"}));
   EXPECT_TRUE(share_exists(L"\\\\FS01", L"cD"));
 
   // A change log that cannot be written (here a folder): nothing is changed, and it says so.
@@ -103,11 +108,13 @@ TEST(Corvanecmd, FindAddExportDeleteAndUndo) {
   EXPECT_FALSE(share_exists(L"\\\\FS01", L"zC"));
 
   // One refused drive makes the run's status 1.
-  Result refused = corvanecmd(L"add --drives \\\\FS02\\C --pattern c<drive> --account Users --yes --csv --log " + log.arg());
+  Result refused = corvanecmd(L"add --drives \\\\FS02\\C --pattern c<drive> --account Users --yes --csv --log " +
+                              log.arg());
   EXPECT_EQ(refused.exit, 1u) << refused.out;
   EXPECT_NE(refused.out.find(",failed,"), std::string::npos) << refused.out;
 
-  Result exported = corvanecmd(L"export --drives \\\\FS01\\C,\\\\FS01\\D --pattern c<drive> --out " + list.arg() + L" --log " + log.arg());
+  Result exported = corvanecmd(L"export --drives \\\\FS01\\C,\\\\FS01\\D --pattern c<drive> --out " + list.arg() +
+                               L" --log " + log.arg());
   EXPECT_EQ(exported.exit, 0u) << exported.err;
   EXPECT_EQ(list.text(), "\\\\FS01\\cC\r\n\\\\FS01\\cD\r\n");
 
@@ -171,7 +178,8 @@ TEST(Corvanecmd, SharesCheckAndRevoke) {
 
   Result inventory = corvanecmd(L"shares" + L);
   EXPECT_EQ(inventory.exit, 1u) << inventory.err;  // ARCHIVE does not answer
-  // What labctl shows (the lab exists once a call has been made): "  NAME  PATH ..." then "descriptor SDDL" per share, under "\\SERVER".
+  // What labctl shows (the lab exists once a call has been made): "  NAME  PATH ..." then "descriptor SDDL" per share,
+  // under "\\SERVER".
   std::map<std::string, std::string> labctl;
   Result shown = run_staged(L"labctl.exe", L"shares");
   {
@@ -189,8 +197,10 @@ TEST(Corvanecmd, SharesCheckAndRevoke) {
   std::map<std::string, std::string> listed;
   bool archive_row = false;
   for (const auto& row : csv_rows(inventory.out)) {
-    if (row[0] == "\\\\ARCHIVE") archive_row = row[2] == "error" && row.size() > 7 && row[7].find("status 53") != std::string::npos;
-    if (row.size() >= 7 && row[0] != "Server" && row[2] != "error") listed[row[0] + "\\" + row[1]] = row[6].empty() ? "(none)" : row[6];
+    if (row[0] == "\\\\ARCHIVE")
+      archive_row = row[2] == "error" && row.size() > 7 && row[7].find("status 53") != std::string::npos;
+    if (row.size() >= 7 && row[0] != "Server" && row[2] != "error")
+      listed[row[0] + "\\" + row[1]] = row[6].empty() ? "(none)" : row[6];
   }
   EXPECT_TRUE(archive_row) << inventory.out;
   labctl.erase("\\\\ARCHIVE\\C$");  // described, but its server does not answer
@@ -198,7 +208,9 @@ TEST(Corvanecmd, SharesCheckAndRevoke) {
   // In words, one row per entry; "<drive>" stands for any letter.
   Result words = corvanecmd(L"shares --entries --servers FS01,BR01" + L);
   EXPECT_EQ(words.exit, 0u) << words.err;
-  EXPECT_NE(words.out.find("\\\\FS01,PROJECTS,disk,D:\\Projects,BUILTIN\\Administrators,allow,Full Control,"), std::string::npos) << words.out;
+  EXPECT_NE(words.out.find("\\\\FS01,PROJECTS,disk,D:\\Projects,BUILTIN\\Administrators,allow,Full Control,"),
+            std::string::npos)
+      << words.out;
   EXPECT_NE(words.out.find(",NT AUTHORITY\\Authenticated Users,allow,Change,"), std::string::npos) << words.out;
   EXPECT_NE(words.out.find("\\\\BR01,SCANS,disk,D:\\Scans,(server default)"), std::string::npos) << words.out;
   Result admin = corvanecmd(L"shares --pattern <drive>$ --servers FS01" + L);
@@ -220,7 +232,8 @@ TEST(Corvanecmd, SharesCheckAndRevoke) {
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd, nullptr));
     SHARE_INFO_1501 info{0, sd};
     EXPECT_EQ(NetShareSetInfo(const_cast<LPWSTR>(server), const_cast<LPWSTR>(share), 1501,
-                              reinterpret_cast<LPBYTE>(&info), nullptr), 0u);
+                              reinterpret_cast<LPBYTE>(&info), nullptr),
+              0u);
     LocalFree(sd);
   };
   set_list(L"\\\\FS01", L"kC", L"D:(A;;0x1200a9;;;BU)(D;;FA;;;BU)");
@@ -228,7 +241,8 @@ TEST(Corvanecmd, SharesCheckAndRevoke) {
   NetShareDel(const_cast<LPWSTR>(L"\\\\BR01"), const_cast<LPWSTR>(L"kC"), 0);
   Result drift = corvanecmd(L"check --access change" + drives + L);
   EXPECT_EQ(drift.exit, 1u);
-  EXPECT_NE(drift.out.find("\\\\FS01\\kC,drift,Read instead of Change; deny entry present"), std::string::npos) << drift.out;
+  EXPECT_NE(drift.out.find("\\\\FS01\\kC,drift,Read instead of Change; deny entry present"), std::string::npos)
+      << drift.out;
   EXPECT_NE(drift.out.find("\\\\FS01\\kD,drift,no entry"), std::string::npos) << drift.out;
   EXPECT_NE(drift.out.find("\\\\BR01\\kC,drift,missing share"), std::string::npos) << drift.out;
 
@@ -237,7 +251,8 @@ TEST(Corvanecmd, SharesCheckAndRevoke) {
   set_list(L"\\\\FS01", L"kC", L"D:(A;;FA;;;BA)(A;;0x1200a9;;;BU)(D;;FA;;;BU)(A;;0x1301bf;;;AU)(A;;FA;;;BU)");
   set_list(L"\\\\FS01", L"kD", L"D:(A;;0x1200a9;;;BU)");
   const auto before = shares_now({L"\\\\FS01"});
-  const std::wstring revoke = L"revoke --yes --drives \\\\FS01\\C,\\\\FS01\\D --pattern k<drive> --account BUILTIN\\Users";
+  const std::wstring revoke =
+      L"revoke --yes --drives \\\\FS01\\C,\\\\FS01\\D --pattern k<drive> --account BUILTIN\\Users";
   Result revoked = corvanecmd(revoke + L);
   EXPECT_EQ(revoked.exit, 1u) << revoked.out;  // kD left
   EXPECT_NE(revoked.out.find("\\\\FS01\\kC,revoked,2 entries taken out"), std::string::npos) << revoked.out;
@@ -252,7 +267,8 @@ TEST(Corvanecmd, SharesCheckAndRevoke) {
   EXPECT_EQ(emptied.exit, 0u) << emptied.out;
   EXPECT_NE(emptied.out.find("\\\\FS01\\kD,revoked,1 entry taken out"), std::string::npos) << emptied.out;
   const std::wstring empty = corvane::read_share(L"\\\\FS01", L"kD").record.sddl;
-  EXPECT_TRUE(empty.find(L"D:") != std::wstring::npos && empty.find(L"(") == std::wstring::npos) << empty;  // a list, empty
+  EXPECT_TRUE(empty.find(L"D:") != std::wstring::npos && empty.find(L"(") == std::wstring::npos)
+      << empty;  // a list, empty
   undone = corvanecmd(L"undo --yes" + L);
   EXPECT_EQ(undone.exit, 0u) << undone.out << undone.err;
   EXPECT_EQ(shares_now({L"\\\\FS01"}), before);

@@ -78,7 +78,8 @@ bool crash_then_undo(CrashLab& c, const std::wstring& command, const std::wstrin
   const std::wstring session = c.log_text().substr(log_size);
   for (const std::wstring& share : changed)
     EXPECT_TRUE(session.find(share + L" ") != std::wstring::npos || session.find(share + L":") != std::wstring::npos)
-        << share << " is not named in\n" << session;
+        << share << " is not named in\n"
+        << session;
 
   Result undo = c.run(L"undo", 0);
   EXPECT_EQ(undo.exit, 0u) << undo.out << undo.err;
@@ -105,8 +106,8 @@ TEST(CorvaneCrash, EndedRunsAreUndoneFromTheLog) {
     crash_then_undo(c, L"delete --drives " + drives_arg() + L" --pattern k<drive>", L"die_after=NetShareDel:3",
                     parallel);
     // Revoking: the lists come back with the account's entries.
-    crash_then_undo(c, L"revoke --drives " + drives_arg() + L" --pattern k<drive> --account Users", L"die_at=NetShareSetInfo:5",
-                    parallel);
+    crash_then_undo(c, L"revoke --drives " + drives_arg() + L" --pattern k<drive> --account Users",
+                    L"die_at=NetShareSetInfo:5", parallel);
     // An undo ended half-way is undone in turn.
     ASSERT_EQ(c.run(L"delete --drives " + drives_arg() + L" --pattern k<drive>", parallel).exit, 0u);
     crash_then_undo(c, L"undo", L"die_after=NetShareAdd:4", 0);
@@ -145,7 +146,9 @@ TEST(CorvaneCrash, DISABLED_EveryRemoteCallEnded) {
         ASSERT_EQ(first.exit, 0u) << first.out << first.err;
       }
       for (const wchar_t* kind : {L"die_at=", L"die_after="})
-        for (int n = 1; crash_then_undo(c, p.command, kind + p.function + L":" + std::to_wstring(n), undo ? 0 : parallel, true); ++n)
+        for (int n = 1;
+             crash_then_undo(c, p.command, kind + p.function + L":" + std::to_wstring(n), undo ? 0 : parallel, true);
+             ++n)
           ++ended;
       // The undo's own session undone: the shares as before it.
       if (undo) {

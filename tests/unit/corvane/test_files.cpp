@@ -28,9 +28,11 @@ bool make_folder(const std::wstring& path, const wchar_t* sddl) {
   corv::LocalMem<void> sd;
   BOOL present = FALSE, defaulted = FALSE;
   PACL dacl = nullptr;
-  return ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, 1, reinterpret_cast<PSECURITY_DESCRIPTOR*>(sd.out()), nullptr) &&
+  return ConvertStringSecurityDescriptorToSecurityDescriptorW(
+             sddl, 1, reinterpret_cast<PSECURITY_DESCRIPTOR*>(sd.out()), nullptr) &&
          GetSecurityDescriptorDacl(sd.get(), &present, &dacl, &defaulted) &&
-         !SetNamedSecurityInfoW(&std::wstring(path)[0], SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, dacl, nullptr);
+         !SetNamedSecurityInfoW(&std::wstring(path)[0], SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                dacl, nullptr);
 }
 
 }  // namespace
@@ -44,7 +46,8 @@ TEST(CorvaneFiles, AFolderOthersCanWriteIsNotPrivate) {
     const char* help;     // what corvanecmd --help from a copy in that folder says
   } rows[] = {
       {L"private", nullptr, "-private\\cv.ini"},
-      {L"everyone", L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FA;;;WD)", "the program's folder is not private (Everyone may change it"},
+      {L"everyone", L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FA;;;WD)",
+       "the program's folder is not private (Everyone may change it"},
   };
   for (const Row& r : rows) {
     std::wstring folder = temp_name(r.name);

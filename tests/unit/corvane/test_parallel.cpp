@@ -173,10 +173,12 @@ TEST(CorvaneParallel, ShareCommandsAsOneAtATime) {
                                          add_run({L"p<drive>", L"Users", 0x1301BF, {1, 0, 4}}, list, log, parallel),
                                          delete_shares(L"p<drive>", list, log, parallel)};
     MemoryList same;
-    for (const wchar_t* item : {L"\\\\S1\\D", L"\\\\S1\\C", L"\\\\S2\\C", L"\\\\S1\\D", L"\\\\S2\\D"}) same.add_item(item);
+    for (const wchar_t* item : {L"\\\\S1\\D", L"\\\\S1\\C", L"\\\\S2\\C", L"\\\\S1\\D", L"\\\\S2\\D"})
+      same.add_item(item);
     passes.push_back(add_run({L"same", L"Users", 0x1200A9, {1, 0, 4}}, same, log, parallel));
     for (const auto& pass : passes)
-      for (const ShareOutcome& o : pass.outcomes) r.results.push_back(o.item + L" " + outcome_text(o.result) + L" " + o.detail);
+      for (const ShareOutcome& o : pass.outcomes)
+        r.results.push_back(o.item + L" " + outcome_text(o.result) + L" " + o.detail);
     for (const Item& i : list.items) r.markers.push_back(i.marker);
     r.lines = lines_per_share(log.lines);
     r.same_path = read_share(L"\\\\S1", L"same").record.path;

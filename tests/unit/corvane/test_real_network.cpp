@@ -43,7 +43,8 @@ std::wstring generated(int servers, int latency_ms) {
     for (const wchar_t* d : {L"C", L"D", L"E", L"F"}) {
       wchar_t serial[16];
       swprintf(serial, 16, L"%04X-%04X", k, d[0]);
-      sections += L"[drive " + std::wstring(name) + L" " + d + L"]\r\nlabel=" + name + d + L"\r\nserial=" + serial + L"\r\n";
+      sections += L"[drive " + std::wstring(name) + L" " + d + L"]\r\nlabel=" + name + d + L"\r\nserial=" + serial +
+                  L"\r\n";
     }
   }
   return L"[network]\r\ndomains=NORTH,SOUTH\r\nworkstation_domain=NORTH\r\n[domain NORTH]\r\nservers=" + odd +
@@ -96,7 +97,8 @@ TEST(CorvaneRealNetwork, ProbesLeaveNothingInTheProfile) {
     EXPECT_EQ(lab.remembered(), std::vector<std::wstring>{entry});
     for (const auto& e : lab.journal()) {
       if (e.function.rfind(L"WNetAddConnection", 0) == 0) {
-        EXPECT_EQ(e.args.find(L"local=\"" + remembered + L"\""), std::wstring::npos) << "remembered letter taken: " << e.args;
+        EXPECT_EQ(e.args.find(L"local=\"" + remembered + L"\""), std::wstring::npos)
+            << "remembered letter taken: " << e.args;
       }
     }
     if (c.exit == 0) {
@@ -168,5 +170,6 @@ TEST(CorvaneRealNetwork, AnAccountOfThisComputerIsNamedBeforeAnyChange) {
   Result meant = corvanecmd(L"add --local-account-ok --account " + std::wstring(user) + drives);
   EXPECT_EQ(meant.exit, 0u) << meant.err;
   std::wstring log = corvlab::TempLab::read_text(lab.folder() + L"\\changes.log");
-  EXPECT_NE(log.find(L"> Added \\\\FS01\\wC " + std::wstring(computer) + L"\\" + user + L"\r\n"), std::wstring::npos) << log;
+  EXPECT_NE(log.find(L"> Added \\\\FS01\\wC " + std::wstring(computer) + L"\\" + user + L"\r\n"), std::wstring::npos)
+      << log;
 }

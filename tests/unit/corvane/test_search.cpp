@@ -18,7 +18,10 @@ struct StopAfter : SearchProgress {
   explicit StopAfter(size_t drives) : limit(drives) {}
   size_t found = 0;
   void drives_found(size_t total) override { found = total; }
-  bool pump() override { ++pumps; return found < limit; }
+  bool pump() override {
+    ++pumps;
+    return found < limit;
+  }
 };
 
 std::vector<std::wstring> lab_connections(const corvlab::TempLab& lab) {
@@ -49,12 +52,12 @@ TEST(CorvaneSearch, DefaultNetworkListsReachableDrivesAndLogsRefusals) {
   EXPECT_EQ(log.lines[4].rfind(L"Drives of \\\\ARCHIVE not listed: status 53: ", 0), 0u) << log.lines[4];
   log.lines.erase(log.lines.begin() + 4);
   EXPECT_EQ(out.servers_unlisted, 1u);
-  EXPECT_EQ(log.lines, (std::vector<std::wstring>{
-                           L"Found drive \\\\FS01\\C", L"Found drive \\\\FS01\\D", L"Found drive \\\\FS02\\C",
-                           L"Found drive \\\\FS02\\E Unrecognized Error  5.", L"Found drive \\\\BR01\\C",
-                           L"Found drive \\\\BR01\\D"}));
-  EXPECT_EQ(list.texts(), (std::vector<std::wstring>{L"\\\\FS01\\C", L"\\\\FS01\\D", L"\\\\FS02\\C",
-                                                      L"\\\\BR01\\C", L"\\\\BR01\\D"}));
+  EXPECT_EQ(log.lines,
+            (std::vector<std::wstring>{L"Found drive \\\\FS01\\C", L"Found drive \\\\FS01\\D",
+                                       L"Found drive \\\\FS02\\C", L"Found drive \\\\FS02\\E Unrecognized Error  5.",
+                                       L"Found drive \\\\BR01\\C", L"Found drive \\\\BR01\\D"}));
+  EXPECT_EQ(list.texts(), (std::vector<std::wstring>{L"\\\\FS01\\C", L"\\\\FS01\\D", L"\\\\FS02\\C", L"\\\\BR01\\C",
+                                                     L"\\\\BR01\\D"}));
   ASSERT_EQ(list.count(), 5u);
   for (const Item& i : list.items) {
     EXPECT_TRUE(i.ticked);
@@ -94,7 +97,7 @@ TEST(CorvaneSearch, NothingTakenFailedEnumerationsAndEmptyNames) {
   EXPECT_FALSE(partial.ended_early);
   EXPECT_EQ(partial.partial_lists, 1u);
   EXPECT_EQ(list.texts(), (std::vector<std::wstring>{L"\\\\FS01\\C", L"\\\\FS01\\D", L"\\\\FS02\\C", L"\\\\BR01\\C",
-                                                      L"\\\\BR01\\D"}));
+                                                     L"\\\\BR01\\D"}));
   ASSERT_FALSE(log.lines.empty());
   EXPECT_EQ(log.lines[0].rfind(L"Browse list of CORP incomplete, 2 names read: status 234: ", 0), 0u) << log.lines[0];
   auto enums = lab.journal(L"NetServerEnum");

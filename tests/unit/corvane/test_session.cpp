@@ -21,7 +21,8 @@ struct TempDir {
   TempDir() {
     wchar_t t[MAX_PATH];
     GetTempPathW(MAX_PATH, t);
-    path = std::wstring(t) + L"corvane-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64());
+    path = std::wstring(t) + L"corvane-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+           std::to_wstring(GetTickCount64());
     CreateDirectoryW(path.c_str(), nullptr);
   }
   ~TempDir() {
@@ -56,7 +57,8 @@ TEST(CorvaneSession, FirstRunThenRememberedValues) {
   std::string text = read_bytes(ini.path());
   EXPECT_NE(text.find("[Defaults]"), std::string::npos);
   // The five keys, in the order they are written.
-  std::regex order("Sharname=<drive>\\$\\r\\nAccount=CORP\\\\collector\\r\\nAccessRead=0\\r\\nAccessChange=1\\r\\nAccessFull=0");
+  std::regex order(
+      "Sharname=<drive>\\$\\r\\nAccount=CORP\\\\collector\\r\\nAccessRead=0\\r\\nAccessChange=1\\r\\nAccessFull=0");
   EXPECT_TRUE(std::regex_search(text, order)) << text;
 
   ini.write(L"Defaults", L"Parallel", L"3");
@@ -133,7 +135,8 @@ TEST(CorvaneSession, DomainsAreListedAndLoggedOrNoneOnFailure) {
     EXPECT_EQ(status, 234);
     ASSERT_EQ(log.lines.size(), 2u);
     EXPECT_EQ(log.lines[0], L"Domain CORP");
-    EXPECT_EQ(log.lines[1].rfind(L"Browse list of domains incomplete, 1 name read: status 234: ", 0), 0u) << log.lines[1];
+    EXPECT_EQ(log.lines[1].rfind(L"Browse list of domains incomplete, 1 name read: status 234: ", 0), 0u)
+        << log.lines[1];
   }
   {
     corvlab::TempLab lab(lab_with(L"domains=", L"domains="));

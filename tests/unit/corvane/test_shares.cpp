@@ -26,8 +26,7 @@ struct ShareFacts {
 ShareFacts share_facts(const std::wstring& server, const std::wstring& share) {
   ShareFacts f;
   LPBYTE buf = nullptr;
-  if (NetShareGetInfo(const_cast<LPWSTR>(server.c_str()), const_cast<LPWSTR>(share.c_str()), 502, &buf) != 0)
-    return f;
+  if (NetShareGetInfo(const_cast<LPWSTR>(server.c_str()), const_cast<LPWSTR>(share.c_str()), 502, &buf) != 0) return f;
   auto* info = reinterpret_cast<SHARE_INFO_502*>(buf);
   f.exists = true;
   f.path = info->shi502_path ? info->shi502_path : L"";
@@ -100,7 +99,7 @@ TEST(CorvaneShares, CreatesSharesWithTheAccountsReadEntry) {
   add_run(request(L"<drive>$", L"Users"), admin, admin_log);
   EXPECT_EQ(lab.journal(L"NetShareAdd").back().status, 2118u);
   EXPECT_EQ(admin_log.lines, (std::vector<std::wstring>{L"Previous permissions of \\\\FS01\\D$: ",
-                                                         L"Added \\\\FS01\\D$ BUILTIN\\Users"}));
+                                                        L"Added \\\\FS01\\D$ BUILTIN\\Users"}));
   EXPECT_EQ(share_facts(L"\\\\FS01", L"D$").dacl, std::wstring(L"D:") + kUsersRead);
   EXPECT_EQ(admin.items[0].marker, 0);
 }
@@ -144,8 +143,9 @@ TEST(CorvaneShares, UpdatesReplaceTheAccountsEntryByIdentifier) {
 
 TEST(CorvaneShares, DenyEntriesStayAndAShareWithoutListGetsOneEntry) {
   ComScope com;
-  corvlab::TempLab lab(corvlab::TempLab::default_description() +
-                       L"\r\n[share FS01 DENIED]\r\npath=D:\\Denied\r\nsddl=D:(D;;FA;;;BU)(A;;0x1200a9;;;BU)(A;;FA;;;BA)\r\n");
+  corvlab::TempLab lab(
+      corvlab::TempLab::default_description() +
+      L"\r\n[share FS01 DENIED]\r\npath=D:\\Denied\r\nsddl=D:(D;;FA;;;BU)(A;;0x1200a9;;;BU)(A;;FA;;;BA)\r\n");
   MemoryLog log;
   MemoryList fs01;
   fs01.add_item(L"\\\\FS01\\D");
@@ -166,7 +166,7 @@ TEST(CorvaneShares, DenyEntriesStayAndAShareWithoutListGetsOneEntry) {
   EXPECT_EQ(share_facts(L"\\\\BR01", L"SCANS").dacl, std::wstring(L"D:") + kUsersRead);
   // It was there before, so the log says what it had: nothing.
   EXPECT_EQ(scans_log.lines, (std::vector<std::wstring>{L"Previous permissions of \\\\BR01\\SCANS: ",
-                                                         L"Added \\\\BR01\\SCANS BUILTIN\\Users"}));
+                                                        L"Added \\\\BR01\\SCANS BUILTIN\\Users"}));
 }
 
 TEST(CorvaneShares, FailuresAreMarkedAndNamedAndAnUnknownAccountTouchesNothing) {
@@ -212,7 +212,8 @@ TEST(CorvaneShares, DeleteThenExportLeavesDeletedDrivesOut) {
   MemoryLog del;
   delete_shares(L"d<drive>", list, del);
   ASSERT_EQ(del.lines.size(), 2u);
-  EXPECT_EQ(del.lines[0].rfind(L"Deleting \\\\FS01\\dC | path C:\\ | max uses 1 | access list ", 0), 0u) << del.lines[0];
+  EXPECT_EQ(del.lines[0].rfind(L"Deleting \\\\FS01\\dC | path C:\\ | max uses 1 | access list ", 0), 0u)
+      << del.lines[0];
   EXPECT_EQ(del.lines[1], L"Deleted \\\\FS01\\dC");
   EXPECT_FALSE(share_facts(L"\\\\FS01", L"dC").exists);
   EXPECT_TRUE(share_facts(L"\\\\FS01", L"dD").exists);
@@ -275,11 +276,15 @@ TEST(CorvaneShares, PreviewTellsWhatWouldChangeAndChangesNothing) {
   EXPECT_EQ(again[0].entry, L"replaced");
   std::wstring report = preview_report(r, again);
   EXPECT_NE(report.find(L"Nothing has been changed."), std::wstring::npos);
-  EXPECT_NE(report.find(L"\\\\FS01\\PROJECTS\r\n  Share: already there, path D:\\Projects"), std::wstring::npos) << report;
+  EXPECT_NE(report.find(L"\\\\FS01\\PROJECTS\r\n  Share: already there, path D:\\Projects"), std::wstring::npos)
+      << report;
   // The list as it is now, in words too.
   EXPECT_NE(report.find(L"  Access list now: "), std::wstring::npos) << report;
-  EXPECT_NE(report.find(L"\r\n    NT AUTHORITY\\Authenticated Users: Change (allow)\r\n    BUILTIN\\Users: Read (allow)\r\n  Entry for the account: replaced"),
-            std::wstring::npos) << report;
+  EXPECT_NE(
+      report.find(
+          L"\r\n    NT AUTHORITY\\Authenticated Users: Change (allow)\r\n    BUILTIN\\Users: Read (allow)\r\n  Entry for the account: replaced"),
+      std::wstring::npos)
+      << report;
 
   // A share that cannot be read (a server that does not answer) is never "to be created".
   MemoryList off;
@@ -327,8 +332,9 @@ TEST(CorvaneShares, NoChangeWithoutItsRecord) {
         return add.args.substr(at, add.args.find(L'"', at) - at);
       };
       std::wstring record = L"Creating " + value(L"server") + L"\\" + value(L"netname") + L" | ";
-      EXPECT_TRUE(std::any_of(log.lines.begin(), log.lines.end(), [&](const std::wstring& l) { return l.rfind(record, 0) == 0; }))
-          << add.args;
+      EXPECT_TRUE(std::any_of(log.lines.begin(), log.lines.end(), [&](const std::wstring& l) {
+        return l.rfind(record, 0) == 0;
+      })) << add.args;
     }
   }
 }
@@ -338,7 +344,8 @@ TEST(CorvaneShares, InventoryReadsEveryBlock) {
   ComScope com;
   std::wstring many;
   for (int k = 0; k < 150; ++k)
-    many += L"[share BR01 S" + std::to_wstring(1000 + k) + L"]\r\npath=D:\\\r\nsddl=D:(A;;FA;;;BA)(D;;0x1301bf;;;BG)\r\n";
+    many += L"[share BR01 S" + std::to_wstring(1000 + k) +
+            L"]\r\npath=D:\\\r\nsddl=D:(A;;FA;;;BA)(D;;0x1301bf;;;BG)\r\n";
   corvlab::TempLab lab(lab_with(L"", L"", many));
   std::wstring error;
   auto listed = list_shares({L"BR01", L"ARCHIVE"}, {L"S1<drive>", L"", false}, 1, error);

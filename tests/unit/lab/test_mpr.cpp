@@ -73,13 +73,13 @@ TEST(Connections, MapsTheDriveSoVolumeFunctionsAnswerFromIt) {
 
 TEST(Connections, StatusesAsDescribedPerDriveAndServer) {
   TempLab lab(TempLab::default_description());
-  struct { const char* remote; DWORD status; } cases[] = {
+  struct {
+    const char* remote;
+    DWORD status;
+  } cases[] = {
       {"\\\\FS01\\A$", ERROR_BAD_NET_NAME},   // floppy without an administrative share
-      {"\\\\FS01\\Z$", ERROR_BAD_NET_NAME},
-      {"\\\\FS02\\E$", ERROR_ACCESS_DENIED},  // the drive that refuses access
-      {"\\\\ARCHIVE\\C$", ERROR_BAD_NETPATH},
-      {"\\\\NOSUCH\\C$", ERROR_BAD_NETPATH},
-      {"FS01\\C$", ERROR_BAD_NET_NAME},
+      {"\\\\FS01\\Z$", ERROR_BAD_NET_NAME},   {"\\\\FS02\\E$", ERROR_ACCESS_DENIED},  // the drive that refuses access
+      {"\\\\ARCHIVE\\C$", ERROR_BAD_NETPATH}, {"\\\\NOSUCH\\C$", ERROR_BAD_NETPATH}, {"FS01\\C$", ERROR_BAD_NET_NAME},
   };
   for (const auto& c : cases) {
     // Without a local name the connection is only checked; with one, no letter is left mapped.
@@ -202,18 +202,22 @@ TEST(RealNetworkLab, ProfileBrowserDisksAndTimeoutsAnswerAsWindowsDoes) {
     bool remembered_after, live_after;
   };
   const Step steps[] = {
-      {"WNetAddConnectionW remembers", [&] { return WNetAddConnectionW(L"\\\\FS01\\C$", nullptr, letter.c_str()); }, 0, true, true},
+      {"WNetAddConnectionW remembers", [&] { return WNetAddConnectionW(L"\\\\FS01\\C$", nullptr, letter.c_str()); }, 0,
+       true, true},
       {"a cancel without the profile leaves it remembered",
        [&] { return WNetCancelConnection2W(letter.c_str(), 0, TRUE); }, 0, true, false},
-      {"so the letter is refused", [&] { return connect(letter, L"\\\\FS01\\D$", 0); }, ERROR_DEVICE_ALREADY_REMEMBERED, true, false},
+      {"so the letter is refused", [&] { return connect(letter, L"\\\\FS01\\D$", 0); }, ERROR_DEVICE_ALREADY_REMEMBERED,
+       true, false},
       {"a cancel with the profile forgets it",
        [&] { return WNetCancelConnection2W(letter.c_str(), CONNECT_UPDATE_PROFILE, TRUE); }, 0, false, false},
       {"WNetAddConnection2 without the profile", [&] { return connect(letter, L"\\\\BR01\\C$", 0); }, 0, false, true},
       {"files open refuse a cancel not forced", [&] { return WNetCancelConnection2W(letter.c_str(), 0, FALSE); },
        ERROR_OPEN_FILES, false, true},
       {"a forced cancel ends it", [&] { return WNetCancelConnection2W(letter.c_str(), 0, TRUE); }, 0, false, false},
-      {"WNetAddConnection2 with the profile", [&] { return connect(letter, L"\\\\FS01\\C$", CONNECT_UPDATE_PROFILE); }, 0, true, true},
-      {"its cancel with the profile", [&] { return WNetCancelConnection2W(letter.c_str(), CONNECT_UPDATE_PROFILE, TRUE); }, 0, false, false},
+      {"WNetAddConnection2 with the profile", [&] { return connect(letter, L"\\\\FS01\\C$", CONNECT_UPDATE_PROFILE); },
+       0, true, true},
+      {"its cancel with the profile",
+       [&] { return WNetCancelConnection2W(letter.c_str(), CONNECT_UPDATE_PROFILE, TRUE); }, 0, false, false},
   };
   for (const Step& s : steps) {
     SCOPED_TRACE(s.what);
@@ -235,7 +239,8 @@ TEST(RealNetworkLab, ProfileBrowserDisksAndTimeoutsAnswerAsWindowsDoes) {
   for (const Disks& c : {Disks{L"\\\\FS01", 0, 0, 300}, Disks{L"\\\\FS02", ERROR_ACCESS_DENIED, 0, 300},
                          Disks{L"\\\\ARCHIVE", ERROR_BAD_NETPATH, 300, 5000}}) {
     ULONGLONG start = GetTickCount64();
-    EXPECT_EQ(NetServerDiskEnum(const_cast<LPWSTR>(c.server), 0, &buf, MAX_PREFERRED_LENGTH, &read, &total, nullptr), c.status);
+    EXPECT_EQ(NetServerDiskEnum(const_cast<LPWSTR>(c.server), 0, &buf, MAX_PREFERRED_LENGTH, &read, &total, nullptr),
+              c.status);
     ULONGLONG took = GetTickCount64() - start;
     EXPECT_GE(took, c.at_least_ms) << c.server;
     EXPECT_LT(took, c.below_ms) << c.server;

@@ -88,7 +88,8 @@ TEST(NetServerEnum, ListsDomainsThenServersOfADomain) {
   EXPECT_EQ((std::vector<std::wstring>{L"CORP", L"BRANCH"}), server_names(nullptr, SV_TYPE_DOMAIN_ENUM, st, total));
   EXPECT_EQ(0u, st);
   // The unreachable server is still on the browse list.
-  EXPECT_EQ((std::vector<std::wstring>{L"FS01", L"FS02", L"ARCHIVE"}), server_names(L"CORP", SV_TYPE_SERVER, st, total));
+  EXPECT_EQ((std::vector<std::wstring>{L"FS01", L"FS02", L"ARCHIVE"}),
+            server_names(L"CORP", SV_TYPE_SERVER, st, total));
   EXPECT_EQ(0u, st);
   EXPECT_EQ((std::vector<std::wstring>{L"BR01"}), server_names(L"BRANCH", SV_TYPE_SERVER, st, total));
   EXPECT_TRUE(server_names(L"NOWHERE", SV_TYPE_SERVER, st, total).empty());
@@ -96,8 +97,8 @@ TEST(NetServerEnum, ListsDomainsThenServersOfADomain) {
 
   LPBYTE buf = nullptr;
   DWORD read = 0;
-  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_LEVEL),
-            NetServerEnum(nullptr, 102, &buf, MAX_PREFERRED_LENGTH, &read, &total, SV_TYPE_SERVER, w(L"CORP"), nullptr));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_LEVEL), NetServerEnum(nullptr, 102, &buf, MAX_PREFERRED_LENGTH, &read,
+                                                                   &total, SV_TYPE_SERVER, w(L"CORP"), nullptr));
   EXPECT_EQ(nullptr, buf);
 }
 
@@ -105,7 +106,8 @@ TEST(NetServerEnum, NamesOutsideTheEightBitRangeComeBackAsDescribed) {
   TempLab lab(with_section(L"domain BRANCH", L"servers=BR01,\u042F\u03A9-SRV"));
   NET_API_STATUS st;
   DWORD total;
-  EXPECT_EQ((std::vector<std::wstring>{L"BR01", L"\u042F\u03A9-SRV"}), server_names(L"BRANCH", SV_TYPE_SERVER, st, total));
+  EXPECT_EQ((std::vector<std::wstring>{L"BR01", L"\u042F\u03A9-SRV"}),
+            server_names(L"BRANCH", SV_TYPE_SERVER, st, total));
 }
 
 TEST(NetServerEnum, MoreDataFaultGivesPartOfTheList) {
@@ -137,7 +139,8 @@ TEST(NetServerDiskEnum, ThreeUnitsPerDriveAndBadPaths) {
   for (const wchar_t* bad : {L"\\\\ARCHIVE", L"\\\\NOSUCH"}) {
     buf = nullptr;
     EXPECT_EQ(static_cast<DWORD>(ERROR_BAD_NETPATH),
-              NetServerDiskEnum(w(bad), 0, &buf, MAX_PREFERRED_LENGTH, &read, &total, nullptr)) << bad;
+              NetServerDiskEnum(w(bad), 0, &buf, MAX_PREFERRED_LENGTH, &read, &total, nullptr))
+        << bad;
     EXPECT_EQ(nullptr, buf);
   }
   EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_LEVEL),
@@ -166,11 +169,13 @@ TEST(NetShare, AddGetDeleteWithWindowsStatuses) {
   EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_NAME), add_share(L"\\\\FS01", L"a<drive>", L"C:\\"));
   EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), NetShareAdd(w(L"\\\\FS01"), 2, nullptr, nullptr));
   SHARE_INFO_1 one = {w(L"L1"), STYPE_DISKTREE, w(L"")};
-  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_LEVEL), NetShareAdd(w(L"\\\\FS01"), 1, reinterpret_cast<LPBYTE>(&one), nullptr));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_LEVEL),
+            NetShareAdd(w(L"\\\\FS01"), 1, reinterpret_cast<LPBYTE>(&one), nullptr));
   std::wstring long_remark(MAXCOMMENTSZ + 1, L'r');
   SHARE_INFO_2 si = {w(L"LONG"), STYPE_DISKTREE, &long_remark[0], 0, SHI_USES_UNLIMITED, 0, w(L"C:\\"), nullptr};
   DWORD parm = 0;
-  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), NetShareAdd(w(L"FS01"), 2, reinterpret_cast<LPBYTE>(&si), &parm));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER),
+            NetShareAdd(w(L"FS01"), 2, reinterpret_cast<LPBYTE>(&si), &parm));
   EXPECT_EQ(static_cast<DWORD>(SHARE_REMARK_PARMNUM), parm);
 
   // Level 2: every field, the strings inside the block.

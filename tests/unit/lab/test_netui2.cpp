@@ -33,10 +33,15 @@ using CloseFn = BOOL(WINAPI*)(HANDLE);
 
 struct Picker {
   HMODULE dll = LoadLibraryW(L"NETUI2.DLL");
-  OpenFn open = dll ? reinterpret_cast<OpenFn>(reinterpret_cast<void*>(GetProcAddress(dll, "OpenUserBrowser"))) : nullptr;
-  EnumFn next = dll ? reinterpret_cast<EnumFn>(reinterpret_cast<void*>(GetProcAddress(dll, "EnumUserBrowserSelection"))) : nullptr;
-  CloseFn close = dll ? reinterpret_cast<CloseFn>(reinterpret_cast<void*>(GetProcAddress(dll, "CloseUserBrowser"))) : nullptr;
-  ~Picker() { if (dll) FreeLibrary(dll); }
+  OpenFn open = dll ? reinterpret_cast<OpenFn>(reinterpret_cast<void*>(GetProcAddress(dll, "OpenUserBrowser")))
+                    : nullptr;
+  EnumFn next = dll ? reinterpret_cast<EnumFn>(reinterpret_cast<void*>(GetProcAddress(dll, "EnumUserBrowserSelection")))
+                    : nullptr;
+  CloseFn close = dll ? reinterpret_cast<CloseFn>(reinterpret_cast<void*>(GetProcAddress(dll, "CloseUserBrowser")))
+                      : nullptr;
+  ~Picker() {
+    if (dll) FreeLibrary(dll);
+  }
 };
 
 struct Account {

@@ -69,9 +69,11 @@ TEST(Persistence, ProcessesAndThreadsAddingAtOnceLoseNothing) {
   ASSERT_TRUE(a && b);
   // This process writes meanwhile too, from two threads.
   std::thread t([&] {
-    for (int i = 0; i < n; i += 2) EXPECT_EQ(0u, add_share(L"FS01", (L"THREE" + std::to_wstring(i)).c_str(), L"D:\\", L""));
+    for (int i = 0; i < n; i += 2)
+      EXPECT_EQ(0u, add_share(L"FS01", (L"THREE" + std::to_wstring(i)).c_str(), L"D:\\", L""));
   });
-  for (int i = 1; i < n; i += 2) EXPECT_EQ(0u, add_share(L"FS01", (L"THREE" + std::to_wstring(i)).c_str(), L"D:\\", L""));
+  for (int i = 1; i < n; i += 2)
+    EXPECT_EQ(0u, add_share(L"FS01", (L"THREE" + std::to_wstring(i)).c_str(), L"D:\\", L""));
   t.join();
   HANDLE both[] = {a, b};
   ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, both, TRUE, 120000));
@@ -109,7 +111,8 @@ TEST(Labctl, ListsSharesAndResetsToTheDescription) {
   EXPECT_EQ((std::set<std::wstring>{L"C$", L"D$", L"PUBLIC", L"PROJECTS"}), share_names(L"FS01"));
   EXPECT_EQ((std::set<std::wstring>{L"C$", L"D$", L"SCANS"}), share_names(L"BR01"));
   // Reset empties the journal; the enumerations above are its only calls.
-  for (const auto& e : lab.journal()) EXPECT_TRUE(e.function == L"NetShareEnum" || e.function == L"NetApiBufferFree") << e.function;
+  for (const auto& e : lab.journal())
+    EXPECT_TRUE(e.function == L"NetShareEnum" || e.function == L"NetApiBufferFree") << e.function;
 
   EXPECT_NE(0u, run(L"labctl.exe", L"-lab C:\\no\\such\\lab shares").exit_code);
 }
@@ -155,8 +158,9 @@ TEST(Persistence, ShareChangesRewriteOnlyTheirServersFile) {
   ASSERT_EQ(0u, add_share(L"\\\\FS01", L"FIRST", L"D:\\", L""));  // the state exists from here on
   auto stamp = [&](const wchar_t* server) {
     WIN32_FILE_ATTRIBUTE_DATA a = {};
-    EXPECT_TRUE(GetFileAttributesExW((lab.folder() + L"\\shares\\" + server + L".ini").c_str(),
-                                     GetFileExInfoStandard, &a)) << server;
+    EXPECT_TRUE(GetFileAttributesExW((lab.folder() + L"\\shares\\" + server + L".ini").c_str(), GetFileExInfoStandard,
+                                     &a))
+        << server;
     return (static_cast<ULONGLONG>(a.ftLastWriteTime.dwHighDateTime) << 32) | a.ftLastWriteTime.dwLowDateTime;
   };
   const std::string fs02 = TempLab::read_bytes(lab.folder() + L"\\shares\\FS02.ini");

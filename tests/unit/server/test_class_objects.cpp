@@ -19,9 +19,12 @@ struct Library {
     if (!module) return;
     get_class_object = reinterpret_cast<decltype(get_class_object)>(
         reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
-    can_unload = reinterpret_cast<decltype(can_unload)>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+    can_unload = reinterpret_cast<decltype(can_unload)>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
   }
-  ~Library() { if (module) FreeLibrary(module); }
+  ~Library() {
+    if (module) FreeLibrary(module);
+  }
 };
 
 const CLSID kWickLog = {0xC480D702, 0x4A7A, 0x4C24, {0x9F, 0xFE, 0x20, 0xAD, 0x4C, 0xCA, 0x5D, 0xB0}};
@@ -68,8 +71,14 @@ TEST(ClassObject, TwoThreadsGetTheSameClassObject) {
   Library lib;
   IClassFactory* got[2] = {};
   HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  std::thread a([&] { WaitForSingleObject(go, INFINITE); lib.get_class_object(CLSID_zrSid, IID_IClassFactory, reinterpret_cast<void**>(&got[0])); });
-  std::thread b([&] { WaitForSingleObject(go, INFINITE); lib.get_class_object(CLSID_zrSid, IID_IClassFactory, reinterpret_cast<void**>(&got[1])); });
+  std::thread a([&] {
+    WaitForSingleObject(go, INFINITE);
+    lib.get_class_object(CLSID_zrSid, IID_IClassFactory, reinterpret_cast<void**>(&got[0]));
+  });
+  std::thread b([&] {
+    WaitForSingleObject(go, INFINITE);
+    lib.get_class_object(CLSID_zrSid, IID_IClassFactory, reinterpret_cast<void**>(&got[1]));
+  });
   SetEvent(go);
   a.join();
   b.join();
@@ -112,8 +121,8 @@ TEST(QueryInterface, OffersTheListedInterfacesOnly) {
     ComPtr<IUnknown> p;
     EXPECT_EQ(S_OK, sid->QueryInterface(iid, p.out_void()));
   }
-  for (REFIID iid : {IID_IConnectionPointContainer, IID_IPersist, IID_ISupportErrorInfo, IID_IProvideClassInfo,
-                     IID_IClassFactory}) {
+  for (REFIID iid :
+       {IID_IConnectionPointContainer, IID_IPersist, IID_ISupportErrorInfo, IID_IProvideClassInfo, IID_IClassFactory}) {
     ComPtr<IUnknown> p;
     EXPECT_EQ(E_NOINTERFACE, sid->QueryInterface(iid, p.out_void()));
     EXPECT_FALSE(p);
@@ -220,8 +229,18 @@ TEST(LateBinding, ByReferenceStringParametersAcceptWhatScriptsPass) {
 TEST(LateBinding, OutParametersFillScriptVariables) {
   auto log = corvtest::create<IDispatch>(CLSID_zrLog);
   ASSERT_TRUE(log);
-  auto arg_str = [](const wchar_t* s) { VARIANT v; V_VT(&v) = VT_BSTR; V_BSTR(&v) = SysAllocString(s); return v; };
-  auto arg_i4 = [](long n) { VARIANT v; V_VT(&v) = VT_I4; V_I4(&v) = n; return v; };
+  auto arg_str = [](const wchar_t* s) {
+    VARIANT v;
+    V_VT(&v) = VT_BSTR;
+    V_BSTR(&v) = SysAllocString(s);
+    return v;
+  };
+  auto arg_i4 = [](long n) {
+    VARIANT v;
+    V_VT(&v) = VT_I4;
+    V_I4(&v) = n;
+    return v;
+  };
   std::vector<VARIANT> in = {arg_str(L"sys"), arg_str(L"src"), arg_i4(1), arg_i4(-5), arg_str(L"desc")};
   corv::Variant r;
   ASSERT_EQ(S_OK, corvtest::invoke(log.get(), L"LogError", DISPATCH_METHOD, in, r.get()));

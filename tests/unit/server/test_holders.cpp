@@ -23,7 +23,7 @@ TEST(Holders, RegKeyKnowsThePredefinedRootsAndClosesOnlyOpenedKeys) {
   opened.reset();
   DWORD subkeys = 0;
   EXPECT_EQ(ERROR_INVALID_HANDLE, RegQueryInfoKeyW(raw, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
-                                                  nullptr, nullptr, nullptr, nullptr));
+                                                   nullptr, nullptr, nullptr, nullptr));
 
   // A holder of a root gives it back untouched.
   { RegKey root(HKEY_CURRENT_USER); }

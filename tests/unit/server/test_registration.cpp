@@ -22,7 +22,7 @@ void read_tree(HKEY root, const std::wstring& path, const std::wstring& rel, Tre
     BYTE data[2048];
     DWORD nlen = 256, dlen = sizeof data, type = 0;
     if (RegEnumValueW(key, i, name, &nlen, nullptr, &type, data, &dlen) != ERROR_SUCCESS) break;
-    std::wstring v = type == REG_SZ ? std::wstring(reinterpret_cast<wchar_t*>(data))
+    std::wstring v = type == REG_SZ      ? std::wstring(reinterpret_cast<wchar_t*>(data))
                      : type == REG_DWORD ? L"dword:" + std::to_wstring(*reinterpret_cast<DWORD*>(data))
                                          : L"type" + std::to_wstring(type);
     out[rel + L"|" + name] = v;
@@ -62,7 +62,8 @@ struct Exports {
   Exports() {
     module = LoadLibraryW((corvtest::program_folder() + L"tern.dll").c_str());
     reg = reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
-    unreg = reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(module, "DllUnregisterServer")));
+    unreg = reinterpret_cast<HRESULT(WINAPI*)()>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllUnregisterServer")));
   }
   ~Exports() { FreeLibrary(module); }
 };
@@ -108,10 +109,17 @@ void expect_registered(const ClassRow& r) {
   SCOPED_TRACE(std::string(r.name, r.name + wcslen(r.name)));
   const std::wstring c = guid_text(*r.clsid), cls = std::wstring(r.name) + L" Class", progid = r.progid,
                      versioned = progid + L".1", module = module_path(r.module);
-  Tree clsid = {{L"\\", L"<key>"}, {L"|", cls}, {L"\\ProgID\\", L"<key>"}, {L"\\ProgID|", versioned},
-                {L"\\VersionIndependentProgID\\", L"<key>"}, {L"\\VersionIndependentProgID|", progid},
-                {L"\\Programmable\\", L"<key>"}, {L"\\InprocServer32\\", L"<key>"}, {L"\\InprocServer32|", module},
-                {L"\\InprocServer32|ThreadingModel", r.threading}, {L"\\TypeLib\\", L"<key>"},
+  Tree clsid = {{L"\\", L"<key>"},
+                {L"|", cls},
+                {L"\\ProgID\\", L"<key>"},
+                {L"\\ProgID|", versioned},
+                {L"\\VersionIndependentProgID\\", L"<key>"},
+                {L"\\VersionIndependentProgID|", progid},
+                {L"\\Programmable\\", L"<key>"},
+                {L"\\InprocServer32\\", L"<key>"},
+                {L"\\InprocServer32|", module},
+                {L"\\InprocServer32|ThreadingModel", r.threading},
+                {L"\\TypeLib\\", L"<key>"},
                 {L"\\TypeLib|", guid_text(*r.libid)}};
   EXPECT_EQ(clsid, tree(HKEY_CLASSES_ROOT, L"CLSID\\" + c));
   Tree v1 = {{L"\\", L"<key>"}, {L"|", cls}, {L"\\CLSID\\", L"<key>"}, {L"\\CLSID|", c}};
@@ -136,9 +144,11 @@ TEST(Registration, WritesExactlyTheClassKeysOfEveryClass) {
 TEST(Registration, RegisteringAgainRecreatesTheClassKey) {
   const std::wstring c = L"CLSID\\" + guid_text(CLSID_zrSid);
   HKEY k = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, (c + L"\\Stray").c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr));
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, (c + L"\\Stray").c_str(), 0, nullptr, 0, KEY_WRITE,
+                                           nullptr, &k, nullptr));
   RegCloseKey(k);
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, (c + L"\\Programmable\\Old").c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr));
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, (c + L"\\Programmable\\Old").c_str(), 0, nullptr, 0,
+                                           KEY_WRITE, nullptr, &k, nullptr));
   RegCloseKey(k);
   Exports dll;
   ASSERT_EQ(S_OK, dll.reg());
@@ -204,13 +214,14 @@ TEST_F(Script, WritesValuesOfBothKindsAndQuotes) {
 
 TEST_F(Script, ForceRemoveClearsAndPlainKeysKeepForeignContent) {
   HKEY k = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, (root + L"\\Forced\\Old").c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr));
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, (root + L"\\Forced\\Old").c_str(), 0, nullptr, 0,
+                                           KEY_WRITE, nullptr, &k, nullptr));
   RegCloseKey(k);
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, (root + L"\\Plain\\Foreign").c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr));
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, (root + L"\\Plain\\Foreign").c_str(), 0, nullptr, 0,
+                                           KEY_WRITE, nullptr, &k, nullptr));
   RegCloseKey(k);
-  const wchar_t* s =
-      L"HKCU { NoRemove Software { NoRemove CorvaneTest { ForceRemove Forced = s 'f' { New = s 'n' } "
-      L"Plain = s 'p' { Mine = s 'm' } } } }";
+  const wchar_t* s = L"HKCU { NoRemove Software { NoRemove CorvaneTest { ForceRemove Forced = s 'f' { New = s 'n' } "
+                     L"Plain = s 'p' { Mine = s 'm' } } } }";
   ASSERT_EQ(S_OK, corv::run_registration_text(s, L"", true));
   EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, root + L"\\Forced\\Old"));
   EXPECT_TRUE(key_exists(HKEY_CURRENT_USER, root + L"\\Forced\\New"));
@@ -222,9 +233,10 @@ TEST_F(Script, ForceRemoveClearsAndPlainKeysKeepForeignContent) {
 }
 
 TEST_F(Script, MalformedScriptsAreRefusedBeforeAnyWrite) {
-  for (const wchar_t* s : {L"HKCU { Software { CorvaneTest = s 'unterminated } }", L"HKCU { Software { CorvaneTest = x 'a' } }",
-                           L"HKXX { CorvaneTest }", L"HKCU { Software { CorvaneTest { }", L"HKCU { val Top = s 'v' }",
-                           L"HKCU { Software { CorvaneTest = d 'twelve' } }"}) {
+  for (const wchar_t* s :
+       {L"HKCU { Software { CorvaneTest = s 'unterminated } }", L"HKCU { Software { CorvaneTest = x 'a' } }",
+        L"HKXX { CorvaneTest }", L"HKCU { Software { CorvaneTest { }", L"HKCU { val Top = s 'v' }",
+        L"HKCU { Software { CorvaneTest = d 'twelve' } }"}) {
     EXPECT_EQ(DISP_E_EXCEPTION, corv::run_registration_text(s, L"", true)) << std::string(s, s + wcslen(s));
   }
   EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, root));

@@ -29,7 +29,10 @@ std::vector<uint8_t> hex(const char* text) {
     else if (*p >= 'A' && *p <= 'F') v = *p - 'A' + 10;
     else continue;
     if (nib < 0) nib = v;
-    else { out.push_back(static_cast<uint8_t>(nib * 16 + v)); nib = -1; }
+    else {
+      out.push_back(static_cast<uint8_t>(nib * 16 + v));
+      nib = -1;
+    }
   }
   return out;
 }

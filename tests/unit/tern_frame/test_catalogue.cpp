@@ -4,10 +4,11 @@
 namespace {
 
 std::wstring format(HMODULE m, DWORD id) {
-  DWORD_PTR inserts[3] = {reinterpret_cast<DWORD_PTR>(L"<1>"), reinterpret_cast<DWORD_PTR>(L"<2>"), reinterpret_cast<DWORD_PTR>(L"<3>")};
+  DWORD_PTR inserts[3] = {reinterpret_cast<DWORD_PTR>(L"<1>"), reinterpret_cast<DWORD_PTR>(L"<2>"),
+                          reinterpret_cast<DWORD_PTR>(L"<3>")};
   wchar_t* buf = nullptr;
-  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, m,
-                           id, 0, reinterpret_cast<LPWSTR>(&buf), 0, reinterpret_cast<va_list*>(inserts));
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                           m, id, 0, reinterpret_cast<LPWSTR>(&buf), 0, reinterpret_cast<va_list*>(inserts));
   std::wstring s = n && buf ? buf : L"<missing>";
   if (buf) LocalFree(buf);
   return s;

@@ -58,10 +58,26 @@ void put_account(IzrSid* sid, const wchar_t* name) {
   ASSERT_EQ(S_OK, sid->put_Account(n.get()));
 }
 
-std::wstring account(IzrSid* sid) { Bstr b; EXPECT_EQ(S_OK, sid->get_Account(b.out())); return str(b.get()); }
-std::wstring domain(IzrSid* sid) { Bstr b; EXPECT_EQ(S_OK, sid->get_Domain(b.out())); return str(b.get()); }
-std::wstring system_of(IzrSid* sid) { Bstr b; EXPECT_EQ(S_OK, sid->get_System(b.out())); return str(b.get()); }
-long sid_type(IzrSid* sid) { long t = -1; EXPECT_EQ(S_OK, sid->get_SidType(&t)); return t; }
+std::wstring account(IzrSid* sid) {
+  Bstr b;
+  EXPECT_EQ(S_OK, sid->get_Account(b.out()));
+  return str(b.get());
+}
+std::wstring domain(IzrSid* sid) {
+  Bstr b;
+  EXPECT_EQ(S_OK, sid->get_Domain(b.out()));
+  return str(b.get());
+}
+std::wstring system_of(IzrSid* sid) {
+  Bstr b;
+  EXPECT_EQ(S_OK, sid->get_System(b.out()));
+  return str(b.get());
+}
+long sid_type(IzrSid* sid) {
+  long t = -1;
+  EXPECT_EQ(S_OK, sid->get_SidType(&t));
+  return t;
+}
 
 }  // namespace
 
@@ -85,7 +101,8 @@ TEST(ZrSidText, AgreesWithTheSystemBinaryForm) {
 }
 
 TEST(ZrSidText, TextsThatDoNotParseLeaveNoIdentifier) {
-  for (const wchar_t* t : {L"s-1-5-32-544", L"S-1-5", L"S-1", L"", L"S-1-5-1-2-3-4-5-6-7-8-9", L"S-1-0x010203040506-7"}) {
+  for (const wchar_t* t :
+       {L"s-1-5-32-544", L"S-1-5", L"S-1", L"", L"S-1-5-1-2-3-4-5-6-7-8-9", L"S-1-0x010203040506-7"}) {
     SCOPED_TRACE(std::string(t, t + wcslen(t)));
     auto sid = make_sid(L"S-1-5-18");
     Bstr text(t);
@@ -130,7 +147,11 @@ TEST(ZrSidBinary, HexadecimalAuthorityOnOutputOnly) {
 
 TEST(ZrSidBinary, DataPutTakesOnlyAWholeValidIdentifier) {
   const auto admins = hex("01 02 00 00 00 00 00 05 20 00 00 00 20 02 00 00");
-  struct Case { const char* what; std::vector<uint8_t> in; bool ok; };
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> in;
+    bool ok;
+  };
   auto longer = admins;
   longer.insert(longer.end(), {0xAA, 0xBB, 0xCC});  // odd length, extra bytes ignored
   auto truncated = admins;
@@ -211,8 +232,12 @@ TEST(ZrSidBinary, RidIsTheLastSubAuthority) {
 
 TEST(ZrSidNames, SystemIsNormalisedAndStringGettersCopy) {
   auto sid = make_sid();
-  for (auto [in, out] : {std::pair{L"server", L"\\\\server"}, {L"\\\\server", L"\\\\server"},
-                         {L"\\\\\\server", L"\\\\server"}, {L"\\\\", L"\\\\"}, {L"", L""}}) {
+  for (auto [in, out] :
+       {std::pair{L"server", L"\\\\server"},
+        {L"\\\\server", L"\\\\server"},
+        {L"\\\\\\server", L"\\\\server"},
+        {L"\\\\", L"\\\\"},
+        {L"", L""}}) {
     Bstr b(in);
     EXPECT_EQ(S_OK, sid->put_System(b.get()));
     EXPECT_EQ(out, system_of(sid.get()));
@@ -304,7 +329,8 @@ TEST(ZrSidResolve, FailedAccountLookupIsReportedAndChangesNothing) {
   EXPECT_FALSE(log->records[2].system_null);
   EXPECT_EQ(L"\\\\nosuchserver", log->records[2].system);
   EXPECT_NE(std::wstring::npos,
-            log->records[2].description.find(L" Cannot resolve account '' to SID (System \\\\nosuchserver, LookupAccountName)."));
+            log->records[2].description.find(
+                L" Cannot resolve account '' to SID (System \\\\nosuchserver, LookupAccountName)."));
 }
 
 TEST(ZrSidResolve, SidToAccountNamesKnownIdentifiersAndReportsOthers) {
@@ -410,7 +436,8 @@ TEST(ZrSidThreads, BuiltinDomainIsMadeOnceUnderConcurrentFirstUse) {
           VARIANT_BOOL ok = 0;
           sid->AccountToSid(&ok);
           Bstr text;
-          if (ok == VARIANT_TRUE && sid->get_Sid(text.out()) == S_OK && str(text.get()) == L"S-1-5-32-544") results[i] = 1;
+          if (ok == VARIANT_TRUE && sid->get_Sid(text.out()) == S_OK && str(text.get()) == L"S-1-5-32-544")
+            results[i] = 1;
         }
       }
       CoUninitialize();
@@ -419,4 +446,3 @@ TEST(ZrSidThreads, BuiltinDomainIsMadeOnceUnderConcurrentFirstUse) {
   for (auto& t : threads) t.join();
   for (int r : results) EXPECT_EQ(1, r);
 }
-

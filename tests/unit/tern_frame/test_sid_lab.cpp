@@ -101,8 +101,9 @@ TEST(ZrSidLab, UntrustedCallersReachNoOtherComputerAndNotTheUser) {
   EXPECT_EQ(L"S-1-5-18", text(sid.get(), &IzrSid::get_Sid));
 
   using Lookup = HRESULT (STDMETHODCALLTYPE IzrSid::*)(VARIANT_BOOL*);
-  const std::pair<const char*, Lookup> lookups[] = {
-      {"SystemToSid", &IzrSid::SystemToSid}, {"SidToAccount", &IzrSid::SidToAccount}, {"AccountToSid", &IzrSid::AccountToSid}};
+  const std::pair<const char*, Lookup> lookups[] = {{"SystemToSid", &IzrSid::SystemToSid},
+                                                    {"SidToAccount", &IzrSid::SidToAccount},
+                                                    {"AccountToSid", &IzrSid::AccountToSid}};
   for (const wchar_t* system : {L"FS01", L""}) {  // locally, SidToAccount names the account AccountToSid then looks up
     Bstr s(system);
     ASSERT_EQ(S_OK, sid->put_System(s.get()));

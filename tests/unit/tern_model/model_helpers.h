@@ -32,7 +32,9 @@ std::vector<corv::ComPtr<IzrAce>> entries(IzrAcl* a);
 template <class T>
 corv::ComPtr<T> as(IDispatch* d) {
   corv::ComPtr<T> p;
-  if (d) { EXPECT_EQ(S_OK, d->QueryInterface(__uuidof(T), p.out_void())); }
+  if (d) {
+    EXPECT_EQ(S_OK, d->QueryInterface(__uuidof(T), p.out_void()));
+  }
   return p;
 }
 

@@ -119,8 +119,7 @@ TEST(ZrAcl, SortPutsDenyFirstAndReversesExplicitGroups) {
   auto inherited_deny = ace(1, 0x13, 1, L"S-1-1-0");
   auto c = acl(2, {inherited_allow.get(), explicit_allow.get(), inherited_deny.get()});
   EXPECT_EQ(VARIANT_FALSE, sort(c.get()));
-  EXPECT_EQ((std::vector<IzrAce*>{explicit_allow.get(), inherited_deny.get(), inherited_allow.get()}),
-            order(c.get()));
+  EXPECT_EQ((std::vector<IzrAce*>{explicit_allow.get(), inherited_deny.get(), inherited_allow.get()}), order(c.get()));
 
   // Audit entries sort with the allowed ones; inherited ones keep their order.
   auto audit = ace(2, 0x40, 1, L"S-1-1-0");

@@ -26,7 +26,9 @@ public:
   STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
   STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override { return E_NOTIMPL; }
+  STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    return E_NOTIMPL;
+  }
   STDMETHODIMP get_Sid(BSTR*) override { return E_NOTIMPL; }
   STDMETHODIMP put_Sid(BSTR) override { return E_NOTIMPL; }
   STDMETHODIMP get_Valid(VARIANT_BOOL*) override { return E_NOTIMPL; }
@@ -85,8 +87,8 @@ TEST(ForeignParts, AClientsIdentifierObjectServesEntriesAndDescriptors) {
   EXPECT_EQ(32, b[16]);  // the DACL follows the 12-byte owner
 
   // An identifier object that answers with bytes that are no identifier is refused.
-  for (const Bytes& bad : {hex("01 05 00 00 00 00 00 05 20 00 00 00"), hex("02 01 00 00 00 00 00 01 00 00 00 00"),
-                           hex("01 01 00")}) {
+  for (const Bytes& bad :
+       {hex("01 05 00 00 00 00 00 05 20 00 00 00"), hex("02 01 00 00 00 00 00 01 00 00 00 00"), hex("01 01 00")}) {
     owner.data_ = bad;
     BSTR out = nullptr;
     EXPECT_EQ(E_INVALIDARG, d->get_Data(&out));

@@ -17,7 +17,9 @@ ComPtr<T> part(IzrSd* d, HRESULT (STDMETHODCALLTYPE IzrSd::*get)(IDispatch**)) {
   return as<T>(p.get());
 }
 
-uint32_t u32(const Bytes& b, size_t at) { return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t(b[at + 3]) << 24); }
+uint32_t u32(const Bytes& b, size_t at) {
+  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t(b[at + 3]) << 24);
+}
 
 // Owner S-1-5-32-544, group S-1-5-18, DACL (allow Everyone), SACL (audit Everyone), control 0x8014.
 Bytes full_descriptor() {

@@ -22,15 +22,16 @@ struct EntrySpec {
 
 const EntrySpec kEntries[] = {
     {ACCESS_ALLOWED_ACE_TYPE, 0, 0x1F01FF, L"S-1-1-0", nullptr, nullptr},
-    {ACCESS_DENIED_ACE_TYPE, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, GENERIC_ALL, L"S-1-5-32-546", nullptr, nullptr},
-    {ACCESS_ALLOWED_ACE_TYPE, INHERITED_ACE | INHERIT_ONLY_ACE, 0x1200A9, L"S-1-5-21-1004336348-1177238915-682003330-1001",
-     nullptr, nullptr},
+    {ACCESS_DENIED_ACE_TYPE, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, GENERIC_ALL, L"S-1-5-32-546", nullptr,
+     nullptr},
+    {ACCESS_ALLOWED_ACE_TYPE, INHERITED_ACE | INHERIT_ONLY_ACE, 0x1200A9,
+     L"S-1-5-21-1004336348-1177238915-682003330-1001", nullptr, nullptr},
     {SYSTEM_AUDIT_ACE_TYPE, SUCCESSFUL_ACCESS_ACE_FLAG | FAILED_ACCESS_ACE_FLAG, DELETE, L"S-1-5-18", nullptr, nullptr},
     {ACCESS_ALLOWED_OBJECT_ACE_TYPE, 0, 0x10, L"S-1-5-11", L"bf967aba-0de6-11d0-a285-00aa003049e2", nullptr},
     {ACCESS_DENIED_OBJECT_ACE_TYPE, CONTAINER_INHERIT_ACE, 0x20, L"S-1-5-32-544", nullptr,
      L"bf967a86-0de6-11d0-a285-00aa003049e2"},
-    {SYSTEM_AUDIT_OBJECT_ACE_TYPE, SUCCESSFUL_ACCESS_ACE_FLAG, 0x100, L"S-1-1-0", L"00299570-246d-11d0-a768-00aa006e0529",
-     L"bf967aba-0de6-11d0-a285-00aa003049e2"},
+    {SYSTEM_AUDIT_OBJECT_ACE_TYPE, SUCCESSFUL_ACCESS_ACE_FLAG, 0x100, L"S-1-1-0",
+     L"00299570-246d-11d0-a768-00aa006e0529", L"bf967aba-0de6-11d0-a285-00aa003049e2"},
 };
 const size_t kPlainEntries = 4;
 
@@ -54,8 +55,12 @@ GUID guid(const wchar_t* text) {
 
 ComPtr<IzrAce> our_entry(const EntrySpec& e) {
   auto a = ace(e.type, e.flags, static_cast<long>(e.mask), e.sid);
-  if (e.object_type) { EXPECT_EQ(S_OK, a->put_ObjectType(Bstr(e.object_type).get())); }
-  if (e.inherited_type) { EXPECT_EQ(S_OK, a->put_InheritedObjectType(Bstr(e.inherited_type).get())); }
+  if (e.object_type) {
+    EXPECT_EQ(S_OK, a->put_ObjectType(Bstr(e.object_type).get()));
+  }
+  if (e.inherited_type) {
+    EXPECT_EQ(S_OK, a->put_InheritedObjectType(Bstr(e.inherited_type).get()));
+  }
   return a;
 }
 
@@ -121,8 +126,12 @@ struct Parts {
   }
 };
 
-Bytes sid_bytes(PSID p) { return p ? Bytes(static_cast<uint8_t*>(p), static_cast<uint8_t*>(p) + GetLengthSid(p)) : Bytes(); }
-Bytes acl_bytes(PACL a) { return a ? Bytes(reinterpret_cast<uint8_t*>(a), reinterpret_cast<uint8_t*>(a) + a->AclSize) : Bytes(); }
+Bytes sid_bytes(PSID p) {
+  return p ? Bytes(static_cast<uint8_t*>(p), static_cast<uint8_t*>(p) + GetLengthSid(p)) : Bytes();
+}
+Bytes acl_bytes(PACL a) {
+  return a ? Bytes(reinterpret_cast<uint8_t*>(a), reinterpret_cast<uint8_t*>(a) + a->AclSize) : Bytes();
+}
 
 Parts system_parts(Bytes sd) {
   Parts p;
@@ -247,9 +256,12 @@ Bytes make_self_relative(const AbsoluteSpec& a) {
   EXPECT_TRUE(InitializeSecurityDescriptor(&abs, SECURITY_DESCRIPTOR_REVISION));
   if (a.owner) SetSecurityDescriptorOwner(&abs, owner.data(), FALSE);
   if (a.group) SetSecurityDescriptorGroup(&abs, group.data(), FALSE);
-  if (a.dacl_present) SetSecurityDescriptorDacl(&abs, TRUE, a.dacl ? reinterpret_cast<PACL>(dacl.data()) : nullptr, FALSE);
+  if (a.dacl_present)
+    SetSecurityDescriptorDacl(&abs, TRUE, a.dacl ? reinterpret_cast<PACL>(dacl.data()) : nullptr, FALSE);
   if (a.sacl) SetSecurityDescriptorSacl(&abs, TRUE, reinterpret_cast<PACL>(sacl.data()), FALSE);
-  if (a.control) { EXPECT_TRUE(SetSecurityDescriptorControl(&abs, a.control, a.control)); }
+  if (a.control) {
+    EXPECT_TRUE(SetSecurityDescriptorControl(&abs, a.control, a.control));
+  }
   DWORD size = 0;
   MakeSelfRelativeSD(&abs, nullptr, &size);
   Bytes out(size);
@@ -274,7 +286,9 @@ Bytes compose_with_zrsd(const AbsoluteSpec& a) {
     as<IzrAcl>(p.get())->put_AccessDeniedIfEmpty(VARIANT_FALSE);
   }
   d->get_Sacl(p.out());
-  if (a.sacl) { EXPECT_EQ(S_OK, put(as<IzrAcl>(p.get()).get(), *a.sacl)); }
+  if (a.sacl) {
+    EXPECT_EQ(S_OK, put(as<IzrAcl>(p.get()).get(), *a.sacl));
+  }
   return data_of(d.get());
 }
 
@@ -332,7 +346,9 @@ TEST(SystemCrossCheck, DescriptorsMatchMakeSelfRelativeSD) {
     Bytes mine = compose_with_zrsd(c);
     // The same parts and control word; with both lists the system lays the SACL first.
     EXPECT_TRUE(system_parts(sys) == system_parts(mine));
-    if (!(c.dacl && c.sacl)) { EXPECT_EQ(sys, mine); }
+    if (!(c.dacl && c.sacl)) {
+      EXPECT_EQ(sys, mine);
+    }
     EXPECT_EQ(sys.size(), mine.size());
     EXPECT_EQ(to_sddl(sys), to_sddl(mine));
   }
@@ -390,7 +406,9 @@ TEST(SystemCrossCheck, SystemMadeDescriptorsRoundTrip) {
     Bytes back = data_of(d.get());
     EXPECT_TRUE(system_parts(sys) == system_parts(back));
     EXPECT_EQ(sys.size(), back.size());
-    if (!(c.dacl && c.sacl)) { EXPECT_EQ(sys, back); }
+    if (!(c.dacl && c.sacl)) {
+      EXPECT_EQ(sys, back);
+    }
     // Our own output read again is reproduced byte for byte.
     auto again = corvtest::create<IzrSd>(CLSID_zrSd);
     ASSERT_EQ(S_OK, put(again.get(), back));

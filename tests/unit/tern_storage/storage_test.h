@@ -68,8 +68,12 @@ inline corv::ComPtr<LogRecorder> attach_real_log(IzrSecurityInfo* target, corv::
   corv::ComPtr<IConnectionPoint> cp;
   DWORD cookie = 0;
   EXPECT_EQ(S_OK, log->QueryInterface(IID_IConnectionPointContainer, cpc.out_void()));
-  if (cpc) { EXPECT_EQ(S_OK, cpc->FindConnectionPoint(DIID__IzrLogEvents, cp.out())); }
-  if (cp) { EXPECT_EQ(S_OK, cp->Advise(recorder.get(), &cookie)); }
+  if (cpc) {
+    EXPECT_EQ(S_OK, cpc->FindConnectionPoint(DIID__IzrLogEvents, cp.out()));
+  }
+  if (cp) {
+    EXPECT_EQ(S_OK, cp->Advise(recorder.get(), &cookie));
+  }
   corv::ComPtr<IDispatch> d;
   log->QueryInterface(IID_IDispatch, d.out_void());
   EXPECT_EQ(S_OK, target->putref_Log(d.get()));

@@ -124,7 +124,8 @@ TEST_F(SecurityInfo, FileReadGivesTheSystemsDescriptorAndLogsTheRead) {
     ASSERT_TRUE(IsValidSecurityDescriptor(sd.data()));
     EXPECT_EQ(sd.size(), GetSecurityDescriptorLength(sd.data()));
     EXPECT_EQ(file_dacl(t.path), to_sddl(sd, kDacl));
-    expect_one_record(log.get(), kSevInfo, 0, L"File '" + t.path + L"' security descriptor has been read successfully.");
+    expect_one_record(log.get(), kSevInfo, 0,
+                      L"File '" + t.path + L"' security descriptor has been read successfully.");
   }
 }
 
@@ -133,7 +134,8 @@ TEST_F(SecurityInfo, FileWriteIsReportedAndOpensNothingWithoutParts) {
   VARIANT_BOOL ok;
   ASSERT_EQ(S_OK, write(t.path, kFile, kDacl, sddl_bytes(L"D:(A;;FA;;;WD)"), ok));
   EXPECT_EQ(VARIANT_TRUE, ok);
-  expect_one_record(log.get(), kSevInfo, 0, L"File '" + t.path + L"' security descriptor has been written successfully.");
+  expect_one_record(log.get(), kSevInfo, 0,
+                    L"File '" + t.path + L"' security descriptor has been written successfully.");
 
   // SecurityInfo 0: no part named, so nothing is opened (a missing file gives no message).
   log->records.clear();
@@ -183,7 +185,8 @@ TEST_F(SecurityInfo, RegistryDaclRoundTrip) {
   VARIANT_BOOL ok;
   ASSERT_EQ(S_OK, write(key.name, kRegistry, kDacl, sddl_bytes(dacl), ok));
   EXPECT_EQ(VARIANT_TRUE, ok);
-  expect_one_record(log.get(), kSevInfo, 0, L"Registry key '" + key.name + L"' security descriptor has been written successfully.");
+  expect_one_record(log.get(), kSevInfo, 0,
+                    L"Registry key '" + key.name + L"' security descriptor has been written successfully.");
 
   log->records.clear();
   std::vector<uint8_t> sd;
@@ -191,7 +194,8 @@ TEST_F(SecurityInfo, RegistryDaclRoundTrip) {
   EXPECT_EQ(VARIANT_TRUE, ok);
   EXPECT_EQ(normal_sddl(dacl, kDacl), to_sddl(sd, kDacl));
   EXPECT_EQ(sd.size(), GetSecurityDescriptorLength(sd.data()));
-  expect_one_record(log.get(), kSevInfo, 0, L"Registry key '" + key.name + L"' security descriptor has been read successfully.");
+  expect_one_record(log.get(), kSevInfo, 0,
+                    L"Registry key '" + key.name + L"' security descriptor has been read successfully.");
 }
 
 TEST_F(SecurityInfo, RegistryRootsAndNames) {
@@ -199,7 +203,8 @@ TEST_F(SecurityInfo, RegistryRootsAndNames) {
   std::vector<uint8_t> sd;
   ASSERT_EQ(S_OK, read(L"MACHINE\\SOFTWARE", kRegistry, kDacl, ok, sd));
   EXPECT_EQ(VARIANT_TRUE, ok);
-  expect_one_record(log.get(), kSevInfo, 0, L"Registry key 'MACHINE\\SOFTWARE' security descriptor has been read successfully.");
+  expect_one_record(log.get(), kSevInfo, 0,
+                    L"Registry key 'MACHINE\\SOFTWARE' security descriptor has been read successfully.");
 
   // Root names ignore case; a root alone is read itself.
   log->records.clear();
@@ -283,7 +288,8 @@ TEST_F(SecurityInfo, HandleRoundTripOnAKernelObject) {
   VARIANT_BOOL ok = 7;
   ASSERT_EQ(S_OK, si->writeByHandle(h, kKernel, kDacl, &p, &ok));
   EXPECT_EQ(VARIANT_TRUE, ok);
-  expect_one_record(log.get(), kSevInfo, 0, L"Kernel object security descriptor has been written successfully (SetSecurityInfo).");
+  expect_one_record(log.get(), kSevInfo, 0,
+                    L"Kernel object security descriptor has been written successfully (SetSecurityInfo).");
 
   log->records.clear();
   Bstr out;
@@ -293,7 +299,8 @@ TEST_F(SecurityInfo, HandleRoundTripOnAKernelObject) {
   auto sd = bytes_of(out.get());
   EXPECT_EQ(normal_sddl(dacl, kDacl), to_sddl(sd, kDacl));
   EXPECT_EQ(sd.size(), GetSecurityDescriptorLength(sd.data()));
-  expect_one_record(log.get(), kSevInfo, 0, L"Kernel object security descriptor has been read successfully (GetSecurityInfo).");
+  expect_one_record(log.get(), kSevInfo, 0,
+                    L"Kernel object security descriptor has been read successfully (GetSecurityInfo).");
 }
 
 TEST_F(SecurityInfo, HandleFailuresAndTypesPassedThrough) {
@@ -303,7 +310,8 @@ TEST_F(SecurityInfo, HandleFailuresAndTypesPassedThrough) {
   EXPECT_EQ(VARIANT_FALSE, ok);
   EXPECT_FALSE(out);
   ASSERT_EQ(1u, log->records.size());
-  expect_one_record(log.get(), kSevError, log->records[0].error, L"Cannot read Kernel object security descriptor (GetSecurityInfo).");
+  expect_one_record(log.get(), kSevError, log->records[0].error,
+                    L"Cannot read Kernel object security descriptor (GetSecurityInfo).");
   EXPECT_NE(0, log->records[0].error);
 
   // The handle calls do not reject types: 7 and 12 go to the system.
@@ -320,7 +328,8 @@ TEST_F(SecurityInfo, HandleFailuresAndTypesPassedThrough) {
   ASSERT_EQ(S_OK, si->writeByHandle(0x7FFFFFF0, kKernel, kDacl, &p, &ok));
   EXPECT_EQ(VARIANT_FALSE, ok);
   ASSERT_EQ(1u, log->records.size());
-  expect_one_record(log.get(), kSevError, log->records[0].error, L"Cannot write Kernel object security descriptor (SetSecurityInfo).");
+  expect_one_record(log.get(), kSevError, log->records[0].error,
+                    L"Cannot write Kernel object security descriptor (SetSecurityInfo).");
 }
 
 // ---- named objects ----------------------------------------------------------------------
@@ -333,7 +342,8 @@ TEST_F(SecurityInfo, ServiceReadAndWriteByName) {
   ASSERT_FALSE(untouched);
   EXPECT_TRUE(IsValidSecurityDescriptor(sd.data()));
   EXPECT_EQ(sd.size(), GetSecurityDescriptorLength(sd.data()));
-  expect_one_record(log.get(), kSevInfo, 0, L"Service 'Spooler' security descriptor has been read successfully (GetNamedSecurityInfo).");
+  expect_one_record(log.get(), kSevInfo, 0,
+                    L"Service 'Spooler' security descriptor has been read successfully (GetNamedSecurityInfo).");
 
   // Writing back what was read: SetNamedSecurityInfo, and its own success message.
   log->records.clear();
@@ -364,8 +374,9 @@ TEST_F(SecurityInfo, NamedReadWithNothingToReturn) {
   ASSERT_EQ(S_OK, read(L"CorvaneTestEvent", kKernel, kDacl, ok, sd));
   EXPECT_EQ(VARIANT_TRUE, ok);
   EXPECT_TRUE(untouched);
-  expect_one_record(log.get(), kSevInfo, 0,
-                    L"Kernel object 'CorvaneTestEvent' security descriptor has been read successfully (GetNamedSecurityInfo).");
+  expect_one_record(
+      log.get(), kSevInfo, 0,
+      L"Kernel object 'CorvaneTestEvent' security descriptor has been read successfully (GetNamedSecurityInfo).");
 }
 
 // ---- printers ---------------------------------------------------------------------------
@@ -376,14 +387,16 @@ TEST_F(SecurityInfo, PrinterFailuresAreLogged) {
   ASSERT_EQ(S_OK, read(L"No Such Printer", kPrinter, kDacl, ok, sd));
   EXPECT_EQ(VARIANT_FALSE, ok);
   EXPECT_TRUE(nothing);
-  expect_one_record(log.get(), kSevError, ERROR_INVALID_PRINTER_NAME, L"Cannot open printer 'No Such Printer' (OpenPrinter).");
+  expect_one_record(log.get(), kSevError, ERROR_INVALID_PRINTER_NAME,
+                    L"Cannot open printer 'No Such Printer' (OpenPrinter).");
 
   // A server-qualified printer name stays whole.
   log->records.clear();
   ASSERT_EQ(S_OK, write(L"\\\\prn\\Laser", kPrinter, kDacl, sddl_bytes(L"D:(A;;GA;;;WD)"), ok));
   EXPECT_EQ(VARIANT_FALSE, ok);
   ASSERT_EQ(1u, log->records.size());
-  expect_one_record(log.get(), kSevError, log->records[0].error, L"Cannot open printer '\\\\prn\\Laser' (OpenPrinter).");
+  expect_one_record(log.get(), kSevError, log->records[0].error,
+                    L"Cannot open printer '\\\\prn\\Laser' (OpenPrinter).");
 
   log->records.clear();
   ASSERT_EQ(S_OK, read(L"No Such Printer", kPrinter, 0, ok, sd));
@@ -434,11 +447,14 @@ TEST_F(SecurityInfo, ValidityCheckAndUnimplementedParam) {
   auto good = sddl_bytes(L"O:BAG:SYD:(A;;FA;;;WD)");
   std::vector<uint8_t> trailing = good;
   trailing.push_back(0);
-  struct Case { std::vector<uint8_t> bytes; VARIANT_BOOL expected; } cases[] = {
+  struct Case {
+    std::vector<uint8_t> bytes;
+    VARIANT_BOOL expected;
+  } cases[] = {
       {good, VARIANT_TRUE},
-      {trailing, VARIANT_TRUE},                                                // bytes after the descriptor are ignored
-      {std::vector<uint8_t>(), VARIANT_FALSE},                                 // non-null, length 0
-      {std::vector<uint8_t>(good.begin(), good.end() - 4), VARIANT_FALSE},     // shorter than it claims
+      {trailing, VARIANT_TRUE},  // bytes after the descriptor are ignored
+      {std::vector<uint8_t>(), VARIANT_FALSE},  // non-null, length 0
+      {std::vector<uint8_t>(good.begin(), good.end() - 4), VARIANT_FALSE},  // shorter than it claims
       {std::vector<uint8_t>(good.begin(), good.begin() + 12), VARIANT_FALSE},  // shorter than a header
   };
   for (auto& c : cases) {

@@ -26,7 +26,8 @@ std::wstring network(const std::wstring& refuse_1501, const std::wstring& sd_lie
          L"[share FS01 PUBLIC]\r\npath=D:\\Public\r\nremark=Public documents\r\nmax_uses=10\r\nsddl=D:(A;;0x1200a9;;;WD)\r\n"
          L"[share FS01 PLAIN]\r\npath=D:\\Plain\r\n"
          L"[share FS02 DOCS]\r\npath=D:\\Docs\r\nsddl=D:(A;;FA;;;BA)\r\n"
-         L"[faults]\r\nrefuse_1501=" + refuse_1501 + L"\r\nshare_sd_lies=" + sd_lies + L"\r\n";
+         L"[faults]\r\nrefuse_1501=" +
+         refuse_1501 + L"\r\nshare_sd_lies=" + sd_lies + L"\r\n";
 }
 
 class ShareSecurity : public ::testing::Test {
@@ -80,7 +81,8 @@ TEST_F(ShareSecurity, ReadGivesTheSharesDescriptor) {
   ASSERT_EQ(S_OK, read(L"\\\\FS01\\PUBLIC", ok, sd, untouched));
   EXPECT_EQ(VARIANT_TRUE, ok);
   EXPECT_EQ(normal_sddl(L"D:(A;;0x1200a9;;;WD)", kDacl), to_sddl(sd, kDacl));
-  expect_one_record(log.get(), 2, 0, L"Network share '\\\\FS01\\PUBLIC' security descriptor has been read successfully.");
+  expect_one_record(log.get(), 2, 0,
+                    L"Network share '\\\\FS01\\PUBLIC' security descriptor has been read successfully.");
   auto calls = lab.journal(L"NetShareGetInfo");
   ASSERT_EQ(1u, calls.size());
   EXPECT_NE(std::wstring::npos, calls[0].args.find(L"server=\"\\\\FS01\" netname=\"PUBLIC\" level=502"));
@@ -99,7 +101,8 @@ TEST_F(ShareSecurity, WriteUsesLevel1501) {
   VARIANT_BOOL ok = 7;
   ASSERT_EQ(S_OK, write(L"\\\\FS01\\PUBLIC", sddl_bytes(dacl), ok));
   EXPECT_EQ(VARIANT_TRUE, ok);
-  expect_one_record(log.get(), 2, 0, L"Network share '\\\\FS01\\PUBLIC' security descriptor has been written successfully.");
+  expect_one_record(log.get(), 2, 0,
+                    L"Network share '\\\\FS01\\PUBLIC' security descriptor has been written successfully.");
   EXPECT_EQ(std::vector<std::wstring>{L"NetShareSetInfo 1501 0"}, share_calls(lab));
 
   std::vector<uint8_t> sd;
@@ -114,7 +117,8 @@ TEST_F(ShareSecurity, WriteFallsBackToLevel502) {
   VARIANT_BOOL ok = 7;
   ASSERT_EQ(S_OK, write(L"\\\\FS01\\PUBLIC", sddl_bytes(dacl), ok));
   EXPECT_EQ(VARIANT_TRUE, ok);
-  expect_one_record(log.get(), 2, 0, L"Network share '\\\\FS01\\PUBLIC' security descriptor has been written successfully.");
+  expect_one_record(log.get(), 2, 0,
+                    L"Network share '\\\\FS01\\PUBLIC' security descriptor has been written successfully.");
   std::vector<std::wstring> expected = {L"NetShareSetInfo 1501 " + std::to_wstring(ERROR_INVALID_LEVEL),
                                         L"NetShareGetInfo 502 0", L"NetShareSetInfo 502 0"};
   EXPECT_EQ(expected, share_calls(lab));

@@ -20,5 +20,4 @@ __declspec(dllexport) void WINAPI StandinSetHooks(EditHook edit, PageHook page) 
 HPROPSHEETPAGE WINAPI CreateSecurityPage(ISecurityInformation* psi) { return g_page ? g_page(psi) : nullptr; }
 
 BOOL WINAPI EditSecurity(HWND owner, ISecurityInformation* psi) { return g_edit ? g_edit(owner, psi) : FALSE; }
-
 }

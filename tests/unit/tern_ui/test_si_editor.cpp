@@ -123,7 +123,8 @@ DWORD advise(IzrSiEditor* ed, IDispatch* sink) {
 HRESULT add_right(IzrSiEditor* ed, long mask, VARIANT name, bool is_default, const wchar_t* group = L"",
                   const wchar_t* child = L"", long page_flags = -1) {
   Bstr g(group), c(child);
-  return ed->addAccessRight(mask, &name, 0x10000, page_flags, g.get(), c.get(), is_default ? VARIANT_TRUE : VARIANT_FALSE);
+  return ed->addAccessRight(mask, &name, 0x10000, page_flags, g.get(), c.get(),
+                            is_default ? VARIANT_TRUE : VARIANT_FALSE);
 }
 VARIANT text_name(BSTR s) {
   VARIANT v;
@@ -185,7 +186,8 @@ TEST_F(SiEditor, TheProviderGoesToTheEditorOnly) {
 
 TEST_F(SiEditor, ObjectInformation) {
   Bstr name(L"Projects"), title(L"Share permissions"), none(L""), server(L"\\\\FS01"), guid(kTypeAText);
-  ASSERT_EQ(S_OK, ed->setObjectInfo(SI_EDIT_ALL | SI_ADVANCED, name.get(), title.get(), none.get(), server.get(), guid.get()));
+  ASSERT_EQ(S_OK, ed->setObjectInfo(SI_EDIT_ALL | SI_ADVANCED, name.get(), title.get(), none.get(), server.get(),
+                                    guid.get()));
   act_as_editor(ed.get(), [&](ISecurityInformation* psi) {
     SI_OBJECT_INFO info = {};
     ASSERT_EQ(S_OK, psi->GetObjectInformation(&info));

@@ -87,7 +87,8 @@ TEST(SiEditorDialog, OpensTheSystemEditorAndCloses) {
   ASSERT_TRUE(ed);
   Bstr name(L"Projects"), none(L"");
   ASSERT_EQ(S_OK, ed->setObjectInfo(SI_EDIT_PERMS, name.get(), none.get(), none.get(), none.get(), none.get()));
-  ASSERT_EQ(S_OK, ed->addGenericMap(FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS, nullptr));
+  ASSERT_EQ(S_OK,
+            ed->addGenericMap(FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS, nullptr));
   VARIANT full, read;
   VariantInit(&full);
   VariantInit(&read);

@@ -12,9 +12,11 @@ using corvtest::create;
 namespace {
 
 std::wstring network(const std::wstring& picks) {
-  return L"[network]\r\ndomains=CORP\r\n[domain CORP]\r\nservers=FS01\r\n[server FS01]\r\ndrives=\r\n[picker]\r\n" + picks;
+  return L"[network]\r\ndomains=CORP\r\n[domain CORP]\r\nservers=FS01\r\n[server FS01]\r\ndrives=\r\n[picker]\r\n" +
+         picks;
 }
-const wchar_t* kThreePicks = L"pick1=CORP\\alice|Alice Liddell\r\npick2=CORP\\bob\r\npick3=BUILTIN\\Users|Local users\r\n";
+const wchar_t* kThreePicks =
+    L"pick1=CORP\\alice|Alice Liddell\r\npick2=CORP\\bob\r\npick3=BUILTIN\\Users|Local users\r\n";
 
 struct Entry {
   HRESULT hr;

@@ -13,6 +13,8 @@ constexpr long v(unsigned long x) { return static_cast<long>(x); }
 
 const wchar_t* const kNone = L"<none>";
 
+// The contract tables keep one member to a line, as the type library lists them.
+// clang-format off
 const int ace = add(Interface{
     L"tern.dll", &IID_IzrAce, L"IzrAce", L"IzrAce Interface",
     {{L"AceType", 1, GET, L"ACE type"},
@@ -153,5 +155,6 @@ const int enums[] = {
               {L"FILE_GENERIC_READ", v(FILE_GENERIC_READ)}, {L"FILE_GENERIC_WRITE", v(FILE_GENERIC_WRITE)},
               {L"FILE_GENERIC_EXECUTE", v(FILE_GENERIC_EXECUTE)}}}),
 };
+// clang-format on
 
 }  // namespace

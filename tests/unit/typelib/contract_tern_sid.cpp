@@ -4,6 +4,8 @@
 
 using namespace contract;
 
+// The contract tables keep one member to a line, as the type library lists them.
+// clang-format off
 static const int lib = add(Library{
     L"tern.dll", &LIBID_zrTERNLib, L"zrTERNLib", L"Brannock Tern (version 1.1.0.25)", 1, 0,
     {L"ACL_REVISIONS", L"SECURITY_DESCRIPTOR_REVISION_ENUM", L"SECURITY_DESCRIPTOR_CONTROL", L"SI_PAGE_TYPE",
@@ -43,3 +45,4 @@ static const int sid_type = add(Enum{
      {L"SID_TYPE_UNKNOWN", 8}, {L"SID_TYPE_COMPUTER", 9}}});
 
 static const int sid_class = add(Coclass{L"tern.dll", &CLSID_zrSid, L"zrSid", L"zrSid Class", &IID_IzrSid, nullptr});
+// clang-format on

@@ -5,6 +5,8 @@
 
 using namespace contract;
 
+// The contract tables keep one member to a line, as the type library lists them.
+// clang-format off
 static const int user_browser = add(Interface{
     L"tern.dll", &IID_IzrUserBrowser, L"IzrUserBrowser", L"IzrUserBrowser Interface",
     {{L"Open", 1, FUNC, L"method Open"}, {L"GetSelection", 2, FUNC, L"method GetSelection"}}});
@@ -147,3 +149,4 @@ static const int c_security_info = add(Coclass{L"tern.dll", &CLSID_zrSecurityInf
                                                L"zrSecurityInfo Class", &IID_IzrSecurityInfo, nullptr});
 static const int c_si_editor = add(Coclass{L"tern.dll", &CLSID_zrSiEditor, L"zrSiEditor", L"zrSiEditor Class",
                                            &IID_IzrSiEditor, &DIID__IzrSiEditorEvents});
+// clang-format on

@@ -7,6 +7,8 @@ using namespace contract;
 
 namespace {
 
+// The contract tables keep one member to a line, as the type library lists them.
+// clang-format off
 const int lib = add(Library{L"wick.dll", &LIBID_zrWICKLib, L"zrWICKLib", L"Brannock Wick, (version 1.0.0.7)", 1, 0,
                             {L"zrERROR_SEVERITY_FLAGS", L"zrERROR_SEVERITY", L"zrDATA_CONVERSION"}});
 
@@ -101,5 +103,6 @@ const int classes[] = {
     add(Coclass{L"wick.dll", &CLSID_zrAttribute, L"zrAttribute", L"zrAttribute Class", &IID_IzrAttribute, nullptr}),
     add(Coclass{L"wick.dll", &CLSID_zrEntry, L"zrEntry", L"zrEntry Class", &IID_IzrEntry, nullptr}),
 };
+// clang-format on
 
 }  // namespace

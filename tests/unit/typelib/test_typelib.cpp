@@ -101,7 +101,10 @@ TEST(TypeLibrary, InterfacesMatchTheirTables) {
       FUNCDESC* fd = nullptr;
       ASSERT_EQ(S_OK, body->GetFuncDesc(i, &fd));
       // A plain dispinterface also lists the IDispatch methods; they are not members.
-      if (!c.dual && fd->memid >= 0x60000000 && fd->memid < 0x60020000) { body->ReleaseFuncDesc(fd); continue; }
+      if (!c.dual && fd->memid >= 0x60000000 && fd->memid < 0x60020000) {
+        body->ReleaseFuncDesc(fd);
+        continue;
+      }
       own.push_back(fd);
     }
     EXPECT_EQ(c.members.size(), own.size());

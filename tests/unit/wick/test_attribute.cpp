@@ -338,14 +338,18 @@ TEST_P(Attribute, DataPutResetsFirstAndRefusesBadForms) {
 
 TEST_P(Attribute, DataPutKeepsOddTextsAndIgnoresTrailingBytes) {
   // Name of three bytes (half a character at its end), then bytes after the last value.
-  std::vector<uint8_t> odd = hex("01 EE CC AA 01 00 00 00 05 00 00 00 06 00 00 00 03 00 00 00 61 00 62 00 00 00 00 DE AD");
+  std::vector<uint8_t> odd = hex(
+      "01 EE CC AA 01 00 00 00 05 00 00 00 06 00 00 00 03 00 00 00 61 00 62 00 00 00 00 DE AD");
   ASSERT_EQ(S_OK, put_data(odd));
   Bstr n;
   ASSERT_EQ(S_OK, attr->get_Name(n.out()));
   EXPECT_EQ(3u, SysStringByteLen(n.get()));
   EXPECT_EQ(std::vector<uint8_t>(odd.begin(), odd.end() - 2), data());
   // Type codes keep only their low 16 bits: 0x10008 is a string.
-  ASSERT_EQ(S_OK, put_data(hex("01 EE CC AA 01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 01 00 00 00 08 00 01 00 02 00 00 00 79 00")));
+  ASSERT_EQ(
+      S_OK,
+      put_data(hex(
+          "01 EE CC AA 01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 01 00 00 00 08 00 01 00 02 00 00 00 79 00")));
   corv::Variant v;
   ASSERT_EQ(S_OK, attr->get_Value(0, v.out()));
   EXPECT_EQ(VT_BSTR, V_VT(v.get()));

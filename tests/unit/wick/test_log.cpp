@@ -295,7 +295,7 @@ TEST_P(Log, AnswersItsInterfacesOnly) {
   EXPECT_EQ(static_cast<DWORD>(INTERFACESAFE_FOR_UNTRUSTED_CALLER), supported);
   EXPECT_EQ(0u, enabled);
   EXPECT_EQ(E_FAIL, safety->SetInterfaceSafetyOptions(IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_DATA,
-                                                       INTERFACESAFE_FOR_UNTRUSTED_DATA));
+                                                      INTERFACESAFE_FOR_UNTRUSTED_DATA));
   EXPECT_EQ(S_OK, safety->SetInterfaceSafetyOptions(IID_IDispatch, 1, 1));
   EXPECT_EQ(S_OK, safety->GetInterfaceSafetyOptions(IID_IzrLog, &supported, &enabled));
   EXPECT_EQ(1u, enabled);

@@ -190,9 +190,11 @@ TEST(Catalogue, VersionResource) {
   EXPECT_EQ(MAKELONG(0, 1), fixed->dwProductVersionMS);
   EXPECT_EQ(0u, fixed->dwProductVersionLS);
   wchar_t* text = nullptr;
-  ASSERT_TRUE(VerQueryValueW(info.data(), L"\\StringFileInfo\\040904b0\\ProductVersion", reinterpret_cast<void**>(&text), &len));
+  ASSERT_TRUE(VerQueryValueW(info.data(), L"\\StringFileInfo\\040904b0\\ProductVersion",
+                             reinterpret_cast<void**>(&text), &len));
   EXPECT_EQ(L"1.0", std::wstring(text));
-  ASSERT_TRUE(VerQueryValueW(info.data(), L"\\StringFileInfo\\040904b0\\FileVersion", reinterpret_cast<void**>(&text), &len));
+  ASSERT_TRUE(VerQueryValueW(info.data(), L"\\StringFileInfo\\040904b0\\FileVersion", reinterpret_cast<void**>(&text),
+                             &len));
   EXPECT_EQ(L"1.0.0.8", std::wstring(text));
 }
 

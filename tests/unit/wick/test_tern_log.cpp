@@ -47,8 +47,8 @@ TEST(TernWithLog, FailedResolutionsLeaveTheirLines) {
   std::wstring expected =
       L"(null)\tzrSid\tError\t1332\t" + text +
       L" Cannot resolve account 'no-such-account-4711' to SID (System (local), LookupAccountName).\r\n"
-      L"(null)\tzrSid\tError\t1332\t" + text +
-      L" Cannot resolve SID S-1-5-21-1-2-3-4444 to account (System (local), LookupAccountSid).\r\n";
+      L"(null)\tzrSid\tError\t1332\t" +
+      text + L" Cannot resolve SID S-1-5-21-1-2-3-4444 to account (System (local), LookupAccountSid).\r\n";
   std::vector<uint8_t> got = file.bytes();
   EXPECT_EQ(std::string(expected.begin(), expected.end()), std::string(got.begin(), got.end()));
 

@@ -122,7 +122,10 @@ TEST_P(Threads, EntryDataRoundTripsWhileOthersChangeIt) {
       switch ((k + i) % 5) {
         case 0: {
           Bstr data;
-          if (entry->get_Data(data.out()) != S_OK) { ++failures; break; }
+          if (entry->get_Data(data.out()) != S_OK) {
+            ++failures;
+            break;
+          }
           BSTR p = data.get();
           // Another thread's Data put may land between: only the form itself must be sound.
           if (entry->put_Data(&p) != S_OK) ++failures;
@@ -147,7 +150,10 @@ TEST_P(Threads, EntryDataRoundTripsWhileOthersChangeIt) {
         }
         default: {
           Bstr data;
-          if (attr->get_Data(data.out()) != S_OK) { ++failures; break; }
+          if (attr->get_Data(data.out()) != S_OK) {
+            ++failures;
+            break;
+          }
           BSTR p = data.get();
           if (attr->put_Data(&p) != S_OK) ++failures;
           VARIANT v;
@@ -174,10 +180,16 @@ TEST_P(Threads, ConvertorUnderEightThreads) {
       corv::Bstr src = corvtest::bytes(in);
       BSTR s = src.get();
       corv::Bstr hexed, back, ldap, ldap_back, filter;
-      if (conv->convert(zrBinToHex, &s, hexed.out()) != S_OK) { ++failures; continue; }
+      if (conv->convert(zrBinToHex, &s, hexed.out()) != S_OK) {
+        ++failures;
+        continue;
+      }
       BSTR h = hexed.get();
       if (conv->convert(zrHexToBin, &h, back.out()) != S_OK || corvtest::bytes_of(back.get()) != in) ++failures;
-      if (conv->convert(zrBinToLdapStr, &s, ldap.out()) != S_OK) { ++failures; continue; }
+      if (conv->convert(zrBinToLdapStr, &s, ldap.out()) != S_OK) {
+        ++failures;
+        continue;
+      }
       BSTR l = ldap.get();
       if (conv->convert(zrLdapStrToBin, &l, ldap_back.out()) != S_OK || corvtest::bytes_of(ldap_back.get()) != in)
         ++failures;
@@ -212,7 +224,10 @@ TEST_P(Threads, LogWithSinksComingAndGoing) {
       wicktest::Sink* mine = churn[static_cast<size_t>(k / 2)].get();
       for (int i = 0; i < kRecords; ++i) {
         DWORD cookie = 0;
-        if (cp->Advise(mine, &cookie) != S_OK) { ++failures; continue; }
+        if (cp->Advise(mine, &cookie) != S_OK) {
+          ++failures;
+          continue;
+        }
         if (i % 3 == 0) {
           ComPtr<IEnumConnections> en;
           if (cp->EnumConnections(en.out()) != S_OK) ++failures;

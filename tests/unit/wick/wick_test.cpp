@@ -7,7 +7,8 @@ Library::Library() {
   if (!module) return;
   get_class_object = reinterpret_cast<decltype(get_class_object)>(
       reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
-  can_unload = reinterpret_cast<decltype(can_unload)>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+  can_unload = reinterpret_cast<decltype(can_unload)>(
+      reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
 }
 
 Library::~Library() {
@@ -48,7 +49,8 @@ TempFile::~TempFile() { DeleteFileW(path.c_str()); }
 
 std::vector<uint8_t> TempFile::bytes() const {
   std::vector<uint8_t> out;
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                         nullptr);
   if (f == INVALID_HANDLE_VALUE) return out;
   uint8_t buf[4096];
   DWORD n = 0;
