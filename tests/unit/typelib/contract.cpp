@@ -6,24 +6,16 @@ template <class T> std::vector<T>& table() {
   static std::vector<T> t;
   return t;
 }
+template <class T> int keep(const T& row) {
+  table<T>().push_back(row);
+  return 0;
+}
 }  // namespace
 
-int add(const Interface& i) {
-  table<Interface>().push_back(i);
-  return 0;
-}
-int add(const Enum& e) {
-  table<Enum>().push_back(e);
-  return 0;
-}
-int add(const Coclass& c) {
-  table<Coclass>().push_back(c);
-  return 0;
-}
-int add(const Library& l) {
-  table<Library>().push_back(l);
-  return 0;
-}
+int add(const Interface& i) { return keep(i); }
+int add(const Enum& e) { return keep(e); }
+int add(const Coclass& c) { return keep(c); }
+int add(const Library& l) { return keep(l); }
 
 const std::vector<Interface>& interfaces() { return table<Interface>(); }
 const std::vector<Enum>& enums() { return table<Enum>(); }
