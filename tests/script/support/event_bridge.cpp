@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "event_sink.h"
+
 namespace {
 
 // {965F6573-1AAA-46E0-BD0C-DEAAD651CDF7}
@@ -32,33 +34,13 @@ void release(T*& p) {
 }
 
 // The sink advised on the source: answers the event interface, forwards to the handler.
-class Sink final : public IDispatch {
+class Sink final : public corvtest::DispatchObject<> {
 public:
   Sink(REFIID iid, ITypeInfo* events, IDispatch* handler) : iid_(iid), events_(events), handler_(handler) {
     events_->AddRef();
     handler_->AddRef();
     InterlockedIncrement(&g_locks);
   }
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == iid_) *ppv = static_cast<IDispatch*>(this);
-    if (!*ppv) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-  STDMETHODIMP_(ULONG) Release() override {
-    LONG n = InterlockedDecrement(&refs_);
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
-  }
-  STDMETHODIMP GetTypeInfoCount(UINT* n) override {
-    if (n) *n = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
   STDMETHODIMP Invoke(DISPID id, REFIID, LCID lcid, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO* ex,
                       UINT* arg) override {
     BSTR name = nullptr;
@@ -82,15 +64,15 @@ public:
   }
 
 private:
-  ~Sink() {
+  ~Sink() override {
     events_->Release();
     handler_->Release();
     InterlockedDecrement(&g_locks);
   }
+  bool serves(REFIID riid) const override { return riid == IID_IDispatch || riid == iid_; }
   IID iid_;
   ITypeInfo* events_;
   IDispatch* handler_;
-  volatile LONG refs_ = 1;
 };
 
 class Bridge final : public IDispatch {

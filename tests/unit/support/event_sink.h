@@ -1,21 +1,21 @@
-// Base of an event sink in a test: a dispatch object that answers IUnknown, IDispatch and one
-// outgoing interface, counts its references and takes events through Invoke, which the
-// derived sink writes. Made with one reference (make() attaches it).
+// Base of the dispatch objects the tests make (event sinks, a log, a script-like object): a
+// reference count made with one reference (make() attaches it), QueryInterface for IUnknown,
+// IDispatch and one interface more, and no type information. The derived object writes Invoke
+// and the methods of its own interface.
 #pragma once
 #include <windows.h>
 #include <oleauto.h>
 
 namespace corvtest {
 
-template <const IID* Events>
-class EventSink : public IDispatch {
+template <class Interface = IDispatch, const IID* Extra = nullptr>
+class DispatchObject : public Interface {
 public:
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == *Events) *ppv = static_cast<IDispatch*>(this);
+    *ppv = riid == IID_IUnknown || serves(riid) ? static_cast<Interface*>(this) : nullptr;
     if (!*ppv) return E_NOINTERFACE;
-    AddRef();
+    this->AddRef();
     return S_OK;
   }
   STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
@@ -24,16 +24,26 @@ public:
     if (!n) delete this;
     return static_cast<ULONG>(n);
   }
-  STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+  STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+    if (n) *n = 0;
+    return S_OK;
+  }
   STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  LONG refs() const { return refs_; }
 
 protected:
-  EventSink() = default;
-  virtual ~EventSink() = default;
+  DispatchObject() = default;
+  virtual ~DispatchObject() = default;
+  // The interfaces it answers besides IUnknown.
+  virtual bool serves(REFIID riid) const { return riid == IID_IDispatch || (Extra && riid == *Extra); }
 
 private:
   volatile LONG refs_ = 1;
 };
+
+// An event sink for the outgoing interface `Events`.
+template <const IID* Events>
+using EventSink = DispatchObject<IDispatch, Events>;
 
 }  // namespace corvtest

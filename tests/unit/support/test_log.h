@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 #include "com_test.h"
+#include "event_sink.h"
 #include "zrlog_h.h"
 
 namespace corvtest {
@@ -13,31 +14,13 @@ struct LogRecord {
   long severity, error;
 };
 
-class TestLog final : public IzrLog {
+class TestLog final : public DispatchObject<IzrLog, &IID_IzrLog> {
 public:
   static corv::ComPtr<TestLog> make() { return corv::ComPtr<TestLog>::attach(new TestLog); }
 
   std::vector<LogRecord> records;
   HRESULT answer = S_OK;  // what LogError returns
-  LONG refs() const { return refs_; }
 
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IzrLog) *ppv = static_cast<IzrLog*>(this);
-    if (!*ppv) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-  STDMETHODIMP_(ULONG) Release() override {
-    LONG n = InterlockedDecrement(&refs_);
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
-  }
-  STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
   STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
     return E_NOTIMPL;
   }

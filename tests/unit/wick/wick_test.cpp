@@ -77,16 +77,6 @@ size_t Sink::count() {
   return n;
 }
 
-STDMETHODIMP Sink::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  *ppv = nullptr;
-  if (riid == IID_IUnknown || (answers_ && (riid == IID_IDispatch || riid == DIID__IzrLogEvents)))
-    *ppv = static_cast<IDispatch*>(this);
-  if (!*ppv) return E_NOINTERFACE;
-  AddRef();
-  return S_OK;
-}
-
 STDMETHODIMP Sink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) {
   Event e;
   e.id = id;

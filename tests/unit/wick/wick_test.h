@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 #include "com_test.h"
+#include "event_sink.h"
 #include "wick_h.h"
 
 namespace wicktest {
@@ -64,7 +65,7 @@ struct Event {
 
 // An event sink for _IzrLogEvents (or for nothing, when `answers` is false). It may run a
 // callback inside onError, to call back into the source.
-class Sink final : public IDispatch {
+class Sink final : public corvtest::DispatchObject<> {
 public:
   static corv::ComPtr<Sink> make(bool answers = true) { return corv::ComPtr<Sink>::attach(new Sink(answers)); }
 
@@ -73,57 +74,26 @@ public:
   HRESULT answer = S_OK;         // what Invoke returns
   void (*during)(Sink*, void*) = nullptr;
   void* during_arg = nullptr;
-  LONG refs() const { return refs_; }
   size_t count();
 
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-  STDMETHODIMP_(ULONG) Release() override {
-    LONG n = InterlockedDecrement(&refs_);
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
-  }
-  STDMETHODIMP GetTypeInfoCount(UINT* n) override {
-    if (n) *n = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
   STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                       UINT*) override;
 
 private:
   explicit Sink(bool answers) : answers_(answers) { InitializeCriticalSection(&lock); }
   ~Sink() { DeleteCriticalSection(&lock); }
+  // One that does not answer is no sink for the log's events.
+  bool serves(REFIID riid) const override { return answers_ && (riid == IID_IDispatch || riid == DIID__IzrLogEvents); }
   bool answers_;
-  volatile LONG refs_ = 1;
 };
 
 // An object whose default property (DISPID_VALUE) answers "h", as a script object's would.
 // `during` runs once, inside the next property get: it may change the container converting it.
-class ValueObject final : public IDispatch {
+class ValueObject final : public corvtest::DispatchObject<> {
 public:
   static corv::ComPtr<ValueObject> make() { return corv::ComPtr<ValueObject>::attach(new ValueObject); }
   std::function<void()> during;
 
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    *ppv = riid == IID_IUnknown || riid == IID_IDispatch ? static_cast<IDispatch*>(this) : nullptr;
-    if (!*ppv) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-  STDMETHODIMP_(ULONG) Release() override {
-    LONG n = InterlockedDecrement(&refs_);
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
-  }
-  STDMETHODIMP GetTypeInfoCount(UINT* n) override {
-    *n = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
   STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) override {
     if (id != DISPID_VALUE || !(flags & DISPATCH_PROPERTYGET) || !result) return DISP_E_MEMBERNOTFOUND;
     if (auto run = std::move(during)) run();
@@ -131,9 +101,6 @@ public:
     V_BSTR(result) = SysAllocString(L"h");
     return S_OK;
   }
-
-private:
-  volatile LONG refs_ = 1;
 };
 
 // Stores the object as the value at index (the attribute takes its own reference).
