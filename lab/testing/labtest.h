@@ -11,6 +11,7 @@
 #include <windows.h>
 #include <winnetwk.h>
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,29 @@ public:
 
   // The description the demo uses (staged beside the test programs).
   static std::wstring default_description() { return read_text(program_folder() + L"networks\\default.ini"); }
+
+  // `servers` servers SRV001... over two domains, drives C to F each labelled with their server and
+  // letter, all reachable, every call to a server taking `latency_ms` (the shape of
+  // scripts/lab-generate's networks without their faults).
+  static std::wstring generated(int servers, int latency_ms) {
+    std::wstring north, south, body;
+    for (int k = 1; k <= servers; ++k) {
+      wchar_t name[16];
+      swprintf(name, 16, L"SRV%03d", k);
+      std::wstring& domain = k % 2 ? north : south;
+      domain += (domain.empty() ? L"" : L",") + std::wstring(name);
+      body += L"[server " + std::wstring(name) + L"]\r\ndrives=C,D,E,F\r\n";
+      for (const wchar_t* d : {L"C", L"D", L"E", L"F"}) {
+        wchar_t serial[16];
+        swprintf(serial, 16, L"%04X-%04X", k, d[0]);
+        body += L"[drive " + std::wstring(name) + L" " + d + L"]\r\nlabel=" + name + d + L"\r\nserial=" + serial +
+                L"\r\n";
+      }
+    }
+    return L"[network]\r\ndomains=NORTH,SOUTH\r\nworkstation_domain=NORTH\r\n[domain NORTH]\r\nservers=" + north +
+           L"\r\n[domain SOUTH]\r\nservers=" + south + L"\r\n" + body + L"[faults]\r\nlatency_ms=" +
+           std::to_wstring(latency_ms) + L"\r\n";
+  }
 
   // Every journal line, or those of one function.
   std::vector<JournalEntry> journal(const std::wstring& function = L"") const {

@@ -24,28 +24,6 @@ std::wstring caption(const Program& p, HWND button) {
   return s;
 }
 
-// `servers` servers over two domains, drives C to F each, all reachable, every call to a server
-// taking `latency_ms` (the shape of scripts/lab-generate without its faults).
-std::wstring generated_network(int servers, int latency_ms) {
-  std::wstring north, south, body;
-  for (int k = 1; k <= servers; ++k) {
-    wchar_t name[16];
-    swprintf(name, 16, L"SRV%03d", k);
-    std::wstring& domain = k % 2 ? north : south;
-    domain += (domain.empty() ? L"" : L",") + std::wstring(name);
-    body += L"[server " + std::wstring(name) + L"]\r\ndrives=C,D,E,F\r\n";
-    for (const wchar_t* d : {L"C", L"D", L"E", L"F"}) {
-      wchar_t serial[16];
-      swprintf(serial, 16, L"%04X-%04X", k, k * 7);
-      body += L"[drive " + std::wstring(name) + L" " + d + L"]\r\nlabel=" + name + d + L"\r\nserial=" + serial +
-              L"\r\n";
-    }
-  }
-  return L"[network]\r\ndomains=NORTH,SOUTH\r\nworkstation=\r\nworkstation_domain=NORTH\r\n[domain NORTH]\r\nservers=" +
-         north + L"\r\n[domain SOUTH]\r\nservers=" + south + L"\r\n" + body + L"[faults]\r\nlatency_ms=" +
-         std::to_wstring(latency_ms) + L"\r\n";
-}
-
 // Another program waiting on the window: sends it WM_NULL over and over from a thread of its
 // own and keeps the slowest answer.
 class AnswerWatch {
@@ -85,7 +63,7 @@ private:
 };
 
 TEST(Commands, TheWindowAnswersWithin250msThroughoutA200DriveAddAt20msPerCall) {
-  corvlab::TempLab lab(generated_network(50, 20));
+  corvlab::TempLab lab(corvlab::TempLab::generated(50, 20));
   AppFolder app;
   Program p(app);
   ASSERT_TRUE(p.start());
@@ -147,8 +125,8 @@ TEST(Commands, TheWindowAnswersWithin250msThroughoutA200DriveAddAt20msPerCall) {
 // Wine the mount manager's defining and removing of letters stalls the whole window for up to a second at the end of a
 // search that maps them, with the earlier program as with this one.
 TEST(Commands, PreviewDeleteExportAndSearchLeaveTheWindowAnswering) {
-  const std::wstring network = generated_network(10, 50);
-  std::wstring refusing = generated_network(10, 300);  // a browse list as slow as a real one can be
+  const std::wstring network = corvlab::TempLab::generated(10, 50);
+  std::wstring refusing = corvlab::TempLab::generated(10, 300);  // a browse list as slow as a real one can be
   for (size_t at = 0; (at = refusing.find(L"\r\nserial=", at)) != std::wstring::npos; at += 20)
     refusing.insert(at, L"\r\nconnect=5");
   corvlab::TempLab lab(network);

@@ -31,27 +31,6 @@ std::wstring with_faults(const std::wstring& faults, const std::wstring& extra =
   return lab_with(L"refuse_1501=", L"refuse_1501=\r\n" + faults, extra);
 }
 
-// `servers` servers with four drives each, labelled with their server and letter, over two
-// domains, like scripts/lab-generate's networks.
-std::wstring generated(int servers, int latency_ms) {
-  std::wstring odd, even, sections;
-  for (int k = 1; k <= servers; ++k) {
-    wchar_t name[8];
-    swprintf(name, 8, L"SRV%03d", k);
-    (k % 2 ? odd : even) += (k > 2 ? L"," : L"") + std::wstring(name);
-    sections += L"[server " + std::wstring(name) + L"]\r\ndrives=C,D,E,F\r\n";
-    for (const wchar_t* d : {L"C", L"D", L"E", L"F"}) {
-      wchar_t serial[16];
-      swprintf(serial, 16, L"%04X-%04X", k, d[0]);
-      sections += L"[drive " + std::wstring(name) + L" " + d + L"]\r\nlabel=" + name + d + L"\r\nserial=" + serial +
-                  L"\r\n";
-    }
-  }
-  return L"[network]\r\ndomains=NORTH,SOUTH\r\nworkstation_domain=NORTH\r\n[domain NORTH]\r\nservers=" + odd +
-         L"\r\n[domain SOUTH]\r\nservers=" + even + L"\r\n" + sections + L"[faults]\r\nlatency_ms=" +
-         std::to_wstring(latency_ms) + L"\r\n";
-}
-
 std::vector<std::string> lines_of(const std::string& text) {
   std::vector<std::string> out;
   size_t pos = 0;
@@ -87,7 +66,8 @@ TEST(CorvaneRealNetwork, ProbesLeaveNothingInTheProfile) {
       {L"whole search, files open", with_faults(L"open_files=*", profile), L"--servers FS01,FS02,BR01", 0},
       // Killed with eight probes under way, several letters connected.
       {L"killed at the sixth connection",
-       generated(8, 30) + L"die_at=WNetAddConnectionA:6,WNetAddConnection2W:6\r\n" + profile, L"", 0xDEAD},
+       corvlab::TempLab::generated(8, 30) + L"die_at=WNetAddConnectionA:6,WNetAddConnection2W:6\r\n" + profile, L"",
+       0xDEAD},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -113,7 +93,7 @@ TEST(CorvaneRealNetwork, ProbesLeaveNothingInTheProfile) {
 // Two searches of one logon session at once (a scheduled corvanecmd beside another) never take
 // one letter together: each lists every drive, read from that drive.
 TEST(CorvaneRealNetwork, TwoSearchesAtOnceEachListEveryDriveFromItsOwnDrive) {
-  corvlab::TempLab lab(generated(24, 5));
+  corvlab::TempLab lab(corvlab::TempLab::generated(24, 5));
   Result first, second;
   std::thread other([&] { first = corvanecmd(L"find --parallel 8 --csv" + log_arg(lab, L"first.log")); });
   second = corvanecmd(L"find --parallel 8 --csv" + log_arg(lab, L"second.log"));
