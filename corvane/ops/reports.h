@@ -57,9 +57,6 @@ public:
   // Lets pending window messages through (at least every 50 ms while drives are worked on);
   // answers false once the user asked to stop: the drives in progress finish, no other starts.
   virtual bool pump() { return true; }
-  // Runs work that waits on the network or a directory (a server list, an account look-up): a
-  // window runs it on a thread of its own and keeps answering meanwhile; by default it runs here.
-  virtual void beside(const std::function<void()>& work) { work(); }
 };
 
 }  // namespace corvane

@@ -46,7 +46,6 @@ public:
   WindowCommand(StepHost& host, std::wstring what) : host_(host), what_(std::move(what)) {}
   void done(size_t n, size_t m) override;
   bool pump() override { return host_.pump(); }
-  void beside(const std::function<void()>& work) override { host_.off_thread(work); }
 
 private:
   StepHost& host_;
